@@ -1,0 +1,40 @@
+#pragma once
+// The millisecond clock that the frame clock, the loop countdown, the
+// playback clock and the wait before play all read alike.
+#include <QtGlobal>
+
+namespace mk {
+
+class TickSource {
+public:
+    virtual ~TickSource() = default;
+    /// Milliseconds on a monotonic clock. 64 bits: no wrap-around during a show.
+    virtual qint64 now() = 0;
+    /// Blocks the calling thread until now() >= t. Nothing else runs meanwhile.
+    virtual void waitUntil(qint64 t) = 0;
+};
+
+/// The system's monotonic clock.
+class SystemTickSource : public TickSource {
+public:
+    qint64 now() override;
+    void waitUntil(qint64 t) override;
+};
+
+/// A clock that only moves when told to; waiting moves it to the end at once.
+class ManualTickSource : public TickSource {
+public:
+    explicit ManualTickSource(qint64 start = 1'000'000) : m_now(start) {}
+    qint64 now() override { return m_now; }
+    void waitUntil(qint64 t) override { if (t > m_now) m_now = t; }
+    void set(qint64 t) { m_now = t; }
+    void advance(qint64 ms) { m_now += ms; }
+
+private:
+    qint64 m_now;
+};
+
+/// The process-wide system clock.
+TickSource& systemTicks();
+
+} // namespace mk

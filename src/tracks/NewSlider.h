@@ -1,0 +1,67 @@
+#pragma once
+// One servo track: the recorded positions of one servo and its set-up, shown
+// as a slider with a name box, a set-up button, an Active box and joystick
+// indicators. The domain behaviour lives in ServoTrack; this control presents
+// it and feeds it the user's input.
+#include <QWidget>
+
+#include "platform/Joystick.h"
+
+class NewSlider : public QWidget {
+    Q_OBJECT
+public:
+    explicit NewSlider(mk::Joystick& joystick, QWidget* parent = nullptr);
+
+    qint32 position() const;
+    void setPosition(qint32 v);
+
+    bool usesJoystick() const;
+    void setUsesJoystick(bool on);
+    qint16 whichJoystickChannel() const;
+    void setWhichJoystickChannel(qint16 channel);
+
+    void setStartCalibrationData(bool ignored);
+    void setCalibrationData(qint16 value);
+
+    void setDataStartPoint(qint32 index);
+    qint32 datalength() const;
+    void setDatalength(qint32 n);
+    /// Reads the element at the data cursor and advances it; throws
+    /// mk::RuntimeError (9) outside the array.
+    qint16 data();
+    void setData(qint16 v);
+
+    quint8 theDeviceType() const;
+    void setTheDeviceType(quint8 type);
+
+    bool playbackEnabled() const;
+    void setPlaybackEnabled(bool on);
+    void setRecordingEnabled(bool on);
+
+    /// The name box's text fitted to exactly 32 characters.
+    QString servoName();
+    void setServoName(const QString& name);
+
+    bool isReversed() const;
+    void setIsReversed(bool on);
+
+    qint16 maxValue() const;
+    void setMaxValue(qint16 v);
+    qint16 minValue() const;
+    void setMinValue(qint16 v);
+
+    qint32 maxframe() const;
+    void setMaxframe(qint32 n);
+
+    /// The position prepared by the last frame update, as decimal text; the
+    /// read empties it.
+    QString serialPortString();
+
+    qint16 whichservo() const;
+    void setWhichservo(qint16 n);
+
+    /// Runs one frame update; throws mk::RuntimeError on a run-time error.
+    void setCurrentFrame(qint32 f);
+
+    void clearTheArray();
+};
