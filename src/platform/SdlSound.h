@@ -1,0 +1,74 @@
+#pragma once
+// Sound output through SDL2, decoded by libsndfile.
+//
+// The device is opened in the sound's own sample rate and channel count
+// (mono or stereo; wider files play their first two channels) as signed
+// 16-bit samples, so what reaches the device is the file's own samples and
+// SDL does whatever conversion the hardware needs. It is reopened only when
+// a sound of another format comes along, which normally happens at the
+// length query of a load, not at play time. The device buffer is kept at or
+// below 10 ms so that a scrub snippet is heard under the mouse.
+//
+// Samples are streamed: the audio callback reads the next few hundred frames
+// from the open file each time, so an hour-long sound costs no memory.
+//
+// Without any audio output the service says so once and then answers
+// CannotPlay; a file that libsndfile cannot open or decode is InvalidDevice.
+// All members are meant to be called from one thread (the user-interface
+// thread); the audio callback runs on SDL's own thread.
+#include <QtGlobal>
+#include <memory>
+
+#include "platform/SoundService.h"
+
+namespace mk {
+
+class SdlSound : public SoundService {
+public:
+    SdlSound();
+    ~SdlSound() override;
+    SdlSound(const SdlSound&) = delete;
+    SdlSound& operator=(const SdlSound&) = delete;
+
+    /// 263 when the file cannot be opened or decoded, else 326 when no output
+    /// device can be opened (tried again on every call, so a device plugged in
+    /// later is found at the next load). A length beyond 32 bits of ms throws
+    /// RuntimeError 6.
+    int length(const QString& path, qint32& ms) override;
+    /// Negative `fromMs` plays from the start; `toMs` beyond the end or
+    /// negative plays to the end; an empty range just stops. Any running play
+    /// is stopped first. With `wait`, returns once the last sample has left
+    /// the device buffer (or, should the device stall, after the range's
+    /// length plus a second).
+    int play(const QString& path, qint32 fromMs, qint32 toMs, bool wait) override;
+    /// Stops whatever plays, whichever path is named: only one sound plays.
+    int stop(const QString& path) override;
+
+    /// What the output is doing, for benchmarks and checks.
+    struct Stats {
+        bool deviceOpen = false;
+        int rate = 0;           ///< device sample rate
+        int channels = 0;       ///< device channels
+        int bufferFrames = 0;   ///< frames per device buffer (callback size)
+        quint64 callbacks = 0;  ///< audio callbacks since the device opened
+        bool playing = false;   ///< frames of the current play remain
+        qint64 framesPlayed = 0; ///< frames of the last play handed to the device
+        qint64 startDelayNs = -1; ///< play() call to its first frames in the device, -1 until then
+    };
+    Stats stats() const;
+
+    /// round(ms * rate / 1000), halves to even; `ms` >= 0.
+    static qint64 msToFrame(qint64 ms, int rate);
+    /// round(frames * 1000 / rate), halves to even; throws RuntimeError 6
+    /// when it does not fit 32 bits.
+    static qint32 framesToMs(qint64 frames, int rate);
+    /// Device buffer for a rate: the largest power of two not above 10 ms.
+    static int bufferFramesFor(int rate);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace mk

@@ -1,0 +1,302 @@
+// SdlSound against SDL's disk audio driver, which writes every sample the
+// device is given (silence between plays) to a file, in real time: the cases
+// play a few hundred ms at most and then read back exactly what was heard.
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/SdlSound.h"
+
+using mk::SdlSound;
+using mk::SoundService;
+
+namespace {
+
+// Every frame carries its own index, never as silence: 16-bit files put
+// 1 + index % 30000 on the left and -(1 + index / 30000) on the right;
+// 8-bit files (mono) hold 1 + index % 127 in their top byte.
+qint16 sampleOf(qint64 frame, int channel, bool eightBit)
+{
+    if (eightBit)
+        return static_cast<qint16>((1 + frame % 127) << 8);
+    return channel == 0 ? static_cast<qint16>(1 + frame % 30000) : static_cast<qint16>(-(1 + frame / 30000));
+}
+
+std::optional<qint64> frameOf(qint16 left, qint16 right)
+{
+    if (left <= 0 || right >= 0)
+        return std::nullopt;
+    return (left - 1) + 30000 * qint64(-right - 1);
+}
+
+void writeSound(const QString& path, int rate, int channels, int format, qint64 frames)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | format;
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    QVERIFY2(f, sf_strerror(nullptr));
+    const bool eightBit = format == SF_FORMAT_PCM_U8;
+    std::vector<qint16> block;
+    for (qint64 at = 0; at < frames; at += 4096) {
+        const qint64 n = std::min<qint64>(4096, frames - at);
+        block.resize(n * channels);
+        for (qint64 i = 0; i < n; ++i)
+            for (int c = 0; c < channels; ++c)
+                block[i * channels + c] = sampleOf(at + i, c, eightBit);
+        QCOMPARE(sf_writef_short(f, block.data(), n), n);
+    }
+    sf_close(f);
+}
+
+std::vector<qint16> readRaw(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = f.readAll();
+    std::vector<qint16> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
+    return samples;
+}
+
+struct Run {
+    qint64 first;
+    qint64 count;
+};
+
+/// The stretches of consecutive source frames in a stereo 16-bit recording.
+std::vector<Run> runsIn(const std::vector<qint16>& raw)
+{
+    std::vector<Run> runs;
+    std::optional<qint64> previous;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+        const auto frame = frameOf(raw[i], raw[i + 1]);
+        if (frame && previous && *frame == *previous + 1)
+            ++runs.back().count;
+        else if (frame)
+            runs.push_back({*frame, 1});
+        else if (raw[i] != 0 || raw[i + 1] != 0)
+            runs.push_back({-1, 1}); // neither silence nor a frame of the file
+        previous = frame;
+    }
+    return runs;
+}
+
+} // namespace
+
+class TestSdlSound : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_rampPath; // 16-bit stereo 44.1 kHz, 10.5 s
+
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+
+    /// Points SDL's disk driver at a fresh file; the next device opened writes there.
+    QString recordTo(const QString& name)
+    {
+        const QString out = file(name);
+        QFile::remove(out);
+        qputenv("SDL_AUDIODRIVER", "disk");
+        qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(out));
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_rampPath = file("ramp.wav");
+        writeSound(m_rampPath, 44100, 2, SF_FORMAT_PCM_16, 463050);
+    }
+
+    void init() { qputenv("SDL_AUDIODRIVER", "dummy"); }
+
+    void lengthInMs_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<qint64>("frames");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("16-bit stereo 44.1 kHz, 1 s") << 44100 << 2 << int(SF_FORMAT_PCM_16) << qint64(44100) << 1000;
+        QTest::newRow("8-bit mono 22.05 kHz") << 22050 << 1 << int(SF_FORMAT_PCM_U8) << qint64(11025) << 500;
+        QTest::newRow("24-bit stereo 48 kHz") << 48000 << 2 << int(SF_FORMAT_PCM_24) << qint64(72000) << 1500;
+        QTest::newRow("float mono") << 44100 << 1 << int(SF_FORMAT_FLOAT) << qint64(4410) << 100;
+        QTest::newRow("four channels") << 8000 << 4 << int(SF_FORMAT_PCM_16) << qint64(8000) << 1000;
+        QTest::newRow("0.5 ms to even 0") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(4) << 0;
+        QTest::newRow("1.5 ms to even 2") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(12) << 2;
+        QTest::newRow("2.5 ms to even 2") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(20) << 2;
+    }
+
+    void lengthInMs()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, channels);
+        QFETCH(int, format);
+        QFETCH(qint64, frames);
+        QFETCH(int, ms);
+        const QString path = file("length.wav");
+        writeSound(path, rate, channels, format, frames);
+        SdlSound sound;
+        qint32 got = -1;
+        QCOMPARE(sound.length(path, got), int(SoundService::NoError));
+        QCOMPARE(got, ms);
+        // The length query readies the device for this sound's own format.
+        QCOMPARE(sound.stats().rate, rate);
+        QCOMPARE(sound.stats().channels, std::min(channels, 2));
+        QVERIFY(sound.stats().bufferFrames * 100 <= std::max(rate, 6400));
+    }
+
+    void undecodableFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("missing") << QByteArray() << false;
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow("text") << QByteArray("this is not a sound\n") << true;
+        QTest::newRow("RIFF header cut short") << QByteArray("RIFF\x24\0\0\0WAVEfmt ", 16) << true;
+    }
+
+    void undecodableFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, exists);
+        const QString path = file("bad.wav");
+        QFile::remove(path);
+        if (exists) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        SdlSound sound;
+        qint32 ms = -1;
+        QCOMPARE(sound.length(path, ms), int(SoundService::InvalidDevice));
+        QCOMPARE(ms, 0);
+        QCOMPARE(sound.play(path, 0, 20, true), int(SoundService::InvalidDevice));
+        QCOMPARE(sound.play(path, 0, -1, false), int(SoundService::InvalidDevice));
+        QCOMPARE(sound.stop(path), int(SoundService::NoError));
+    }
+
+    void snippetPlaysExactFrames_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("fromMs");
+        QTest::addColumn<int>("toMs");
+        QTest::addColumn<qint64>("firstFrame");
+        QTest::addColumn<qint64>("frameCount");
+        QTest::newRow("16-bit stereo 44.1 kHz at 1000 ms")
+            << 44100 << 2 << int(SF_FORMAT_PCM_16) << 1000 << 1020 << qint64(44100) << qint64(882);
+        // 1010 ms is frame 22270.5 and 1030 ms frame 22711.5: both halves go to even.
+        QTest::newRow("8-bit mono 22.05 kHz, half frames")
+            << 22050 << 1 << int(SF_FORMAT_PCM_U8) << 1010 << 1030 << qint64(22270) << qint64(442);
+        QTest::newRow("to beyond the end stops at the end")
+            << 8000 << 2 << int(SF_FORMAT_PCM_16) << 1490 << 1510 << qint64(11920) << qint64(80);
+    }
+
+    void snippetPlaysExactFrames()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, channels);
+        QFETCH(int, format);
+        QFETCH(int, fromMs);
+        QFETCH(int, toMs);
+        QFETCH(qint64, firstFrame);
+        QFETCH(qint64, frameCount);
+        const QString path = file("snippet.wav");
+        writeSound(path, rate, channels, format, rate * 3 / 2);
+        const QString out = recordTo("snippet.raw");
+        {
+            SdlSound sound;
+            qint32 ms = 0;
+            QCOMPARE(sound.length(path, ms), int(SoundService::NoError));
+            QCOMPARE(sound.play(path, fromMs, toMs, true), int(SoundService::NoError));
+            // Returned only once the whole range has gone to the device.
+            QCOMPARE(sound.stats().playing, false);
+            QCOMPARE(sound.stats().framesPlayed, frameCount);
+        }
+        const std::vector<qint16> raw = readRaw(out);
+        const bool eightBit = format == SF_FORMAT_PCM_U8;
+        size_t start = 0;
+        while (start < raw.size() && raw[start] == 0)
+            ++start;
+        QVERIFY2(start < raw.size(), "nothing was played");
+        QCOMPARE(start % channels, size_t(0));
+        const size_t end = start + size_t(frameCount) * channels;
+        QVERIFY(end <= raw.size());
+        for (size_t i = start; i < end; ++i) {
+            const qint64 frame = firstFrame + qint64(i - start) / channels;
+            if (raw[i] != sampleOf(frame, int(i - start) % channels, eightBit))
+                QFAIL(qPrintable(QStringLiteral("sample %1 of the play is not frame %2").arg(i - start).arg(frame)));
+        }
+        for (size_t i = end; i < raw.size(); ++i)
+            QVERIFY2(raw[i] == 0, "sound after the snippet");
+    }
+
+    // Streams from deep inside the file, is cut by a new play, and stops when told.
+    void playReplaceAndStop()
+    {
+        const QString out = recordTo("stream.raw");
+        qint64 playedBeforeStop = 0;
+        {
+            SdlSound sound;
+            qint32 ms = 0;
+            QCOMPARE(sound.length(m_rampPath, ms), int(SoundService::NoError));
+            QCOMPARE(ms, 10500);
+            QCOMPARE(sound.play(m_rampPath, 10000, -1, false), int(SoundService::NoError));
+            QTRY_VERIFY_WITH_TIMEOUT(sound.stats().framesPlayed >= 1024, 2000);
+            QCOMPARE(sound.play(m_rampPath, 1000, 1020, true), int(SoundService::NoError));
+            QCOMPARE(sound.play(m_rampPath, 10000, -1, false), int(SoundService::NoError));
+            QTRY_VERIFY_WITH_TIMEOUT(sound.stats().framesPlayed >= 1024, 2000);
+            QCOMPARE(sound.stop(m_rampPath), int(SoundService::NoError));
+            playedBeforeStop = sound.stats().framesPlayed;
+            QVERIFY(!sound.stats().playing);
+            const quint64 callbacks = sound.stats().callbacks;
+            QTRY_VERIFY_WITH_TIMEOUT(sound.stats().callbacks >= callbacks + 3, 2000);
+            QCOMPARE(sound.stats().framesPlayed, playedBeforeStop);
+        }
+        const std::vector<Run> runs = runsIn(readRaw(out));
+        QCOMPARE(runs.size(), size_t(3));
+        QCOMPARE(runs[0].first, qint64(441000));
+        QVERIFY(runs[0].count >= 1024);
+        QCOMPARE(runs[1].first, qint64(44100));
+        QCOMPARE(runs[1].count, qint64(882));
+        QCOMPARE(runs[2].first, qint64(441000));
+        QCOMPARE(runs[2].count, playedBeforeStop);
+    }
+
+    void withoutAudioOutput()
+    {
+        qputenv("SDL_AUDIODRIVER", "no-such-driver");
+        const QString path = file("quiet.wav");
+        writeSound(path, 44100, 2, SF_FORMAT_PCM_16, 441);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^No sound output"));
+        QTest::failOnWarning(QRegularExpression("^No sound output"));
+        SdlSound sound;
+        qint32 ms = -1;
+        QCOMPARE(sound.length(path, ms), int(SoundService::CannotPlay));
+        QCOMPARE(ms, 0);
+        QCOMPARE(sound.length(file("missing.wav"), ms), int(SoundService::InvalidDevice));
+        QCOMPARE(sound.length(path, ms), int(SoundService::CannotPlay));
+        QCOMPARE(sound.play(path, 0, 10, true), int(SoundService::CannotPlay));
+        QCOMPARE(sound.play(path, 0, -1, false), int(SoundService::CannotPlay));
+        QCOMPARE(sound.stop(path), int(SoundService::NoError));
+        QVERIFY(!sound.stats().deviceOpen);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSdlSound)
+#include "test_sdlsound.moc"
