@@ -21,12 +21,14 @@ public:
     void setFrameNumber(qint32 v);
 
     /// The position the clock was last set to, in ms (not the running time).
+    /// Throws RuntimeError 6 (Overflow) when that does not fit 32 bits.
     qint32 milliseconds() const;
     /// Stops the clock and moves it to the frame of v ms.
     void setMilliseconds(qint32 v);
 
     QString SMPTEframeNumber() const;
-    /// Stops the clock and moves it to HH:MM:SS:FF.
+    /// Stops the clock and moves it to HH:MM:SS:FF. Text of another form is
+    /// ignored: the clock neither stops nor moves.
     void setSMPTEframeNumber(const QString& text);
 
     void startTimer();
@@ -34,8 +36,26 @@ public:
 
     /// One tick of the clock's timer: recompute the frame from the elapsed
     /// time and raise frameChange when it differs from the last one reported.
+    /// Does nothing while the clock is stopped (its timer does not tick then).
     void tick();
 
 Q_SIGNALS:
     void frameChange();
+
+private:
+    void refreshDisplays();
+    void scheduleNextTick();
+
+    mk::TickSource& m_ticks;
+    QLabel* m_SMPTEdisplay = nullptr;
+    QLabel* m_framesDisplay = nullptr;
+    QTimer* m_updateIt = nullptr;
+
+    bool m_running = false;
+    qint64 m_startTick = 0;
+    qint64 m_elapsed = 0;
+    qint32 m_frameNumber = 0;
+    qint32 m_baseFrame = 0;
+    qint32 m_lastReportedFrame = 0;
+    qint16 m_repaintCounter = 0;
 };

@@ -1,0 +1,155 @@
+#include "timing/SMTPtimer.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/Rounding.h"
+#include "timing/TimeCode.h"
+
+SMTPtimer::SMTPtimer(mk::TickSource& ticks, QWidget* parent)
+    : QWidget(parent), m_ticks(ticks)
+{
+    m_SMPTEdisplay = new QLabel(QStringLiteral("00:00:00:00"), this);
+    m_SMPTEdisplay->setObjectName(QStringLiteral("SMPTEdisplay"));
+    m_SMPTEdisplay->setAlignment(Qt::AlignCenter);
+    QFont f = m_SMPTEdisplay->font();
+    f.setStyleHint(QFont::Monospace);
+    f.setFamily(QStringLiteral("monospace"));
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(f.pointSizeF() * 1.6);
+    m_SMPTEdisplay->setFont(f);
+
+    // Holds the frame the clock was last set to; never shown.
+    m_framesDisplay = new QLabel(QStringLiteral("0"), this);
+    m_framesDisplay->setObjectName(QStringLiteral("framesDisplay"));
+    m_framesDisplay->setVisible(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_SMPTEdisplay);
+    layout->addWidget(m_framesDisplay);
+
+    // Rather than polling every millisecond, the timer is armed once per
+    // frame for the millisecond at which the frame moves on; what the clock
+    // reports is the same, at a fraction of the wake-ups.
+    m_updateIt = new QTimer(this);
+    m_updateIt->setObjectName(QStringLiteral("updateIt"));
+    m_updateIt->setSingleShot(true);
+    m_updateIt->setTimerType(Qt::PreciseTimer);
+    connect(m_updateIt, &QTimer::timeout, this, &SMTPtimer::tick);
+
+    m_startTick = m_ticks.now();
+}
+
+bool SMTPtimer::isItRunning() const
+{
+    return m_running;
+}
+
+qint32 SMTPtimer::frameNumber() const
+{
+    return m_frameNumber;
+}
+
+void SMTPtimer::setFrameNumber(qint32 v)
+{
+    m_frameNumber = v;
+    refreshDisplays();
+}
+
+qint32 SMTPtimer::milliseconds() const
+{
+    return mk::checkedNarrow<qint32>(mk::msFromFrames(m_baseFrame));
+}
+
+void SMTPtimer::setMilliseconds(qint32 v)
+{
+    stopTimer();
+    m_frameNumber = mk::framesFromMs(v);
+    refreshDisplays();
+    // While the cursor is dragged these writes come faster than paint events
+    // are handled; painting every third one at once keeps the time code moving.
+    if (m_repaintCounter != 2) {
+        ++m_repaintCounter;
+    } else {
+        m_SMPTEdisplay->repaint();
+        m_repaintCounter = 0;
+    }
+}
+
+QString SMTPtimer::SMPTEframeNumber() const
+{
+    return m_SMPTEdisplay->text();
+}
+
+void SMTPtimer::setSMPTEframeNumber(const QString& text)
+{
+    const std::optional<qint32> frames = mk::parseTimeCode(text);
+    if (!frames)
+        return;
+    stopTimer();
+    m_frameNumber = *frames;
+    refreshDisplays();
+}
+
+void SMTPtimer::startTimer()
+{
+    m_startTick = m_ticks.now() - mk::msFromFrames(m_baseFrame);
+    m_running = true;
+    scheduleNextTick();
+}
+
+void SMTPtimer::stopTimer()
+{
+    m_updateIt->stop();
+    m_running = false;
+}
+
+void SMTPtimer::tick()
+{
+    if (!m_running)
+        return;
+    m_elapsed = m_ticks.now() - m_startTick;
+    const double frame = mk::roundedFrames(static_cast<double>(m_elapsed));
+    if (!(frame >= std::numeric_limits<qint32>::min() && frame <= std::numeric_limits<qint32>::max())) {
+        // Frame numbers are 32-bit: a clock set near the top of the range
+        // stops at its last frame instead of wrapping.
+        stopTimer();
+        return;
+    }
+    m_frameNumber = static_cast<qint32>(frame);
+    if (m_frameNumber == m_lastReportedFrame) {
+        scheduleNextTick();
+        return;
+    }
+    m_lastReportedFrame = m_frameNumber;
+    m_SMPTEdisplay->setText(mk::timeCodeText(m_frameNumber));
+
+    emit frameChange();
+    // The handler may have stopped the clock; a stopped clock stays unarmed.
+    if (m_running)
+        scheduleNextTick();
+}
+
+void SMTPtimer::refreshDisplays()
+{
+    m_baseFrame = m_frameNumber;
+    m_framesDisplay->setText(QString::number(m_baseFrame));
+    m_SMPTEdisplay->setText(mk::timeCodeText(m_frameNumber));
+}
+
+void SMTPtimer::scheduleNextTick()
+{
+    const qint64 elapsed = m_ticks.now() - m_startTick;
+    qint64 due = elapsed;
+    // A frame other than the one last reported (after a start from another
+    // position) is due at once; otherwise wake when the frame moves on.
+    if (mk::roundedFrames(static_cast<double>(elapsed)) == m_lastReportedFrame)
+        due = mk::nextFrameBoundary(elapsed);
+    const qint64 wait = std::clamp<qint64>(due - elapsed, 0, std::numeric_limits<int>::max());
+    m_updateIt->start(static_cast<int>(wait));
+}
