@@ -2,9 +2,24 @@
 // The serial link to the servo controller: one port at 9600 baud, 8 data
 // bits, no parity, 1 stop bit, chosen as COM 1 to COM 4.
 #include <QObject>
+#include <QString>
 #include <QStringList>
 
 class QSerialPort;
+
+namespace mk {
+
+/// Orders serial device names or paths the way COM 1 to COM 4 are handed out:
+/// USB adapters (ttyUSB*) first, then ACM adapters (ttyACM*), then the rest
+/// (ttyS* and others); numbers within a name compare by value (ttyS2 before
+/// ttyS10).
+QStringList orderSerialDevices(const QStringList& names);
+
+/// The devices named by a MARIONETTEKIT_PORTS value: comma separated, at most
+/// four, an empty entry meaning no device. Always four entries.
+QStringList parsePortList(const QString& value);
+
+} // namespace mk
 
 class MSComm : public QObject {
     Q_OBJECT
@@ -27,10 +42,29 @@ public:
     /// Opens or closes the port; throws mk::RuntimeError when it cannot be opened.
     void setPortOpen(bool open);
 
-    /// Writes the bytes unchanged, in one write.
+    /// Writes the bytes unchanged, in one write. Dropped while the port is
+    /// closed or has failed.
     void setOutput(const QByteArray& bytes);
 
 Q_SIGNALS:
     /// The open port failed (unplugged, other end gone) and has been closed.
     void portFailed(const QString& description);
+
+private:
+    void onErrorOccurred(int error);
+    void fail(const QString& description);
+    void closePort();
+
+    QSerialPort* m_port;
+    QStringList m_paths;
+    qint16 m_commPort = 1;
+    // Set while this object itself opens or closes the port: errors reported
+    // then belong to that call, not to a port that stopped working.
+    bool m_inTransition = false;
+    // Set on the first failure of the open port until it is opened again, so
+    // one unplugging is reported once however many errors follow it.
+    bool m_failed = false;
+    // Counts openings and closings, so a failure that is handled late does
+    // not close a port opened since.
+    quint64 m_generation = 0;
 };
