@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 namespace mk {
 
 SdlJoystick::SdlJoystick()
@@ -10,6 +12,10 @@ SdlJoystick::SdlJoystick()
     // simply reports no devices.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     m_initialised = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+    // The joystick is polled; nothing drains SDL's event queue, so its
+    // events would only pile up there.
+    if (m_initialised)
+        SDL_JoystickEventState(SDL_IGNORE);
 }
 
 SdlJoystick::~SdlJoystick()

@@ -4,8 +4,16 @@
 // indicators. The domain behaviour lives in ServoTrack; this control presents
 // it and feeds it the user's input.
 #include <QWidget>
+#include <array>
 
 #include "platform/Joystick.h"
+#include "tracks/ServoTrack.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+class QToolButton;
 
 class NewSlider : public QWidget {
     Q_OBJECT
@@ -64,4 +72,29 @@ public:
     void setCurrentFrame(qint32 f);
 
     void clearTheArray();
+
+    /// The track's whole state, including the slider's Min/Max and the name
+    /// box's text, which the set-up dialog fills itself from.
+    const mk::ServoTrack& track() const { return m_track; }
+
+    QSize sizeHint() const override;
+
+Q_SIGNALS:
+    /// The `setup` button was clicked.
+    void setupClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    /// Shows the track's state: slider range and value, Active box,
+    /// indicators, and the name box when its text differs.
+    void syncFromTrack();
+
+    mk::ServoTrack m_track;
+    QSlider* m_slider = nullptr;
+    QLineEdit* m_name = nullptr;
+    QToolButton* m_setup = nullptr;
+    QCheckBox* m_active = nullptr;
+    std::array<QLabel*, 4> m_indicators{};
 };

@@ -1,0 +1,80 @@
+// The SDL joystick reading, driven by SDL's virtual joystick.
+#include <QTest>
+
+#include <SDL.h>
+
+#include "platform/Joystick.h"
+
+namespace {
+
+bool isZero(const mk::JoystickReading& r)
+{
+    return r.x == 0 && r.y == 0 && r.z == 0 && r.buttons == 0;
+}
+
+// A virtual joystick with 3 axes and 2 buttons, opened so its values can be set.
+SDL_Joystick* plugIn()
+{
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 3, 2, 0);
+    return index < 0 ? nullptr : SDL_JoystickOpen(index);
+}
+
+void unplug(SDL_Joystick* js)
+{
+    const SDL_JoystickID id = SDL_JoystickInstanceID(js);
+    SDL_JoystickClose(js);
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        if (SDL_JoystickGetDeviceInstanceID(i) == id)
+            SDL_JoystickDetachVirtual(i);
+}
+
+} // namespace
+
+class tst_SdlJoystick : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void readings();
+};
+
+void tst_SdlJoystick::readings()
+{
+    // The test's own hold on the joystick system, independent of SdlJoystick's.
+    QCOMPARE(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
+    mk::SdlJoystick joystick;
+    QVERIFY(joystick.available());
+    QCOMPARE(SDL_NumJoysticks(), 0);
+    QVERIFY(isZero(joystick.read()));
+
+    SDL_Joystick* js = plugIn();
+    QVERIFY2(js, SDL_GetError());
+    SDL_JoystickSetVirtualAxis(js, 0, -32768);
+    SDL_JoystickSetVirtualAxis(js, 1, 32767);
+    SDL_JoystickSetVirtualAxis(js, 2, 1001);
+    SDL_JoystickSetVirtualButton(js, 0, SDL_PRESSED);
+    mk::JoystickReading r = joystick.read();
+    QCOMPARE(r.x, 0u);
+    QCOMPARE(r.y, 32767u);
+    QCOMPARE(r.z, 16884u); // (1001 + 32768) / 2, rounded down
+    QCOMPARE(r.buttons, 1u);
+    SDL_JoystickSetVirtualButton(js, 1, SDL_PRESSED);
+    QCOMPARE(joystick.read().buttons, 3u);
+    SDL_JoystickSetVirtualButton(js, 0, SDL_RELEASED);
+    QCOMPARE(joystick.read().buttons, 2u);
+    // Polled, so nothing is left queued for an event loop that never comes.
+    QCOMPARE(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_JOYAXISMOTION, SDL_JOYBUTTONUP), 0);
+
+    unplug(js);
+    QVERIFY(isZero(joystick.read()));
+
+    // Plugged in again, it is read without being told.
+    js = plugIn();
+    QVERIFY(js);
+    SDL_JoystickSetVirtualButton(js, 0, SDL_PRESSED);
+    QCOMPARE(joystick.read().buttons, 1u);
+    unplug(js);
+    QVERIFY(isZero(joystick.read()));
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+}
+
+QTEST_GUILESS_MAIN(tst_SdlJoystick)
+#include "tst_sdljoystick.moc"
