@@ -1,0 +1,67 @@
+#include <QApplication>
+#include <QTextStream>
+#include <cstdio>
+
+#include "app/CommandLine.h"
+#include "app/Dialogs.h"
+#include "app/mainForm.h"
+#include "link/SerialPorts.h"
+#include "platform/Joystick.h"
+#include "platform/QtDialogs.h"
+#include "platform/SdlSound.h"
+#include "platform/TickSource.h"
+
+int main(int argc, char** argv)
+{
+    // Native (GTK) file dialogs cannot be driven by the tests and look out of
+    // place next to the rest of the program.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("MarionetteKit"));
+    QApplication::setApplicationVersion(QStringLiteral(MK_VERSION));
+
+    QString out, err;
+    int exitCode = 0;
+    const auto options = mk::parseCommandLine(QApplication::arguments(), out, err, exitCode);
+    if (!options) {
+        QTextStream(stdout) << out;
+        QTextStream(stderr) << err;
+        return exitCode;
+    }
+
+    mk::SdlJoystick joystick;
+    mk::QtDialogs dialogs;
+    mk::SdlSound sound;
+    mk::Services services{mk::systemTicks(), joystick, dialogs, sound};
+
+    auto loadMain = [&]() -> QWidget* {
+        auto* main = new mainForm(services);
+        main->setAttribute(Qt::WA_DeleteOnClose);
+        dialogs.setParent(main);
+        if (options->port > 0) {
+            if (main->ports().itemEnabled(options->port))
+                main->ports().selectPort(options->port);
+            else
+                std::fprintf(stderr, "COM %d could not be opened at start-up.\n", options->port);
+        }
+        return main;
+    };
+    if (!options->screenshot.isEmpty()) {
+        QWidget* main = loadMain();
+        main->resize(main->sizeHint().expandedTo(QSize(1000, 640)));
+        main->show();
+        QCoreApplication::processEvents();
+        const bool saved = main->grab().save(options->screenshot);
+        main->close();
+        if (!saved)
+            std::fprintf(stderr, "Could not save %s\n", qPrintable(options->screenshot));
+        return saved ? 0 : 1;
+    }
+    if (options->splash) {
+        auto* splash = new splashScreen(loadMain);
+        splash->show();
+    } else {
+        loadMain()->show();
+    }
+    return app.exec();
+}

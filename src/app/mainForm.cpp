@@ -1,0 +1,264 @@
+#include "app/mainForm.h"
+
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/Artwork.h"
+#include "app/Dialogs.h"
+#include "link/MSComm.h"
+#include "link/SerialPorts.h"
+#include "sound/graphWindow.h"
+#include "timing/SMTPtimer.h"
+#include "timing/countdownTimer.h"
+#include "tracks/NewSlider.h"
+
+namespace {
+const QString kNotSaved = QStringLiteral("not previously saved");
+}
+
+mainForm::mainForm(const mk::Services& services, QWidget* parent)
+    : QMainWindow(parent), m_services(services)
+{
+    setObjectName(QStringLiteral("mainForm"));
+    setWindowTitle(QStringLiteral("MarionetteKit - Untitled"));
+    setWindowIcon(mk::artwork::applicationIcon());
+    currentProjectFile = kNotSaved;
+    buildControls();
+    buildMenus();
+    // The window sees every key first, whichever control has the focus.
+    qApp->installEventFilter(this);
+    load();
+}
+
+mainForm::~mainForm()
+{
+    qApp->removeEventFilter(this);
+}
+
+void mainForm::buildControls()
+{
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+
+    auto* trackRow = new QHBoxLayout;
+    for (int i = 0; i < int(m_sliders.size()); ++i) {
+        m_sliders[i] = new NewSlider(m_services.joystick, central);
+        m_sliders[i]->setObjectName(QStringLiteral("slider%1").arg(i));
+        trackRow->addWidget(m_sliders[i]);
+    }
+    trackRow->addStretch();
+    column->addLayout(trackRow);
+
+    m_graph = new ::graphWindow(m_services.ticks, m_services.dialogs, m_services.sound, central);
+    m_graph->setObjectName(QStringLiteral("graphWindow"));
+    m_graph->setMinimumHeight(140);
+    column->addWidget(m_graph, 1);
+
+    auto* bottom = new QHBoxLayout;
+    auto makeButton = [&](const QString& name, const QIcon& icon, const QString& tip) {
+        auto* b = new QToolButton(central);
+        b->setObjectName(name);
+        b->setIcon(icon);
+        b->setIconSize(QSize(32, 32));
+        b->setToolTip(tip);
+        b->setAutoRaise(true);
+        // Picture buttons: clicking must not take the focus from the control
+        // the user is working in.
+        b->setFocusPolicy(Qt::NoFocus);
+        bottom->addWidget(b);
+        return b;
+    };
+    m_rewind = makeButton(QStringLiteral("rewind"), mk::artwork::rewindIcon(), tr("Rewind"));
+    m_play = makeButton(QStringLiteral("play"), mk::artwork::playIcon(), tr("Play (Space)"));
+    m_stop = makeButton(QStringLiteral("stop"), mk::artwork::stopIcon(), tr("Stop (Space)"));
+    connect(m_play, &QToolButton::clicked, this, &mainForm::playClicked);
+    connect(m_stop, &QToolButton::clicked, this, &mainForm::stopClicked);
+    connect(m_rewind, &QToolButton::clicked, this, &mainForm::rewindClicked);
+
+    m_clock = new ::SMTPtimer(m_services.ticks, central);
+    m_clock->setObjectName(QStringLiteral("SMPTEtimer"));
+    bottom->addSpacing(12);
+    bottom->addWidget(m_clock);
+    m_countdown = new ::countdownTimer(m_services.ticks, central);
+    m_countdown->setObjectName(QStringLiteral("countdownTimer"));
+    bottom->addSpacing(12);
+    bottom->addWidget(m_countdown);
+    bottom->addStretch();
+    auto* picture = new QLabel(central);
+    picture->setObjectName(QStringLiteral("Picture1"));
+    picture->setPixmap(mk::artwork::logo(48));
+    bottom->addWidget(picture);
+    column->addLayout(bottom);
+    setCentralWidget(central);
+
+    connect(m_clock, &::SMTPtimer::frameChange, this, &mainForm::onFrameChange);
+    connect(m_countdown, &::countdownTimer::countdownFinished, this, &mainForm::onCountdownFinished);
+    connect(m_graph, &::graphWindow::scrub, this, &mainForm::onScrub);
+    connect(m_graph, &::graphWindow::soundHasStopped, this, &mainForm::onSoundHasStopped);
+
+    m_comm = new ::MSComm(this);
+    m_comm->setObjectName(QStringLiteral("MSComm"));
+    m_comm->setDevicePaths(m_services.portPaths.isEmpty() ? ::MSComm::defaultDevicePaths() : m_services.portPaths);
+    m_ports = new mk::SerialPorts(*m_comm, m_services.dialogs, this);
+    connect(m_ports, &mk::SerialPorts::itemsChanged, this, &mainForm::refreshPortItems);
+}
+
+void mainForm::buildMenus()
+{
+    auto add = [this](QMenu* menu, const QString& name, const QString& caption) {
+        QAction* a = caption == QLatin1String("-") ? menu->addSeparator() : menu->addAction(caption);
+        a->setObjectName(name);
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    connect(add(file, QStringLiteral("aboutMarionetteKit"), QStringLiteral("About MarionetteKit")),
+            &QAction::triggered, this, &mainForm::showAbout);
+    add(file, QStringLiteral("nothing2"), QStringLiteral("-"));
+    add(file, QStringLiteral("importSound"), QStringLiteral("Import Sound"));
+    add(file, QStringLiteral("nothing"), QStringLiteral("-"));
+    add(file, QStringLiteral("newProject"), QStringLiteral("New Project"));
+    add(file, QStringLiteral("openProject"), QStringLiteral("Open Project"));
+    connect(add(file, QStringLiteral("fileSave"), QStringLiteral("Save Project")),
+            &QAction::triggered, this, &mainForm::saveProject);
+    add(file, QStringLiteral("fileSaveAs"), QStringLiteral("Save Project As"));
+    add(file, QStringLiteral("fileSaveSettings"), QStringLiteral("Save Settings Only"));
+    add(file, QStringLiteral("no"), QStringLiteral("-"));
+    add(file, QStringLiteral("fileExportToCD"), QStringLiteral("Export Project for CD Playback"));
+    add(file, QStringLiteral("nothing3"), QStringLiteral("-"));
+    connect(add(file, QStringLiteral("fileQuit"), QStringLiteral("Quit")), &QAction::triggered, this, &mainForm::quit);
+
+    QMenu* ports = menuBar()->addMenu(QStringLiteral("Ports"));
+    ports->setObjectName(QStringLiteral("editMenu"));
+    ports->setToolTipsVisible(true);
+    for (int n = 1; n <= 4; ++n) {
+        QAction* item = add(ports, QStringLiteral("selectCOM%1").arg(n), QStringLiteral("COM %1").arg(n));
+        item->setCheckable(true);
+        const QString path = m_comm->devicePath(n);
+        const QString where = path.isEmpty() ? tr("no serial device") : path;
+        item->setStatusTip(where);
+        item->setToolTip(where);
+        connect(item, &QAction::triggered, this, [this, n] { m_ports->selectPort(n); });
+        m_comItems[n - 1] = item;
+    }
+    add(ports, QStringLiteral("name"), QStringLiteral("-"));
+    connect(add(ports, QStringLiteral("calibrateJoy"), QStringLiteral("Calibrate Joystick")),
+            &QAction::triggered, this, &mainForm::calibrateJoystick);
+}
+
+void mainForm::load()
+{
+    lastServoIndex = 7;
+    for (int i = 0; i <= lastServoIndex; ++i) {
+        slider(i)->setWhichservo(qint16(i));
+        slider(i)->setPlaybackEnabled(true);
+        slider(i)->setRecordingEnabled(true);
+    }
+    currentProjectFile = kNotSaved;
+    m_ports->probe();
+    refreshPortItems();
+}
+
+NewSlider* mainForm::slider(int i) const
+{
+    return (i >= 0 && i < int(m_sliders.size())) ? m_sliders[i] : nullptr;
+}
+
+QAction* mainForm::menuItem(const QString& name) const
+{
+    return findChild<QAction*>(name);
+}
+
+::convertAudio* mainForm::convertAudio()
+{
+    if (!m_progress)
+        m_progress = new ::convertAudio(this);
+    return m_progress;
+}
+
+void mainForm::refreshPortItems()
+{
+    for (int n = 1; n <= 4; ++n) {
+        m_comItems[n - 1]->setEnabled(m_ports->itemEnabled(n));
+        m_comItems[n - 1]->setChecked(m_ports->itemChecked(n));
+    }
+}
+
+bool mainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QMainWindow::eventFilter(watched, event);
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || w->window() != this)
+        return QMainWindow::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Space || key->isAutoRepeat() || key->modifiers() != Qt::NoModifier)
+        return QMainWindow::eventFilter(watched, event);
+    // A Space typed into a text box (a servo's name, the countdown's seconds)
+    // is text, not a transport command.
+    if (qobject_cast<QLineEdit*>(w) || qobject_cast<QTextEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)
+        || qobject_cast<QAbstractSpinBox*>(w))
+        return QMainWindow::eventFilter(watched, event);
+    spacePressed();
+    return true;
+}
+
+void mainForm::showAbout()
+{
+    if (!m_about)
+        m_about = new ::about(this);
+    m_about->show();
+    m_about->raise();
+}
+
+void mainForm::calibrateJoystick()
+{
+    // The calibration dialog is not part of this version yet; the tracks use
+    // their default calibration (the full axis travel).
+}
+
+bool mainForm::saveProject()
+{
+    m_services.dialogs.message(tr("Saving projects is not available in this version of MarionetteKit."),
+                               mk::applicationTitle(), mk::MessageButtons::Ok, mk::MessageIcon::Exclamation);
+    return false;
+}
+
+void mainForm::quit()
+{
+    const auto answer = m_services.dialogs.message(QStringLiteral("Save before quitting?"),
+                                                   QStringLiteral("Quit MarionetteKit"),
+                                                   mk::MessageButtons::YesNoCancel, mk::MessageIcon::None);
+    if (answer == mk::MessageAnswer::Cancel)
+        return;
+    // A save that did not happen (cancelled or failed) keeps the program open,
+    // so no work is lost by answering Yes.
+    if (answer == mk::MessageAnswer::Yes && !saveProject())
+        return;
+    m_quitting = true;
+    close();
+}
+
+void mainForm::closeEvent(QCloseEvent* event)
+{
+    // Closing the main window ends the program: take its other windows along.
+    stopClicked();
+    if (m_progress)
+        m_progress->close();
+    if (m_about)
+        m_about->close();
+    if (m_comm->PortOpen())
+        m_comm->setPortOpen(false);
+    QMainWindow::closeEvent(event);
+}

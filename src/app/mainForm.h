@@ -1,0 +1,98 @@
+#pragma once
+// The main window: eight servo tracks, the waveform view, the frame clock,
+// the loop countdown, the transport and the serial port. The transport and
+// the per-frame work live in Transport.cpp.
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <exception>
+
+#include "app/Services.h"
+
+class NewSlider;
+class SMTPtimer;
+class countdownTimer;
+class graphWindow;
+class MSComm;
+class QAction;
+class QToolButton;
+class about;
+class convertAudio;
+
+namespace mk { class SerialPorts; }
+
+class mainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    /// Creates the window hidden and runs its load sequence (tracks numbered
+    /// and switched on, port probe).
+    explicit mainForm(const mk::Services& services, QWidget* parent = nullptr);
+    ~mainForm() override;
+
+    // Fields other parts of the program read and write.
+    quint8 lastServoIndex = 7;
+    QString currentProjectFile;
+    bool soundLoaded = false;
+
+    NewSlider* slider(int i) const;
+    ::SMTPtimer* SMPTEtimer() const { return m_clock; }
+    ::countdownTimer* countdownTimer() const { return m_countdown; }
+    ::graphWindow* graphWindow() const { return m_graph; }
+    ::MSComm* MSComm() const { return m_comm; }
+    mk::SerialPorts& ports() const { return *m_ports; }
+    /// The progress dialog shared by saving, opening and the export.
+    ::convertAudio* convertAudio();
+    QAction* menuItem(const QString& name) const;
+
+    // The transport.
+    void playClicked();
+    void stopClicked();
+    void rewindClicked();
+    /// Space: Stop while the clock or the countdown runs, otherwise Play.
+    void spacePressed();
+
+    // Handlers of the controls' events.
+    void onFrameChange();
+    void onScrub();
+    void onSoundHasStopped();
+    void onCountdownFinished();
+
+    // Menu commands.
+    void showAbout();
+    void calibrateJoystick();
+    void quit();
+    /// Saves the project; false when it was not saved.
+    bool saveProject();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildControls();
+    void load();
+    void refreshPortItems();
+    /// Gives every track the frame, then writes the 24-byte frame message.
+    void sendFrame(qint32 frame);
+    /// Shows "sentence" CR number blank description under `title`. While one
+    /// such message is up, further failures are not stacked on top of it.
+    void reportFailure(const QString& sentence, const QString& title, std::exception_ptr error);
+
+    mk::Services m_services;
+    std::array<NewSlider*, 8> m_sliders{};
+    ::SMTPtimer* m_clock = nullptr;
+    ::countdownTimer* m_countdown = nullptr;
+    ::graphWindow* m_graph = nullptr;
+    ::MSComm* m_comm = nullptr;
+    mk::SerialPorts* m_ports = nullptr;
+    QToolButton* m_play = nullptr;
+    QToolButton* m_stop = nullptr;
+    QToolButton* m_rewind = nullptr;
+    std::array<QAction*, 4> m_comItems{};
+    QPointer<::about> m_about;
+    QPointer<::convertAudio> m_progress;
+    bool m_reporting = false;
+    bool m_quitting = false;
+};
