@@ -1,8 +1,74 @@
 #include "sound/graphWindow.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QVector>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "platform/Rounding.h"
+#include "platform/RuntimeError.h"
+#include "sound/WavReader.h"
+#include "sound/WaveformMath.h"
+
+namespace {
+
+/// One byte at 0-based `offset`: a single positioned read where the system
+/// has one (half the system calls of seek + read).
+bool readByteAt(QFile& file, qint64 offset, char& byte)
+{
+#ifdef Q_OS_UNIX
+    const int fd = file.handle();
+    if (fd >= 0)
+        return ::pread(fd, &byte, 1, off_t(offset)) == 1;
+#endif
+    return file.seek(offset) && file.getChar(&byte);
+}
+
+const QString noSound = QStringLiteral("noSound");
+
+const QColor backgroundColour(12, 20, 28);
+const QColor foregroundColour(90, 220, 130);
+const QColor cursorColour(255, 240, 140);
+const QColor markerColour(220, 30, 30);
+// Outside the clip: a see-through hatch in the foreground colour, so the
+// waveform under it stays readable.
+const QColor shadeColour(90, 220, 130, 120);
+
+constexpr int cursorWidth = 2;
+constexpr int markerWidth = 2;
+
+// The mouse-pointer numbers users of the control have always used.
+Qt::CursorShape pointerShape(qint16 v)
+{
+    switch (v) {
+    case 1: return Qt::ArrowCursor;
+    case 2: return Qt::CrossCursor;
+    case 3: return Qt::IBeamCursor;
+    case 5: case 15: return Qt::SizeAllCursor;
+    case 6: return Qt::SizeBDiagCursor;
+    case 7: return Qt::SizeVerCursor;
+    case 8: return Qt::SizeFDiagCursor;
+    case 9: return Qt::SizeHorCursor;
+    case 10: return Qt::UpArrowCursor;
+    case 11: return Qt::WaitCursor;
+    case 12: return Qt::ForbiddenCursor;
+    case 13: return Qt::BusyCursor;
+    case 14: return Qt::WhatsThisCursor;
+    default: return Qt::ArrowCursor;
+    }
+}
+
+} // namespace
 
 graphWindow::graphWindow(mk::TickSource& ticks, mk::Dialogs& dialogs, mk::SoundService& sound,
                          QWidget* parent)
@@ -10,25 +76,211 @@ graphWindow::graphWindow(mk::TickSource& ticks, mk::Dialogs& dialogs, mk::SoundS
 {
     setObjectName(QStringLiteral("graphWindow"));
     setMinimumSize(300, 100);
-    setAutoFillBackground(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    const char* captions[6] = {"Short file name", "Sound format", "File name", "", "When it ends", ""};
+    for (int i = 0; i < 6; ++i) {
+        m_labels[i] = new QLabel(QString::fromLatin1(captions[i]), this);
+        m_labels[i]->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        m_labels[i]->hide();
+    }
+
+    m_redline = new QLabel(this);
+    m_redline->setObjectName(QStringLiteral("redlineLabel"));
+    m_cursor = new QLabel(this);
+    m_cursor->setObjectName(QStringLiteral("cursor"));
+    for (QLabel* bar : {m_redline, m_cursor}) {
+        QPalette pal = bar->palette();
+        pal.setColor(QPalette::Window, bar == m_cursor ? cursorColour : markerColour);
+        bar->setPalette(pal);
+        bar->setAutoFillBackground(true);
+        // Presses on the bars belong to the view underneath.
+        bar->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+    m_blinkTimer = new QTimer(this);
+    m_blinkTimer->setObjectName(QStringLiteral("blinkTimer"));
+    m_blinkTimer->setInterval(600);
+    connect(m_blinkTimer, &QTimer::timeout, this, &graphWindow::dealWithCursor);
+    m_blinkTimer->start();
+
+    m_playUpdateTimer = new QTimer(this);
+    m_playUpdateTimer->setObjectName(QStringLiteral("PlayUpdateTimer"));
+    m_playUpdateTimer->setInterval(50);
+    connect(m_playUpdateTimer, &QTimer::timeout, this, [this] {
+        try {
+            playUpdateTick();
+        } catch (const mk::RuntimeError&) {
+            // A clock that cannot place the cursor any more has nothing left to show.
+            m_playUpdateTimer->stop();
+        }
+    });
+
+    initialise();
+    reDraw();
 }
+
+// --- State ------------------------------------------------------------------
+
+void graphWindow::initialise()
+{
+    m_currentTime = 500;
+    m_currentTimeMs = 0;
+    m_playing = false;
+    m_displayStart = 1;
+    m_displayEnd = 1000;
+    m_clipStart = 0;
+    m_clipEnd = 1000;
+    m_soundLength = 1000;
+    m_soundLengthMs = 1000;
+    m_fileName = noSound;
+    m_redLine = -100;
+    placeBars();
+    m_redline->lower();
+}
+
+void graphWindow::setNoSoundState()
+{
+    m_currentTime = 500;
+    // With a length of 0 ms every cursor place is 0 ms; say so right away.
+    m_currentTimeMs = 0;
+    m_playing = false;
+    m_displayStart = 1;
+    m_displayEnd = 1000;
+    m_clipStart = 0;
+    m_clipEnd = 1000;
+    m_soundLength = 1000;
+    m_soundLengthMs = 0;
+    m_fileName = noSound;
+}
+
+bool graphWindow::hasSound() const { return m_fileName != noSound; }
+
+void graphWindow::showMessage(const QString& text, const QString& title, mk::MessageButtons buttons,
+                              mk::MessageIcon icon)
+{
+    m_dialogs.message(text, title, buttons, icon);
+}
+
+// --- Loading ------------------------------------------------------------------
 
 QString graphWindow::cFileName() const { return m_fileName; }
 
 void graphWindow::setcFileName(const QString& path)
 {
-    m_fileName = path.trimmed();
-    update();
+    m_labels[2]->setText(path);
+    load(path);
 }
+
+void graphWindow::load(QString path)
+{
+    for (;;) {
+        m_fileName = path.trimmed();
+        m_redrawFailureShown = false;
+        clearSurface();
+        if (m_fileName == noSound) {
+            setNoSoundState();
+            reDraw();
+            return;
+        }
+        // The trimmed name is the one that gets opened, so it is the one to
+        // look for (a file system that ignores trailing blanks does the same).
+        if (QFileInfo(m_fileName).isFile())
+            break;
+        if (!locate(path))
+            return;
+    }
+
+    const mk::wav::ReadResult read = mk::wav::readHeader(m_fileName);
+    switch (read.problem) {
+    case mk::wav::Problem::None:
+        break;
+    case mk::wav::Problem::CannotOpen:
+        m_fileName = noSound;
+        throw mk::RuntimeError(75, "Path/File access error");
+    case mk::wav::Problem::NotRiff: {
+        const auto m = mk::wav::notRiffMessage();
+        showMessage(m.text, m.title, m.buttons, m.icon);
+        m_fileName = noSound;
+        return;
+    }
+    case mk::wav::Problem::NoDataTag: {
+        const auto m = mk::wav::soundProblemMessage();
+        showMessage(m.text, m.title, m.buttons, m.icon);
+        // Keeping the new path with the previous sound's measurements would
+        // draw and play one file with the numbers of another.
+        m_fileName = noSound;
+        return;
+    }
+    }
+
+    const mk::wav::Header& h = read.header;
+    m_bitsPerSample = h.bitsPerSample;
+    m_soundStart = h.soundStart;
+    m_soundLength = h.soundLength;
+    m_lengthInSeconds = h.lengthInSeconds;
+    m_labels[1]->setText(h.caption);
+    m_soundEnd = h.soundEnd;
+    m_clipStart = m_displayStart = m_soundStart;
+    m_clipEnd = m_displayEnd = m_soundEnd;
+    m_zoomCentre = h.zoomCentre;
+    m_currentTime = 0;
+    m_currentTimeMs = 0;
+    m_playing = false;
+    dealWithCursor();
+    Q_EMIT scrub();
+
+    qint32 ms = 0;
+    const int error = m_sound.length(m_fileName, ms);
+    if (error == mk::SoundService::CannotPlay || error == mk::SoundService::InvalidDevice) {
+        // No sound after all: its length is 0 ms, not the length of whatever
+        // sound was loaded before (the host sizes the tracks from it).
+        m_soundLengthMs = 0;
+    }
+    if (error == mk::SoundService::CannotPlay) {
+        const auto m = mk::wav::noSoundCardMessage();
+        showMessage(m.text, m.title, m.buttons, m.icon);
+        m_fileName = noSound;
+    } else if (error == mk::SoundService::InvalidDevice) {
+        m_fileName = noSound;
+        const auto m = mk::wav::deviceTroubleMessage(QString());
+        showMessage(m.text, m.title, m.buttons, m.icon);
+    } else {
+        m_soundLengthMs = ms;
+        reDraw();
+    }
+}
+
+bool graphWindow::locate(QString& path)
+{
+    m_labels[0]->setText(m_labels[2]->text());
+    const QString bare = mk::wav::bareName(m_fileName);
+    const auto m = mk::wav::locateMessage(bare);
+    if (m_dialogs.message(m.text, m.title, m.buttons, m.icon) != mk::MessageAnswer::Ok) {
+        initialise();
+        m_fileName = noSound;
+        reDraw();
+        return false;
+    }
+    const std::optional<QString> chosen = m_dialogs.openFile(mk::wav::locateDialog(bare));
+    if (!chosen) {
+        setNoSoundState();
+        reDraw();
+        return false;
+    }
+    path = *chosen;
+    return true;
+}
+
+// --- Properties -----------------------------------------------------------------
 
 qint32 graphWindow::cCurrentTime() const { return m_currentTime; }
 
 void graphWindow::setcCurrentTime(qint32 v)
 {
     m_currentTime = v;
-    if (m_soundLength != 0)
-        m_currentTimeMs = mk::roundTo<qint32>(double(v - m_soundStart) / m_soundLength * m_soundLengthMs);
-    update();
+    m_currentTimeMs = mk::wave::positionToMs(v, m_soundStart, m_soundLength, m_soundLengthMs);
+    dealWithCursor();
 }
 
 qint32 graphWindow::cCurrentTimeInMilliseconds() const { return m_currentTimeMs; }
@@ -36,32 +288,380 @@ qint32 graphWindow::cCurrentTimeInMilliseconds() const { return m_currentTimeMs;
 void graphWindow::setcCurrentTimeInMilliseconds(qint32 ms)
 {
     m_currentTimeMs = ms;
-    if (m_soundLengthMs != 0)
-        m_currentTime = mk::roundTo<qint32>(double(ms) / m_soundLengthMs * m_soundLength) + m_soundStart;
+    m_currentTime = mk::wave::msToPosition(ms, m_soundStart, m_soundLength, m_soundLengthMs);
     Q_EMIT scrub();
 }
 
 qint32 graphWindow::cSoundStart() const { return m_soundStart; }
-qint32 graphWindow::cSoundEnd() const { return m_soundLength - m_soundStart; }
+qint32 graphWindow::cSoundEnd() const { return m_soundEnd; }
 qint32 graphWindow::cSoundLength() const { return m_soundLength; }
 qint32 graphWindow::cSoundLengthInMilliseconds() const { return m_soundLengthMs; }
 
-void graphWindow::stopPlaying()
+qint32 graphWindow::cDisplayStart() const { return m_displayStart; }
+void graphWindow::setcDisplayStart(qint32 v)
 {
-    if (m_fileName != QLatin1String("noSound"))
-        m_sound.stop(m_fileName);
-    m_playing = false;
+    m_displayStart = v;
+    reDraw();
 }
 
-void graphWindow::playFromCursor()
+qint32 graphWindow::cDisplayEnd() const { return m_displayEnd; }
+void graphWindow::setcDisplayEnd(qint32 v)
 {
-    // Without a sound there is nothing to play and the playback clock stays off.
+    m_displayEnd = v;
+    reDraw();
+}
+
+qint32 graphWindow::cClipStart() const { return m_clipStart; }
+void graphWindow::setcClipStart(qint32 v)
+{
+    m_clipStart = v >= m_clipEnd ? mk::checkedNarrow<qint32>(qint64(m_clipEnd) - 1) : v;
+}
+
+qint32 graphWindow::cClipEnd() const { return m_clipEnd; }
+void graphWindow::setcClipEnd(qint32 v)
+{
+    m_clipEnd = v <= m_clipStart ? mk::checkedNarrow<qint32>(qint64(m_clipStart) + 1) : v;
+}
+
+qint32 graphWindow::cRedLine() const { return m_redLine; }
+void graphWindow::setcRedLine(qint32 v) { m_redLine = v; }
+
+qint16 graphWindow::czoom() const { return m_zoomValue; }
+void graphWindow::setczoom(qint16 z)
+{
+    m_zoomValue = z;
+    if (!hasSound())
+        return;
+    const mk::wave::View v = mk::wave::zoom(z, m_soundStart, m_soundEnd, m_zoomCentre);
+    m_zoomCentre = v.zoomCentre;
+    m_displayStart = v.displayStart;
+    m_displayEnd = v.displayEnd;
+    m_panValue = v.panValue;
+}
+
+qint16 graphWindow::cpan() const { return m_panValue; }
+void graphWindow::setcpan(qint16 value)
+{
+    m_panValue = value;
+    if (!hasSound())
+        return;
+    const mk::wave::View v = mk::wave::pan(value, m_soundStart, m_soundEnd, m_displayStart, m_displayEnd);
+    m_displayStart = v.displayStart;
+    m_displayEnd = v.displayEnd;
+    m_zoomCentre = v.zoomCentre;
+}
+
+void graphWindow::setmousepointer(qint16 shape)
+{
+    if (shape == 0)
+        unsetCursor();
+    else
+        setCursor(pointerShape(shape));
+}
+
+bool graphWindow::cLoop() const { return m_loop; }
+void graphWindow::setcLoop(bool v) { m_loop = v; }
+void graphWindow::setcStartPoint(qint32 ms) { m_startPoint = ms; }
+void graphWindow::setcEndPoint(qint32 ms) { m_endPoint = ms; }
+
+// --- Drawing ------------------------------------------------------------------
+
+void graphWindow::clearSurface()
+{
+    m_image.fill(backgroundColour);
+    update();
+}
+
+void graphWindow::reDraw()
+{
+    const qreal dpr = devicePixelRatioF();
+    QImage image(size() * dpr, QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+    image.fill(backgroundColour);
+
+    if (!hasSound()) {
+        QPainter p(&image);
+        p.setPen(QPen(foregroundColour, 0));
+        const double y = 128.0 * height() / mk::wave::scaleHeight;
+        p.drawLine(QLineF(0, y, width(), y));
+        p.end();
+        m_image = std::move(image);
+        update();
+        return;
+    }
+
+    m_labels[2]->setText(m_fileName);
+    m_labels[0]->setText(m_fileName);
+    bool failed = false;
+    drawWaveform(image, failed);
+    m_image = std::move(image);
+    update();
+
+    if (!failed) {
+        m_redrawFailureShown = false;
+    } else if (!m_redrawFailureShown) {
+        m_redrawFailureShown = true;
+        showMessage(QStringLiteral("there was an error in reDraw"), mk::applicationTitle(), mk::MessageButtons::Ok,
+                    mk::MessageIcon::None);
+    }
+    dealWithCursor();
+}
+
+void graphWindow::drawWaveform(QImage& image, bool& failed)
+{
+    const double sx = double(width()) / mk::wave::scaleWidth;
+    const double sy = double(height()) / mk::wave::scaleHeight;
+
+    mk::wave::PlotPlan plan;
+    double range = double(m_displayEnd) - m_displayStart;
+    try {
+        plan = mk::wave::planPlot(m_bitsPerSample, m_displayStart, m_displayEnd);
+        m_displayStart = plan.displayStart;
+        m_displayEnd = plan.displayEnd;
+        range = plan.range;
+    } catch (const mk::RuntimeError&) {
+        failed = true;
+    }
+
+    // One positioned single-byte read per point; the file is open only for
+    // this redraw. Positions outside the file (a header that claims more data
+    // than there is, a view scrolled past the end) draw as silence.
+    QFile file(m_fileName);
+    const bool open = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    if (!open)
+        failed = true;
+    const qint64 size = open ? file.size() : 0;
+
+#ifdef Q_OS_UNIX
+    // Ask for all the pages at once, so that a file not yet in the page cache
+    // is fetched in parallel rather than one page per point.
+    if (open && file.handle() >= 0 && plan.points.size() > 1) {
+        qint64 lastPage = -1;
+        for (const mk::wave::PlotPoint& pt : plan.points) {
+            const qint64 page = (pt.position - 1) / 4096;
+            if (page != lastPage && pt.position >= 1 && pt.position <= size)
+                ::posix_fadvise(file.handle(), off_t(page * 4096), 4096, POSIX_FADV_WILLNEED);
+            lastPage = page;
+        }
+    }
+#endif
+    QVector<QLineF> lines;
+    lines.reserve(qsizetype(plan.points.size()));
+    int previous = 128;
+    for (const mk::wave::PlotPoint& pt : plan.points) {
+        int value = mk::wave::silenceValue(plan.highBytes);
+        char byte = 0;
+        if (open && pt.position >= 1 && pt.position <= size && readByteAt(file, pt.position - 1, byte))
+            value = mk::wave::plotValue(plan.highBytes, quint8(byte));
+        lines.append(QLineF((pt.x - 1) * sx, (previous + 2) * sy, pt.x * sx, (value + 2) * sy));
+        previous = value;
+    }
+    file.close();
+
+    QPainter p(&image);
+    p.setPen(QPen(foregroundColour, 0));
+    p.drawLines(lines);
+
+    const double clipStartX = mk::wave::viewX(m_clipStart, m_displayStart, range);
+    const double clipEndX = mk::wave::viewX(m_clipEnd, m_displayStart, range);
+    p.setBrush(QBrush(shadeColour, Qt::BDiagPattern));
+    p.drawRect(QRectF(QPointF(0, -sy), QPointF(clipStartX * sx, mk::wave::scaleHeight * sy)).normalized());
+    p.drawRect(QRectF(QPointF(clipEndX * sx, -sy), QPointF(mk::wave::scaleWidth * sx, mk::wave::scaleHeight * sy))
+                   .normalized());
+}
+
+void graphWindow::placeBars()
+{
+    const auto toPixel = [this](qint32 x) {
+        const qint64 px = qint64(x) * width() / mk::wave::scaleWidth;
+        return int(std::clamp<qint64>(px, -100000, 100000));
+    };
+    m_cursor->setGeometry(toPixel(mk::wave::cursorX(m_currentTime, m_displayStart, m_displayEnd)), 0, cursorWidth,
+                          height());
+    m_redline->setGeometry(toPixel(mk::wave::cursorX(m_redLine, m_displayStart, m_displayEnd)), 0, markerWidth,
+                           height());
+    // A negative marker (-100 at start) means "no marker". Over a long sound
+    // -100 rounds to x 0 and would stand at the left edge, so hide it.
+    m_redline->setVisible(m_redLine >= 0);
+}
+
+void graphWindow::dealWithCursor()
+{
+    placeBars();
+    // The bar shows while it fills its background: every call flips it.
+    m_cursor->setAutoFillBackground(!m_cursor->autoFillBackground());
+    m_cursor->update();
 }
 
 void graphWindow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    p.setPen(Qt::green);
-    p.drawLine(0, height() / 2, width(), height() / 2);
+    if (m_image.isNull())
+        p.fillRect(rect(), backgroundColour);
+    else
+        p.drawImage(0, 0, m_image);
+}
+
+void graphWindow::resizeEvent(QResizeEvent*)
+{
+    reDraw();
+    placeBars();
+}
+
+// --- Mouse ------------------------------------------------------------------------
+
+double graphWindow::scaleX(const QPointF& pixel) const
+{
+    return width() > 0 ? pixel.x() * mk::wave::scaleWidth / width() : 0.0;
+}
+
+void graphWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    try {
+        m_playUpdateTimer->stop();
+        m_currentTime = mk::wave::mousePosition(scaleX(event->position()), m_displayStart, m_displayEnd);
+        m_currentTimeMs = mk::wave::mouseMs(m_currentTime, m_soundStart, m_soundLength, m_soundLengthMs);
+        if (hasSound())
+            m_sound.play(m_fileName, m_currentTimeMs, mk::checkedNarrow<qint32>(qint64(m_currentTimeMs) + 20), true);
+        dealWithCursor();
+        Q_EMIT scrub();
+    } catch (const mk::RuntimeError&) {
+        // A cursor time that does not fit is not a place to scrub to.
+    }
+}
+
+void graphWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    try {
+        m_currentTime = mk::wave::mousePosition(scaleX(event->position()), m_displayStart, m_displayEnd);
+        m_labels[5]->setText(QString::number(m_currentTime));
+        m_currentTimeMs = std::min(mk::wave::mouseMs(m_currentTime, m_soundStart, m_soundLength, m_soundLengthMs),
+                                   m_soundLengthMs);
+        m_labels[3]->setText(QString::number(m_currentTimeMs));
+        if (hasSound()) {
+            // Waiting on every other snippet keeps a fast drag audible
+            // without letting the snippets pile up.
+            const qint32 to = mk::checkedNarrow<qint32>(qint64(m_currentTimeMs) + 20);
+            m_sound.play(m_fileName, m_currentTimeMs, to, m_scrubToggle);
+            m_scrubToggle = !m_scrubToggle;
+        }
+        dealWithCursor();
+        Q_EMIT scrub();
+    } catch (const mk::RuntimeError&) {
+    }
+}
+
+// --- Playback -------------------------------------------------------------------
+
+void graphWindow::showPlayEndTick() { m_labels[4]->setText(QString::number(m_playEndTick)); }
+
+void graphWindow::setupPlayVariables()
+{
+    m_playStartTick = m_ticks.now();
+    m_playStartMs = m_currentTimeMs;
+}
+
+void graphWindow::startClock(qint32 fromMs, qint32 toMs)
+{
+    // The clock runs over the range actually played, so the cursor follows
+    // the sound and the end comes when the range has been played.
+    const qint64 now = m_ticks.now();
+    m_playStartTick = now;
+    m_playStartMs = fromMs;
+    m_playEndTick = now + (qint64(toMs) - fromMs);
+    showPlayEndTick();
+}
+
+void graphWindow::stopPlaying()
+{
+    if (hasSound())
+        m_sound.stop(m_fileName);
+    m_playing = false;
+    m_playUpdateTimer->stop();
+}
+
+void graphWindow::play()
+{
+    m_sound.stop(m_fileName);
+    if (hasSound()) {
+        // The service has no "current position": play from the cursor, which
+        // is where the end time below counts from.
+        m_sound.play(m_fileName, m_currentTimeMs == -1 ? 0 : m_currentTimeMs, -1, false);
+        m_playing = true;
+        m_playEndTick = m_ticks.now() + (qint64(m_soundLengthMs) - m_currentTimeMs);
+        setupPlayVariables();
+        m_playUpdateTimer->start();
+        showPlayEndTick();
+    }
+    m_playMode = 0;
+    m_playUpdateTimer->start();
+}
+
+void graphWindow::playFromCursor()
+{
+    m_playMode = 1;
+    m_playUpdateTimer->stop();
+    m_sound.stop(m_fileName);
+    if (!hasSound())
+        return;
+    setupPlayVariables();
+    const qint32 t = m_currentTimeMs;
+    m_sound.play(m_fileName, t == -1 ? 0 : t, -1, false);
+    m_playing = true;
+    m_playUpdateTimer->start();
+    m_playEndTick = m_ticks.now() + (qint64(m_soundLengthMs) - t);
+    showPlayEndTick();
+}
+
+void graphWindow::playClip()
+{
+    m_playMode = 2;
+    m_playUpdateTimer->stop();
+    m_sound.stop(m_fileName);
+    const qint32 a = mk::wave::positionToMs(m_clipStart, m_soundStart, m_soundLength, m_soundLengthMs);
+    const qint32 b = mk::wave::positionToMs(m_clipEnd, m_soundStart, m_soundLength, m_soundLengthMs);
+    if (!hasSound())
+        return;
+    m_sound.play(m_fileName, a, b, false);
+    m_playing = true;
+    startClock(a, b);
+    m_playUpdateTimer->start();
+}
+
+void graphWindow::playFromTo()
+{
+    m_playMode = 3;
+    m_playUpdateTimer->stop();
+    m_sound.stop(m_fileName);
+    if (!hasSound())
+        return;
+    m_sound.play(m_fileName, m_startPoint, m_endPoint, false);
+    m_playing = true;
+    startClock(m_startPoint, m_endPoint);
+    m_playUpdateTimer->start();
+}
+
+void graphWindow::playUpdateTick()
+{
+    const qint64 now = m_ticks.now();
+    m_currentTimeMs = mk::checkedNarrow<qint32>(now - m_playStartTick + m_playStartMs);
+    m_currentTime = mk::wave::clockPosition(m_currentTimeMs, m_soundStart, m_soundLength, m_soundLengthMs);
+    dealWithCursor();
+    if (now <= m_playEndTick)
+        return;
+    Q_EMIT soundHasStopped();
+    m_playUpdateTimer->stop();
+    dealWithCursor();
+    if (!m_loop)
+        return;
+    switch (m_playMode) {
+    case 0: play(); break;
+    case 1: playFromCursor(); break;
+    case 2: playClip(); break;
+    default: playFromTo(); break;
+    }
 }

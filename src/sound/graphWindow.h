@@ -1,11 +1,19 @@
 #pragma once
 // The waveform view: holds the project's sound, draws it with its cursor,
 // lets the user scrub, and plays it.
+//
+// The sound is known by its path and a few header measurements; the samples
+// stay in the file and every redraw reads the bytes it plots again (about a
+// thousand single-byte reads), so a sound of any length costs no memory.
+#include <QImage>
 #include <QWidget>
 
 #include "platform/Dialogs.h"
 #include "platform/SoundService.h"
 #include "platform/TickSource.h"
+
+class QLabel;
+class QTimer;
 
 class graphWindow : public QWidget {
     Q_OBJECT
@@ -13,12 +21,17 @@ public:
     graphWindow(mk::TickSource& ticks, mk::Dialogs& dialogs, mk::SoundService& sound,
                 QWidget* parent = nullptr);
 
+    /// "noSound" when there is no sound.
     QString cFileName() const;
+    /// Loads the WAV file at `path` (trimmed); "noSound" clears the sound. A
+    /// missing file is asked for; read cFileName afterwards for the path that
+    /// was loaded. Throws mk::RuntimeError when an existing file cannot be read.
     void setcFileName(const QString& path);
 
     qint32 cCurrentTime() const;
     void setcCurrentTime(qint32 v);
     qint32 cCurrentTimeInMilliseconds() const;
+    /// Moves the cursor to `ms` and raises scrub.
     void setcCurrentTimeInMilliseconds(qint32 ms);
 
     qint32 cSoundStart() const;
@@ -26,8 +39,51 @@ public:
     qint32 cSoundLength() const;
     qint32 cSoundLengthInMilliseconds() const;
 
+    qint32 cDisplayStart() const;
+    void setcDisplayStart(qint32 v);
+    qint32 cDisplayEnd() const;
+    void setcDisplayEnd(qint32 v);
+    qint32 cClipStart() const;
+    void setcClipStart(qint32 v);
+    qint32 cClipEnd() const;
+    void setcClipEnd(qint32 v);
+    qint32 cRedLine() const;
+    void setcRedLine(qint32 v);
+
+    /// 1..1000 (1000: the whole sound). The host redraws afterwards.
+    qint16 czoom() const;
+    void setczoom(qint16 z);
+    /// 0..10000, a scroll bar's place. The host redraws afterwards.
+    qint16 cpan() const;
+    void setcpan(qint16 v);
+
+    void setmousepointer(qint16 shape);
+    bool cLoop() const;
+    void setcLoop(bool v);
+    void setcStartPoint(qint32 ms);
+    void setcEndPoint(qint32 ms);
+
+    void reDraw();
+
     void stopPlaying();
+    void play();
     void playFromCursor();
+    void playClip();
+    void playFromTo();
+    /// One tick of the 50 ms playback clock.
+    void playUpdateTick();
+
+    // Read-only state, for the host and for checks.
+    bool playing() const { return m_playing; }
+    qint16 playMode() const { return m_playMode; }
+    qint64 playStartTick() const { return m_playStartTick; }
+    qint32 playStartMs() const { return m_playStartMs; }
+    qint64 playEndTick() const { return m_playEndTick; }
+    qint16 bitsPerSample() const { return m_bitsPerSample; }
+    float lengthInSeconds() const { return m_lengthInSeconds; }
+    qint32 zoomCentre() const { return m_zoomCentre; }
+    /// The last drawn waveform, as painted under the cursor and marker.
+    const QImage& waveformImage() const { return m_image; }
 
 Q_SIGNALS:
     void scrub();
@@ -35,18 +91,66 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    void initialise();
+    void setNoSoundState();
+    void load(QString path);
+    bool locate(QString& path);
+    void clearSurface();
+    void placeBars();
+    void dealWithCursor();
+    void setupPlayVariables();
+    void showPlayEndTick();
+    void startClock(qint32 fromMs, qint32 toMs);
+    double scaleX(const QPointF& pixel) const;
+    bool hasSound() const;
+    void showMessage(const QString& text, const QString& title, mk::MessageButtons buttons, mk::MessageIcon icon);
+    void drawWaveform(QImage& image, bool& failed);
+
     mk::TickSource& m_ticks;
     mk::Dialogs& m_dialogs;
     mk::SoundService& m_sound;
+
+    QLabel* m_cursor = nullptr;
+    QLabel* m_redline = nullptr;
+    QLabel* m_labels[6] = {};
+    QTimer* m_blinkTimer = nullptr;
+    QTimer* m_playUpdateTimer = nullptr;
+    QImage m_image;
+
     QString m_fileName = QStringLiteral("noSound");
+    qint16 m_bitsPerSample = 0;
+    float m_lengthInSeconds = 0;
     qint32 m_currentTime = 500;
     qint32 m_currentTimeMs = 0;
     qint32 m_soundStart = 0;
+    qint32 m_soundEnd = 0;
     qint32 m_soundLength = 1000;
     qint32 m_soundLengthMs = 1000;
     qint32 m_displayStart = 1;
     qint32 m_displayEnd = 1000;
+    qint32 m_clipStart = 0;
+    qint32 m_clipEnd = 1000;
+    qint32 m_redLine = -100;
+    qint32 m_zoomCentre = 0;
+    qint16 m_zoomValue = 0;
+    qint16 m_panValue = 0;
+    bool m_scrubToggle = false;
+    bool m_loop = false;
+
     bool m_playing = false;
+    qint16 m_playMode = 0;
+    qint64 m_playStartTick = 0;
+    qint32 m_playStartMs = 0;
+    qint64 m_playEndTick = 0;
+    qint32 m_startPoint = 0;
+    qint32 m_endPoint = 0;
+
+    // A file that went missing after the load is reported once, not on every
+    // resize, until a redraw reads it again or another sound is loaded.
+    bool m_redrawFailureShown = false;
 };

@@ -1,0 +1,45 @@
+#pragma once
+// A sound service that plays nothing and records what it was asked, with
+// error codes chosen by the test.
+#include <QList>
+
+#include "platform/SoundService.h"
+
+struct RecordingSound : mk::SoundService {
+    struct Command {
+        QString kind; ///< "length", "play" or "stop"
+        QString path;
+        qint32 from = 0;
+        qint32 to = 0;
+        bool wait = false;
+    };
+    QList<Command> commands;
+    qint32 lengthMs = 3500;
+    int lengthError = NoError;
+    int playError = NoError;
+
+    int length(const QString& path, qint32& ms) override
+    {
+        commands.append({QStringLiteral("length"), path});
+        ms = lengthError == NoError ? lengthMs : 0;
+        return lengthError;
+    }
+    int play(const QString& path, qint32 fromMs, qint32 toMs, bool wait) override
+    {
+        commands.append({QStringLiteral("play"), path, fromMs, toMs, wait});
+        return playError;
+    }
+    int stop(const QString& path) override
+    {
+        commands.append({QStringLiteral("stop"), path});
+        return NoError;
+    }
+    QList<Command> plays() const
+    {
+        QList<Command> out;
+        for (const Command& c : commands)
+            if (c.kind == QLatin1String("play"))
+                out.append(c);
+        return out;
+    }
+};
