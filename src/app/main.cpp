@@ -44,6 +44,8 @@ int main(int argc, char** argv)
             else
                 std::fprintf(stderr, "COM %d could not be opened at start-up.\n", options->port);
         }
+        if (!options->soundFile.isEmpty())
+            main->importSoundFile(options->soundFile);
         return main;
     };
     if (!options->screenshot.isEmpty()) {

@@ -126,7 +126,8 @@ void mainForm::buildMenus()
     connect(add(file, QStringLiteral("aboutMarionetteKit"), QStringLiteral("About MarionetteKit")),
             &QAction::triggered, this, &mainForm::showAbout);
     add(file, QStringLiteral("nothing2"), QStringLiteral("-"));
-    add(file, QStringLiteral("importSound"), QStringLiteral("Import Sound"));
+    connect(add(file, QStringLiteral("importSound"), QStringLiteral("Import Sound")), &QAction::triggered, this,
+            &mainForm::importSound);
     add(file, QStringLiteral("nothing"), QStringLiteral("-"));
     add(file, QStringLiteral("newProject"), QStringLiteral("New Project"));
     add(file, QStringLiteral("openProject"), QStringLiteral("Open Project"));

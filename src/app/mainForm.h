@@ -59,6 +59,9 @@ public:
     void onCountdownFinished();
 
     // Menu commands.
+    void importSound();
+    /// Import Sound without the file dialog (the --sound option).
+    void importSoundFile(const QString& path);
     void showAbout();
     void calibrateJoystick();
     void quit();
@@ -74,6 +77,8 @@ private:
     void buildControls();
     void load();
     void refreshPortItems();
+    /// Import Sound once a file is chosen; throws mk::RuntimeError.
+    void loadSound(const QString& path);
     /// Gives every track the frame, then writes the 24-byte frame message.
     void sendFrame(qint32 frame);
     /// Shows "sentence" CR number blank description under `title`. While one
