@@ -59,7 +59,7 @@ QIcon applicationIcon()
 
 QPixmap logo(int height)
 {
-    QPixmap pm(height * 4, height);
+    QPixmap pm(height * 5, height);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     drawMark(p, QRectF(0, 0, height, height));
@@ -68,7 +68,7 @@ QPixmap logo(int height)
     f.setBold(true);
     p.setFont(f);
     p.setPen(QColor(60, 60, 60));
-    p.drawText(QRectF(height * 1.1, 0, height * 3, height), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("MarionetteKit"));
+    p.drawText(QRectF(height * 1.1, 0, height * 3.9, height), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("MarionetteKit"));
     return pm;
 }
 

@@ -31,8 +31,13 @@ int main(int argc, char** argv)
 
     mk::SdlJoystick joystick;
     mk::QtDialogs dialogs;
+    // A screenshot run must not stop at a message box: messages are answered
+    // with their first button and printed instead.
+    mk::ScriptedDialogs unattended;
     mk::SdlSound sound;
-    mk::Services services{mk::systemTicks(), joystick, dialogs, sound};
+    const bool attended = options->screenshot.isEmpty();
+    mk::Services services{mk::systemTicks(), joystick, attended ? static_cast<mk::Dialogs&>(dialogs) : unattended,
+                          sound};
 
     auto loadMain = [&]() -> QWidget* {
         auto* main = new mainForm(services);
@@ -54,6 +59,8 @@ int main(int argc, char** argv)
         main->show();
         QCoreApplication::processEvents();
         const bool saved = main->grab().save(options->screenshot);
+        for (const auto& m : unattended.messages)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(m.title), qPrintable(QString(m.text).replace(QChar(13), QChar(10))));
         main->close();
         if (!saved)
             std::fprintf(stderr, "Could not save %s\n", qPrintable(options->screenshot));

@@ -167,6 +167,12 @@ void mainForm::load()
         slider(i)->setRecordingEnabled(true);
     }
     currentProjectFile = kNotSaved;
+    // Start with the focus on a slider, not in a name box, so that Space
+    // plays straight away.
+    if (auto* first = slider(0)->findChild<QWidget*>(QStringLiteral("slider"))) {
+        setFocusProxy(first);
+        first->setFocus();
+    }
     m_ports->probe();
     refreshPortItems();
 }
