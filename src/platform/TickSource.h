@@ -3,6 +3,9 @@
 // playback clock and the wait before play all read alike.
 #include <QtGlobal>
 
+#include <chrono>
+#include <optional>
+
 namespace mk {
 
 class TickSource {
@@ -12,6 +15,11 @@ public:
     virtual qint64 now() = 0;
     /// Blocks the calling thread until now() >= t. Nothing else runs meanwhile.
     virtual void waitUntil(qint64 t) = 0;
+    /// How long, in real time, until now() reaches t (zero once it has); nothing
+    /// for a clock that does not move by itself. Lets a timer with whole-ms
+    /// intervals wake at the instant the count rolls over rather than up to a
+    /// millisecond after it.
+    virtual std::optional<std::chrono::nanoseconds> realTimeUntil(qint64 t) = 0;
 };
 
 /// The system's monotonic clock.
@@ -19,6 +27,7 @@ class SystemTickSource : public TickSource {
 public:
     qint64 now() override;
     void waitUntil(qint64 t) override;
+    std::optional<std::chrono::nanoseconds> realTimeUntil(qint64 t) override;
 };
 
 /// A clock that only moves when told to; waiting moves it to the end at once.
@@ -27,6 +36,7 @@ public:
     explicit ManualTickSource(qint64 start = 1'000'000) : m_now(start) {}
     qint64 now() override { return m_now; }
     void waitUntil(qint64 t) override { if (t > m_now) m_now = t; }
+    std::optional<std::chrono::nanoseconds> realTimeUntil(qint64) override { return std::nullopt; }
     void set(qint64 t) { m_now = t; }
     void advance(qint64 ms) { m_now += ms; }
 

@@ -124,16 +124,9 @@ graphWindow::graphWindow(mk::TickSource& ticks, mk::Dialogs& dialogs, mk::SoundS
 
 void graphWindow::initialise()
 {
-    m_currentTime = 500;
-    m_currentTimeMs = 0;
-    m_playing = false;
-    m_displayStart = 1;
-    m_displayEnd = 1000;
-    m_clipStart = 0;
-    m_clipEnd = 1000;
-    m_soundLength = 1000;
+    setNoSoundState();
+    // A fresh view stands for a second of nothing; only a failed load says 0 ms.
     m_soundLengthMs = 1000;
-    m_fileName = noSound;
     m_redLine = -100;
     placeBars();
     m_redline->lower();

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 #include "platform/Rounding.h"
@@ -40,7 +41,7 @@ SMTPtimer::SMTPtimer(mk::TickSource& ticks, QWidget* parent)
     m_updateIt->setObjectName(QStringLiteral("updateIt"));
     m_updateIt->setSingleShot(true);
     m_updateIt->setTimerType(Qt::PreciseTimer);
-    connect(m_updateIt, &QTimer::timeout, this, &SMTPtimer::tick);
+    connect(m_updateIt, &QTimer::timeout, this, &SMTPtimer::onUpdateIt);
 
     m_startTick = m_ticks.now();
 }
@@ -135,6 +136,25 @@ void SMTPtimer::tick()
         scheduleNextTick();
 }
 
+void SMTPtimer::onUpdateIt()
+{
+    // A timer counts whole milliseconds from the moment it is armed, which may
+    // be most of a millisecond after the tick count last moved on. So it is
+    // armed up to a millisecond early and the rest is slept here: the frame
+    // goes out as soon as the count shows it, not a millisecond later.
+    if (m_running) {
+        if (const auto left = m_ticks.realTimeUntil(m_dueTick)) {
+            if (*left > std::chrono::milliseconds(2)) {
+                scheduleNextTick();
+                return;
+            }
+            if (*left > std::chrono::nanoseconds::zero())
+                m_ticks.waitUntil(m_dueTick);
+        }
+    }
+    tick();
+}
+
 void SMTPtimer::refreshDisplays()
 {
     m_baseFrame = m_frameNumber;
@@ -150,6 +170,9 @@ void SMTPtimer::scheduleNextTick()
     // position) is due at once; otherwise wake when the frame moves on.
     if (mk::roundedFrames(static_cast<double>(elapsed)) == m_lastReportedFrame)
         due = mk::nextFrameBoundary(elapsed);
-    const qint64 wait = std::clamp<qint64>(due - elapsed, 0, std::numeric_limits<int>::max());
-    m_updateIt->start(static_cast<int>(wait));
+    m_dueTick = m_startTick + due;
+    qint64 wait = due - elapsed;
+    if (const auto left = m_ticks.realTimeUntil(m_dueTick))
+        wait = std::chrono::duration_cast<std::chrono::milliseconds>(*left).count(); // rounded down: early
+    m_updateIt->start(static_cast<int>(std::clamp<qint64>(wait, 0, std::numeric_limits<int>::max())));
 }

@@ -39,12 +39,16 @@ public:
     /// Does nothing while the clock is stopped (its timer does not tick then).
     void tick();
 
+    /// The tick count at which frame 0 would have been, for checks.
+    qint64 startTick() const { return m_startTick; }
+
 Q_SIGNALS:
     void frameChange();
 
 private:
     void refreshDisplays();
     void scheduleNextTick();
+    void onUpdateIt();
 
     mk::TickSource& m_ticks;
     QLabel* m_SMPTEdisplay = nullptr;
@@ -54,6 +58,7 @@ private:
     bool m_running = false;
     qint64 m_startTick = 0;
     qint64 m_elapsed = 0;
+    qint64 m_dueTick = 0; // tick count at which updateIt is meant to wake
     qint32 m_frameNumber = 0;
     qint32 m_baseFrame = 0;
     qint32 m_lastReportedFrame = 0;
