@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QLinearGradient>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -82,11 +83,17 @@ QPixmap splashPicture()
     p.fillRect(pm.rect(), g);
     drawMark(p, QRectF(30, 40, 170, 170));
     QFont f = p.font();
-    f.setPixelSize(38);
     f.setBold(true);
+    // Fonts differ from machine to machine: the name is made to fit its room.
+    const QString name = QStringLiteral("MarionetteKit");
+    for (int px = 38; px > 12; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).horizontalAdvance(name) <= 260)
+            break;
+    }
     p.setFont(f);
     p.setPen(Qt::white);
-    p.drawText(QRectF(200, 80, 270, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("MarionetteKit"));
+    p.drawText(QRectF(200, 80, 270, 60), Qt::AlignLeft | Qt::AlignVCenter, name);
     f.setPixelSize(15);
     f.setBold(false);
     p.setFont(f);

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 namespace mk {
 
@@ -32,7 +33,9 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        out = parser.helpText();
+        // Without an application object the parser cannot name the program.
+        out = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                        QFileInfo(arguments.value(0, QStringLiteral("marionettekit"))).fileName());
         return std::nullopt;
     }
     if (parser.isSet(version)) {

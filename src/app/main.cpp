@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QStringList>
 #include <QTextStream>
 #include <cstdio>
 
@@ -13,21 +14,26 @@
 
 int main(int argc, char** argv)
 {
+    // Read before any window system is touched, so that --help and --version
+    // answer on a machine without a display too.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QString out, err;
+    int exitCode = 0;
+    const auto options = mk::parseCommandLine(arguments, out, err, exitCode);
+    if (!options) {
+        QTextStream(stdout) << out;
+        QTextStream(stderr) << err;
+        return exitCode;
+    }
+
     // Native (GTK) file dialogs cannot be driven by the tests and look out of
     // place next to the rest of the program.
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MarionetteKit"));
     QApplication::setApplicationVersion(QStringLiteral(MK_VERSION));
-
-    QString out, err;
-    int exitCode = 0;
-    const auto options = mk::parseCommandLine(QApplication::arguments(), out, err, exitCode);
-    if (!options) {
-        QTextStream(stdout) << out;
-        QTextStream(stderr) << err;
-        return exitCode;
-    }
 
     mk::SdlJoystick joystick;
     mk::QtDialogs dialogs;

@@ -11,6 +11,9 @@ SdlJoystick::SdlJoystick()
     // Joystick input needs no video; without /dev/input SDL still comes up and
     // simply reports no devices.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // SDL would otherwise turn Ctrl+C and SIGTERM into quit events that no
+    // one reads, and the program could not be stopped from outside.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     m_initialised = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
     // The joystick is polled; nothing drains SDL's event queue, so its
     // events would only pile up there.

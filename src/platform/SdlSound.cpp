@@ -150,6 +150,8 @@ struct SdlSound::Impl {
             return false;
         if (!audioInitialised) {
             SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "MarionetteKit");
+            // Leave SIGINT and SIGTERM to their default: they end the program.
+            SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
             if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
                 openFailed = true;
                 warnOnce("audio");
