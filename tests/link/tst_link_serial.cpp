@@ -7,83 +7,14 @@
 #include "link/SerialPorts.h"
 #include "platform/Dialogs.h"
 #include "platform/RuntimeError.h"
+#include "support/PseudoTerminal.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
+using mk::test::PseudoTerminal;
 
 namespace {
-
-// A pseudo-terminal standing in for the controller: the program opens the
-// slave path as its serial port, the test reads the master side.
-class Pty {
-public:
-    Pty()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (openpty(&m_master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios raw {};
-        tcgetattr(m_master, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(m_master, TCSANOW, &raw);
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        // Only the port under test holds the slave, so the master sees when
-        // it is closed.
-        ::close(slave);
-        m_path = QString::fromLocal8Bit(name);
-    }
-    ~Pty() { closeMaster(); }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    bool valid() const { return m_master >= 0; }
-    QString path() const { return m_path; }
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-    /// Whether some program has the slave open right now.
-    bool slaveOpen() const
-    {
-        pollfd p {m_master, POLLIN, 0};
-        ::poll(&p, 1, 0);
-        return !(p.revents & POLLHUP);
-    }
-    /// The bytes that have arrived by now.
-    QByteArray readAvailable()
-    {
-        QByteArray got;
-        char buf[4096];
-        ssize_t n;
-        while ((n = ::read(m_master, buf, sizeof buf)) > 0)
-            got.append(buf, n);
-        return got;
-    }
-    /// Waits until `count` bytes have arrived and returns them.
-    QByteArray read(qsizetype count)
-    {
-        QByteArray got;
-        (void)QTest::qWaitFor([&] {
-            got += readAvailable();
-            return got.size() >= count;
-        }, 5000);
-        return got;
-    }
-
-private:
-    int m_master = -1;
-    QString m_path;
-};
 
 QByteArray centredFrame()
 {
@@ -100,321 +31,294 @@ const QString kMissing = QStringLiteral("/dev/marionettekit-no-such-port");
 class tst_link_serial : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void deviceOrder_data();
-    void deviceOrder();
-    void portList_data();
-    void portList();
-    void bytesPassUnchanged();
-    void openAndPortNumberErrors();
-    void probeDisablesPortsThatFail();
-    void probeWithNoPortSaysSoOnce();
-    void selectMovesThePort();
-    void selectVanishedPortUnchecksAndTells();
-    void unpluggedPortClosesAndTellsOnce();
-    void stalledLineDropsWholeFrames();
-};
-
-void tst_link_serial::initTestCase()
-{
-    // Keep the machine's own serial devices out of the tests.
-    qputenv("MARIONETTEKIT_PORTS", ",,,");
-}
-
-void tst_link_serial::deviceOrder_data()
-{
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("adapters first")
-        << QStringList {"/dev/ttyS0", "/dev/ttyACM0", "/dev/ttyUSB1", "/dev/ttyUSB0"}
-        << QStringList {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyS0"};
-    QTest::newRow("numbers by value")
-        << QStringList {"ttyS10", "ttyS2", "ttyS1", "ttyUSB10", "ttyUSB9"}
-        << QStringList {"ttyUSB9", "ttyUSB10", "ttyS1", "ttyS2", "ttyS10"};
-    QTest::newRow("rest by name")
-        << QStringList {"/dev/ttyS1", "/dev/ttyAMA0", "/dev/ttyACM3"}
-        << QStringList {"/dev/ttyACM3", "/dev/ttyAMA0", "/dev/ttyS1"};
-    QTest::newRow("empty") << QStringList {} << QStringList {};
-}
-
-void tst_link_serial::deviceOrder()
-{
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, expected);
-    QCOMPARE(mk::orderSerialDevices(names), expected);
-}
-
-void tst_link_serial::portList_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("gaps") << "/dev/a,,/dev/b" << QStringList {"/dev/a", "", "/dev/b", ""};
-    QTest::newRow("more than four") << "1,2,3,4,5" << QStringList {"1", "2", "3", "4"};
-    QTest::newRow("blanks") << " /dev/a , " << QStringList {"/dev/a", "", "", ""};
-    QTest::newRow("nothing") << "" << QStringList {"", "", "", ""};
-}
-
-void tst_link_serial::portList()
-{
-    QFETCH(QString, value);
-    QFETCH(QStringList, expected);
-    qputenv("MARIONETTEKIT_PORTS", value.toLocal8Bit());
-    QCOMPARE(MSComm::defaultDevicePaths(), expected);
-    MSComm comm;
-    for (int n = 1; n <= 4; ++n)
-        QCOMPARE(comm.devicePath(n), expected.at(n - 1));
-    qputenv("MARIONETTEKIT_PORTS", ",,,");
-}
-
-void tst_link_serial::bytesPassUnchanged()
-{
-    Pty pty;
-    QVERIFY(pty.valid());
-    MSComm comm;
-    comm.setDevicePaths({QString(), pty.path()});
-    comm.setCommPort(2);
-    comm.setPortOpen(true);
-    QVERIFY(comm.PortOpen());
-
-    comm.setOutput(centredFrame());
-    QCOMPARE(pty.read(24), centredFrame());
-
-    QByteArray all;
-    for (int b = 0; b < 256; ++b)
-        all.append(char(b));
-    comm.setOutput(all);
-    QCOMPARE(pty.read(256), all);
-
-    comm.setPortOpen(false);
-    QVERIFY(!comm.PortOpen());
-    QTRY_VERIFY(!pty.slaveOpen());
-    comm.setOutput(all); // dropped, no error
-}
-
-void tst_link_serial::openAndPortNumberErrors()
-{
-    Pty pty;
-    MSComm comm;
-    comm.setDevicePaths({pty.path(), QString(), kMissing});
-
-    auto errorOf = [&](auto&& action) -> std::pair<int, QString> {
-        try {
-            action();
-        } catch (const mk::RuntimeError& e) {
-            return {e.number(), QString::fromStdString(e.description())};
-        }
-        return {0, QString()};
-    };
-
-    comm.setCommPort(2);
-    auto [number, text] = errorOf([&] { comm.setPortOpen(true); });
-    QCOMPARE(number, 68);
-    QVERIFY2(text.contains("COM 2"), qPrintable(text));
-
-    comm.setCommPort(3);
-    std::tie(number, text) = errorOf([&] { comm.setPortOpen(true); });
-    QCOMPARE(number, 68);
-    QVERIFY2(text.contains(kMissing), qPrintable(text));
-    QVERIFY(!comm.PortOpen());
-
-    QVERIFY(errorOf([&] { comm.setCommPort(0); }).first != 0);
-    QVERIFY(errorOf([&] { comm.setCommPort(5); }).first != 0);
-    QCOMPARE(comm.CommPort(), qint16(3));
-
-    comm.setCommPort(1);
-    comm.setPortOpen(true);
-    QVERIFY(errorOf([&] { comm.setCommPort(2); }).first != 0);
-    QCOMPARE(comm.CommPort(), qint16(1));
-    QVERIFY(comm.PortOpen());
-}
-
-void tst_link_serial::probeDisablesPortsThatFail()
-{
-    Pty one;
-    Pty three;
-    MSComm comm;
-    comm.setDevicePaths({one.path(), kMissing, three.path(), kMissing + "2"});
-    mk::ScriptedDialogs dialogs;
-    mk::SerialPorts ports(comm, dialogs);
-    QSignalSpy changed(&ports, &mk::SerialPorts::itemsChanged);
-
-    ports.probe();
-
-    QCOMPARE(QList<bool>({ports.itemEnabled(1), ports.itemEnabled(2), ports.itemEnabled(3), ports.itemEnabled(4)}),
-             QList<bool>({true, false, true, false}));
-    for (int n = 1; n <= 4; ++n)
-        QVERIFY(!ports.itemChecked(n));
-    QVERIFY(!comm.PortOpen());
-    QVERIFY(!one.slaveOpen());
-    QVERIFY(!three.slaveOpen());
-    QVERIFY(dialogs.messages.isEmpty());
-    QVERIFY(changed.count() >= 1);
-    QCOMPARE(ports.devicePath(3), three.path());
-}
-
-void tst_link_serial::probeWithNoPortSaysSoOnce()
-{
-    MSComm comm;
-    comm.setDevicePaths({kMissing, QString(), kMissing + "3", QString()});
-    mk::ScriptedDialogs dialogs;
-    mk::SerialPorts ports(comm, dialogs);
-
-    ports.probe();
-
-    for (int n = 1; n <= 4; ++n)
-        QVERIFY(!ports.itemEnabled(n));
-    QCOMPARE(dialogs.messages.size(), 1);
-    const auto& m = dialogs.messages.first();
-    const QChar cr(13);
-    QCOMPARE(m.text, QString("It appears that you do not have any free serial") + cr
-                 + "ports.  You can run MarionetteKit but you will" + cr
-                 + "not be able to use your animatronic with it." + cr + cr
-                 + "It is recommended that you quit any programs that" + cr
-                 + "use a serial port and then restart MarionetteKit.");
-    QCOMPARE(m.title, QString("Serial Port Error"));
-    QCOMPARE(m.buttons, mk::MessageButtons::Ok);
-    QCOMPARE(m.icon, mk::MessageIcon::None);
-}
-
-void tst_link_serial::selectMovesThePort()
-{
-    Pty one;
-    Pty three;
-    MSComm comm;
-    comm.setDevicePaths({one.path(), QString(), three.path(), QString()});
-    mk::ScriptedDialogs dialogs;
-    mk::SerialPorts ports(comm, dialogs);
-    ports.probe();
-
-    ports.selectPort(3);
-    QVERIFY(ports.itemChecked(3));
-    QVERIFY(three.slaveOpen());
-
-    ports.selectPort(1);
-    QCOMPARE(QList<bool>({ports.itemChecked(1), ports.itemChecked(2), ports.itemChecked(3), ports.itemChecked(4)}),
-             QList<bool>({true, false, false, false}));
-    QVERIFY(comm.PortOpen());
-    QCOMPARE(comm.CommPort(), qint16(1));
-    QVERIFY(one.slaveOpen());
-    QVERIFY(!three.slaveOpen());
-
-    // Choosing the port in use again reopens it.
-    ports.selectPort(1);
-    QVERIFY(ports.itemChecked(1));
-    QVERIFY(comm.PortOpen());
-    comm.setOutput(centredFrame());
-    QCOMPARE(one.read(24), centredFrame());
-    QVERIFY(dialogs.messages.isEmpty());
-}
-
-void tst_link_serial::selectVanishedPortUnchecksAndTells()
-{
-    MSComm comm;
-    mk::ScriptedDialogs dialogs;
-    mk::SerialPorts ports(comm, dialogs);
-    QString path;
+    void initTestCase()
     {
-        Pty two;
-        path = two.path();
-        comm.setDevicePaths({QString(), path, QString(), QString()});
-        ports.probe();
-        QVERIFY(ports.itemEnabled(2));
-    } // the adapter is gone
-
-    ports.selectPort(2);
-
-    QVERIFY(!ports.itemChecked(2));
-    QVERIFY(!comm.PortOpen());
-    QCOMPARE(dialogs.messages.size(), 1);
-    const auto& m = dialogs.messages.last();
-    QVERIFY2(m.text.contains("COM 2") && m.text.contains(path), qPrintable(m.text));
-    QCOMPARE(m.title, QString("Serial Port Error"));
-    QCOMPARE(m.icon, mk::MessageIcon::Exclamation);
-    QCOMPARE(m.buttons, mk::MessageButtons::Ok);
-}
-
-void tst_link_serial::unpluggedPortClosesAndTellsOnce()
-{
-    auto pty = std::make_unique<Pty>();
-    MSComm comm;
-    comm.setDevicePaths({pty->path(), QString(), QString(), QString()});
-    mk::ScriptedDialogs dialogs;
-    mk::SerialPorts ports(comm, dialogs);
-    ports.selectPort(1);
-    QVERIFY(comm.PortOpen());
-    comm.setOutput(centredFrame());
-    QCOMPARE(pty->read(24), centredFrame());
-
-    auto* serial = comm.findChild<QSerialPort*>();
-    QVERIFY(serial);
-    QSignalSpy errors(serial, &QSerialPort::errorOccurred);
-    QSignalSpy failed(&comm, &MSComm::portFailed);
-
-    pty->closeMaster();
-    // The slave's read then returns 0 without setting errno, and the port
-    // judges the error by whatever errno is left: our own EAGAIN would make it
-    // a "resource" error on which it stops reading by itself. Clear it so the
-    // port sees the read error that keeps firing until the port is closed.
-    errno = 0;
-
-    QVERIFY(QTest::qWaitFor([&] { return !comm.PortOpen(); }, 2000));
-    QCOMPARE(failed.count(), 1);
-    QVERIFY(!ports.itemChecked(1));
-    QVERIFY(ports.itemEnabled(1));
-    QCOMPARE(dialogs.messages.size(), 1);
-    const auto& m = dialogs.messages.first();
-    QVERIFY2(m.text.contains("COM 1") && m.text.contains(pty->path()), qPrintable(m.text));
-    QCOMPARE(m.title, QString("Serial Port Error"));
-    QCOMPARE(m.icon, mk::MessageIcon::Exclamation);
-
-    // A port left open on a dead line reports errors as fast as the event
-    // loop turns; a closed one stays quiet.
-    auto realErrors = [&] {
-        return std::count_if(errors.cbegin(), errors.cend(), [](const QList<QVariant>& args) {
-            return args.at(0).value<QSerialPort::SerialPortError>() != QSerialPort::NoError;
-        });
-    };
-    QCOMPARE(realErrors(), 1);
-    QCOMPARE(errors.first().at(0).value<QSerialPort::SerialPortError>(), QSerialPort::ReadError);
-    for (int i = 0; i < 2000; ++i)
-        QCoreApplication::processEvents();
-    QCOMPARE(realErrors(), 1);
-    QCOMPARE(failed.count(), 1);
-    QCOMPARE(dialogs.messages.size(), 1);
-
-    comm.setOutput(centredFrame()); // dropped, no error
-    QVERIFY(!comm.PortOpen());
-}
-
-void tst_link_serial::stalledLineDropsWholeFrames()
-{
-    // Nobody reads the master: the pty's buffer fills as a stalled line's
-    // would. That is no failure of the port, and what is sent stays framed.
-    Pty pty;
-    MSComm comm;
-    comm.setDevicePaths({pty.path(), QString(), QString(), QString()});
-    comm.setCommPort(1);
-    comm.setPortOpen(true);
-    QSignalSpy failed(&comm, &MSComm::portFailed);
-    auto* serial = comm.findChild<QSerialPort*>();
-    for (int frame = 0; frame < 4000; ++frame) {
-        comm.setOutput(centredFrame());
-        QCoreApplication::processEvents();
+        // Keep the machine's own serial devices out of the tests.
+        qputenv("MARIONETTEKIT_PORTS", ",,,");
     }
-    QVERIFY(comm.PortOpen());
-    QCOMPARE(failed.count(), 0);
-    QVERIFY(serial->bytesToWrite() <= 512);
 
-    QByteArray got;
-    QVERIFY(QTest::qWaitFor([&] {
-        const QByteArray more = pty.readAvailable();
-        got += more;
-        return more.isEmpty() && serial->bytesToWrite() == 0;
-    }, 5000));
-    QVERIFY(got.size() < 24 * 4000);
-    QCOMPARE(got.size() % 24, 0);
-    QCOMPARE(got, centredFrame().repeated(got.size() / 24));
-}
+    void deviceOrder_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("adapters first")
+            << QStringList {"/dev/ttyS0", "/dev/ttyACM0", "/dev/ttyUSB1", "/dev/ttyUSB0"}
+            << QStringList {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyS0"};
+        QTest::newRow("numbers by value")
+            << QStringList {"ttyS10", "ttyS2", "ttyS1", "ttyUSB10", "ttyUSB9"}
+            << QStringList {"ttyUSB9", "ttyUSB10", "ttyS1", "ttyS2", "ttyS10"};
+        QTest::newRow("rest by name")
+            << QStringList {"/dev/ttyS1", "/dev/ttyAMA0", "/dev/ttyACM3"}
+            << QStringList {"/dev/ttyACM3", "/dev/ttyAMA0", "/dev/ttyS1"};
+        QTest::newRow("empty") << QStringList {} << QStringList {};
+    }
+
+    void deviceOrder()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, expected);
+        QCOMPARE(mk::orderSerialDevices(names), expected);
+    }
+
+    void portList_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("gaps") << "/dev/a,,/dev/b" << QStringList {"/dev/a", "", "/dev/b", ""};
+        QTest::newRow("more than four") << "1,2,3,4,5" << QStringList {"1", "2", "3", "4"};
+        QTest::newRow("blanks") << " /dev/a , " << QStringList {"/dev/a", "", "", ""};
+        QTest::newRow("nothing") << "" << QStringList {"", "", "", ""};
+    }
+
+    void portList()
+    {
+        QFETCH(QString, value);
+        QFETCH(QStringList, expected);
+        qputenv("MARIONETTEKIT_PORTS", value.toLocal8Bit());
+        QCOMPARE(MSComm::defaultDevicePaths(), expected);
+        MSComm comm;
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(comm.devicePath(n), expected.at(n - 1));
+        qputenv("MARIONETTEKIT_PORTS", ",,,");
+    }
+
+    void bytesPassUnchanged()
+    {
+        PseudoTerminal pty;
+        QVERIFY(pty.valid());
+        MSComm comm;
+        comm.setDevicePaths({QString(), pty.slavePath()});
+        comm.setCommPort(2);
+        comm.setPortOpen(true);
+        QVERIFY(comm.PortOpen());
+
+        comm.setOutput(centredFrame());
+        QCOMPARE(pty.read(24), centredFrame());
+
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        comm.setOutput(all);
+        QCOMPARE(pty.read(256), all);
+
+        comm.setPortOpen(false);
+        QVERIFY(!comm.PortOpen());
+        QTRY_VERIFY(!pty.slaveOpen());
+        comm.setOutput(all); // dropped, no error
+    }
+
+    void openAndPortNumberErrors()
+    {
+        PseudoTerminal pty;
+        MSComm comm;
+        comm.setDevicePaths({pty.slavePath(), QString(), kMissing});
+
+        auto errorOf = [&](auto&& action) -> std::pair<int, QString> {
+            try {
+                action();
+            } catch (const mk::RuntimeError& e) {
+                return {e.number(), QString::fromStdString(e.description())};
+            }
+            return {0, QString()};
+        };
+
+        comm.setCommPort(2);
+        auto [number, text] = errorOf([&] { comm.setPortOpen(true); });
+        QCOMPARE(number, 68);
+        QVERIFY2(text.contains("COM 2"), qPrintable(text));
+
+        comm.setCommPort(3);
+        std::tie(number, text) = errorOf([&] { comm.setPortOpen(true); });
+        QCOMPARE(number, 68);
+        QVERIFY2(text.contains(kMissing), qPrintable(text));
+        QVERIFY(!comm.PortOpen());
+
+        QVERIFY(errorOf([&] { comm.setCommPort(0); }).first != 0);
+        QVERIFY(errorOf([&] { comm.setCommPort(5); }).first != 0);
+        QCOMPARE(comm.CommPort(), qint16(3));
+
+        comm.setCommPort(1);
+        comm.setPortOpen(true);
+        QVERIFY(errorOf([&] { comm.setCommPort(2); }).first != 0);
+        QCOMPARE(comm.CommPort(), qint16(1));
+        QVERIFY(comm.PortOpen());
+    }
+
+    void probeThenSelectMovesThePort()
+    {
+        PseudoTerminal one;
+        PseudoTerminal three;
+        MSComm comm;
+        comm.setDevicePaths({one.slavePath(), kMissing, three.slavePath(), kMissing + "2"});
+        mk::ScriptedDialogs dialogs;
+        mk::SerialPorts ports(comm, dialogs);
+        QSignalSpy changed(&ports, &mk::SerialPorts::itemsChanged);
+
+        ports.probe();
+
+        QCOMPARE(QList<bool>({ports.itemEnabled(1), ports.itemEnabled(2), ports.itemEnabled(3), ports.itemEnabled(4)}),
+                 QList<bool>({true, false, true, false}));
+        for (int n = 1; n <= 4; ++n)
+            QVERIFY(!ports.itemChecked(n));
+        QVERIFY(!comm.PortOpen());
+        QVERIFY(!one.slaveOpen());
+        QVERIFY(!three.slaveOpen());
+        QVERIFY(changed.count() >= 1);
+
+        ports.selectPort(3);
+        QVERIFY(ports.itemChecked(3));
+        QVERIFY(three.slaveOpen());
+
+        ports.selectPort(1);
+        QCOMPARE(QList<bool>({ports.itemChecked(1), ports.itemChecked(2), ports.itemChecked(3), ports.itemChecked(4)}),
+                 QList<bool>({true, false, false, false}));
+        QVERIFY(comm.PortOpen());
+        QCOMPARE(comm.CommPort(), qint16(1));
+        QVERIFY(one.slaveOpen());
+        QVERIFY(!three.slaveOpen());
+
+        // Choosing the port in use again reopens it.
+        ports.selectPort(1);
+        QVERIFY(ports.itemChecked(1));
+        QVERIFY(comm.PortOpen());
+        comm.setOutput(centredFrame());
+        QCOMPARE(one.read(24), centredFrame());
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void probeWithNoPortSaysSoOnce()
+    {
+        MSComm comm;
+        comm.setDevicePaths({kMissing, QString(), kMissing + "3", QString()});
+        mk::ScriptedDialogs dialogs;
+        mk::SerialPorts ports(comm, dialogs);
+
+        ports.probe();
+
+        for (int n = 1; n <= 4; ++n)
+            QVERIFY(!ports.itemEnabled(n));
+        QCOMPARE(dialogs.messages.size(), 1);
+        const auto& m = dialogs.messages.first();
+        const QChar cr(13);
+        QCOMPARE(m.text, QString("It appears that you do not have any free serial") + cr
+                     + "ports.  You can run MarionetteKit but you will" + cr
+                     + "not be able to use your animatronic with it." + cr + cr
+                     + "It is recommended that you quit any programs that" + cr
+                     + "use a serial port and then restart MarionetteKit.");
+        QCOMPARE(m.title, QString("Serial Port Error"));
+        QCOMPARE(m.buttons, mk::MessageButtons::Ok);
+        QCOMPARE(m.icon, mk::MessageIcon::None);
+    }
+
+    void selectVanishedPortUnchecksAndTells()
+    {
+        MSComm comm;
+        mk::ScriptedDialogs dialogs;
+        mk::SerialPorts ports(comm, dialogs);
+        QString path;
+        {
+            PseudoTerminal two;
+            path = two.slavePath();
+            comm.setDevicePaths({QString(), path, QString(), QString()});
+            ports.probe();
+            QVERIFY(ports.itemEnabled(2));
+        } // the adapter is gone
+
+        ports.selectPort(2);
+
+        QVERIFY(!ports.itemChecked(2));
+        QVERIFY(!comm.PortOpen());
+        QCOMPARE(dialogs.messages.size(), 1);
+        const auto& m = dialogs.messages.last();
+        QVERIFY2(m.text.contains("COM 2") && m.text.contains(path), qPrintable(m.text));
+        QCOMPARE(m.title, QString("Serial Port Error"));
+        QCOMPARE(m.icon, mk::MessageIcon::Exclamation);
+        QCOMPARE(m.buttons, mk::MessageButtons::Ok);
+    }
+
+    void unpluggedPortClosesAndTellsOnce()
+    {
+        PseudoTerminal pty;
+        MSComm comm;
+        comm.setDevicePaths({pty.slavePath(), QString(), QString(), QString()});
+        mk::ScriptedDialogs dialogs;
+        mk::SerialPorts ports(comm, dialogs);
+        ports.selectPort(1);
+        QVERIFY(comm.PortOpen());
+        comm.setOutput(centredFrame());
+        QCOMPARE(pty.read(24), centredFrame());
+
+        auto* serial = comm.findChild<QSerialPort*>();
+        QVERIFY(serial);
+        QSignalSpy errors(serial, &QSerialPort::errorOccurred);
+        QSignalSpy failed(&comm, &MSComm::portFailed);
+
+        pty.closeMaster();
+        // The slave's read then returns 0 without setting errno, and the port
+        // judges the error by whatever errno is left: a stale EAGAIN would make it
+        // a "resource" error on which it stops reading by itself. Clear it so the
+        // port sees the read error that keeps firing until the port is closed.
+        errno = 0;
+
+        QVERIFY(QTest::qWaitFor([&] { return !comm.PortOpen(); }, 2000));
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(!ports.itemChecked(1));
+        QVERIFY(ports.itemEnabled(1));
+        QCOMPARE(dialogs.messages.size(), 1);
+        const auto& m = dialogs.messages.first();
+        QVERIFY2(m.text.contains("COM 1") && m.text.contains(pty.slavePath()), qPrintable(m.text));
+        QCOMPARE(m.title, QString("Serial Port Error"));
+        QCOMPARE(m.icon, mk::MessageIcon::Exclamation);
+
+        // A port left open on a dead line reports errors as fast as the event
+        // loop turns; a closed one stays quiet.
+        auto realErrors = [&] {
+            return std::count_if(errors.cbegin(), errors.cend(), [](const QList<QVariant>& args) {
+                return args.at(0).value<QSerialPort::SerialPortError>() != QSerialPort::NoError;
+            });
+        };
+        QCOMPARE(realErrors(), 1);
+        QCOMPARE(errors.first().at(0).value<QSerialPort::SerialPortError>(), QSerialPort::ReadError);
+        for (int i = 0; i < 2000; ++i)
+            QCoreApplication::processEvents();
+        QCOMPARE(realErrors(), 1);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(dialogs.messages.size(), 1);
+
+        comm.setOutput(centredFrame()); // dropped, no error
+        QVERIFY(!comm.PortOpen());
+    }
+
+    void stalledLineDropsWholeFrames()
+    {
+        // Nobody reads the master: the pty's buffer fills as a stalled line's
+        // would. That is no failure of the port, and what is sent stays framed.
+        PseudoTerminal pty;
+        MSComm comm;
+        comm.setDevicePaths({pty.slavePath(), QString(), QString(), QString()});
+        comm.setCommPort(1);
+        comm.setPortOpen(true);
+        QSignalSpy failed(&comm, &MSComm::portFailed);
+        auto* serial = comm.findChild<QSerialPort*>();
+        for (int frame = 0; frame < 4000; ++frame) {
+            comm.setOutput(centredFrame());
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(comm.PortOpen());
+        QCOMPARE(failed.count(), 0);
+        QVERIFY(serial->bytesToWrite() <= 512);
+
+        QByteArray got;
+        QVERIFY(QTest::qWaitFor([&] {
+            const QByteArray more = pty.read(1 << 30, 0); // what has arrived by now
+            got += more;
+            return more.isEmpty() && serial->bytesToWrite() == 0;
+        }, 5000));
+        QVERIFY(got.size() < 24 * 4000);
+        QCOMPARE(got.size() % 24, 0);
+        QCOMPARE(got, centredFrame().repeated(got.size() / 24));
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_link_serial)
 #include "tst_link_serial.moc"

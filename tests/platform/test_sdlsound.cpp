@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -132,8 +131,6 @@ private slots:
         QTest::addColumn<int>("ms");
         QTest::newRow("16-bit stereo 44.1 kHz, 1 s") << 44100 << 2 << int(SF_FORMAT_PCM_16) << qint64(44100) << 1000;
         QTest::newRow("8-bit mono 22.05 kHz") << 22050 << 1 << int(SF_FORMAT_PCM_U8) << qint64(11025) << 500;
-        QTest::newRow("24-bit stereo 48 kHz") << 48000 << 2 << int(SF_FORMAT_PCM_24) << qint64(72000) << 1500;
-        QTest::newRow("float mono") << 44100 << 1 << int(SF_FORMAT_FLOAT) << qint64(4410) << 100;
         QTest::newRow("four channels") << 8000 << 4 << int(SF_FORMAT_PCM_16) << qint64(8000) << 1000;
         QTest::newRow("0.5 ms to even 0") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(4) << 0;
         QTest::newRow("1.5 ms to even 2") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(12) << 2;
@@ -165,7 +162,6 @@ private slots:
         QTest::addColumn<bool>("exists");
         QTest::newRow("missing") << QByteArray() << false;
         QTest::newRow("empty") << QByteArray() << true;
-        QTest::newRow("text") << QByteArray("this is not a sound\n") << true;
         QTest::newRow("RIFF header cut short") << QByteArray("RIFF\x24\0\0\0WAVEfmt ", 16) << true;
     }
 
@@ -198,8 +194,6 @@ private slots:
         QTest::addColumn<int>("toMs");
         QTest::addColumn<qint64>("firstFrame");
         QTest::addColumn<qint64>("frameCount");
-        QTest::newRow("16-bit stereo 44.1 kHz at 1000 ms")
-            << 44100 << 2 << int(SF_FORMAT_PCM_16) << 1000 << 1020 << qint64(44100) << qint64(882);
         // 1010 ms is frame 22270.5 and 1030 ms frame 22711.5: both halves go to even.
         QTest::newRow("8-bit mono 22.05 kHz, half frames")
             << 22050 << 1 << int(SF_FORMAT_PCM_U8) << 1010 << 1030 << qint64(22270) << qint64(442);

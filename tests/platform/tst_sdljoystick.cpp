@@ -2,6 +2,9 @@
 #include <QTest>
 
 #include <SDL.h>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/Joystick.h"
 
@@ -33,48 +36,66 @@ void unplug(SDL_Joystick* js)
 class tst_SdlJoystick : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void readings();
+    // Runs first: a forked child inherits whatever signal handlers this
+    // process's SDL has installed by then.
+    void terminationSignalStillEndsTheProgram()
+    {
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // As in the program, where nothing else has claimed the signal
+            // (the test runner has, and SDL leaves a claimed signal alone).
+            std::signal(SIGTERM, SIG_DFL);
+            mk::SdlJoystick joystick;
+            raise(SIGTERM);
+            _exit(0); // still alive: the signal was swallowed
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status));
+        QCOMPARE(WTERMSIG(status), SIGTERM);
+    }
+
+    void readings()
+    {
+        // The test's own hold on the joystick system, independent of SdlJoystick's.
+        QCOMPARE(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
+        mk::SdlJoystick joystick;
+        QVERIFY(joystick.available());
+        QCOMPARE(SDL_NumJoysticks(), 0);
+        QVERIFY(isZero(joystick.read()));
+
+        SDL_Joystick* js = plugIn();
+        QVERIFY2(js, SDL_GetError());
+        SDL_JoystickSetVirtualAxis(js, 0, -32768);
+        SDL_JoystickSetVirtualAxis(js, 1, 32767);
+        SDL_JoystickSetVirtualAxis(js, 2, 1001);
+        SDL_JoystickSetVirtualButton(js, 0, SDL_PRESSED);
+        mk::JoystickReading r = joystick.read();
+        QCOMPARE(r.x, 0u);
+        QCOMPARE(r.y, 32767u);
+        QCOMPARE(r.z, 16884u); // (1001 + 32768) / 2, rounded down
+        QCOMPARE(r.buttons, 1u);
+        SDL_JoystickSetVirtualButton(js, 1, SDL_PRESSED);
+        QCOMPARE(joystick.read().buttons, 3u);
+        SDL_JoystickSetVirtualButton(js, 0, SDL_RELEASED);
+        QCOMPARE(joystick.read().buttons, 2u);
+        // Polled, so nothing is left queued for an event loop that never comes.
+        QCOMPARE(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_JOYAXISMOTION, SDL_JOYBUTTONUP), 0);
+
+        unplug(js);
+        QVERIFY(isZero(joystick.read()));
+
+        // Plugged in again, it is read without being told.
+        js = plugIn();
+        QVERIFY(js);
+        SDL_JoystickSetVirtualButton(js, 0, SDL_PRESSED);
+        QCOMPARE(joystick.read().buttons, 1u);
+        unplug(js);
+        QVERIFY(isZero(joystick.read()));
+        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    }
 };
-
-void tst_SdlJoystick::readings()
-{
-    // The test's own hold on the joystick system, independent of SdlJoystick's.
-    QCOMPARE(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
-    mk::SdlJoystick joystick;
-    QVERIFY(joystick.available());
-    QCOMPARE(SDL_NumJoysticks(), 0);
-    QVERIFY(isZero(joystick.read()));
-
-    SDL_Joystick* js = plugIn();
-    QVERIFY2(js, SDL_GetError());
-    SDL_JoystickSetVirtualAxis(js, 0, -32768);
-    SDL_JoystickSetVirtualAxis(js, 1, 32767);
-    SDL_JoystickSetVirtualAxis(js, 2, 1001);
-    SDL_JoystickSetVirtualButton(js, 0, SDL_PRESSED);
-    mk::JoystickReading r = joystick.read();
-    QCOMPARE(r.x, 0u);
-    QCOMPARE(r.y, 32767u);
-    QCOMPARE(r.z, 16884u); // (1001 + 32768) / 2, rounded down
-    QCOMPARE(r.buttons, 1u);
-    SDL_JoystickSetVirtualButton(js, 1, SDL_PRESSED);
-    QCOMPARE(joystick.read().buttons, 3u);
-    SDL_JoystickSetVirtualButton(js, 0, SDL_RELEASED);
-    QCOMPARE(joystick.read().buttons, 2u);
-    // Polled, so nothing is left queued for an event loop that never comes.
-    QCOMPARE(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_JOYAXISMOTION, SDL_JOYBUTTONUP), 0);
-
-    unplug(js);
-    QVERIFY(isZero(joystick.read()));
-
-    // Plugged in again, it is read without being told.
-    js = plugIn();
-    QVERIFY(js);
-    SDL_JoystickSetVirtualButton(js, 0, SDL_PRESSED);
-    QCOMPARE(joystick.read().buttons, 1u);
-    unplug(js);
-    QVERIFY(isZero(joystick.read()));
-    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-}
 
 QTEST_GUILESS_MAIN(tst_SdlJoystick)
 #include "tst_sdljoystick.moc"

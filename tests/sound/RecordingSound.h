@@ -1,6 +1,6 @@
 #pragma once
 // A sound service that plays nothing and records what it was asked, with
-// error codes chosen by the test.
+// the length and its error chosen by the test.
 #include <QList>
 
 #include "platform/SoundService.h"
@@ -16,7 +16,6 @@ struct RecordingSound : mk::SoundService {
     QList<Command> commands;
     qint32 lengthMs = 3500;
     int lengthError = NoError;
-    int playError = NoError;
 
     int length(const QString& path, qint32& ms) override
     {
@@ -27,7 +26,7 @@ struct RecordingSound : mk::SoundService {
     int play(const QString& path, qint32 fromMs, qint32 toMs, bool wait) override
     {
         commands.append({QStringLiteral("play"), path, fromMs, toMs, wait});
-        return playError;
+        return NoError;
     }
     int stop(const QString& path) override
     {

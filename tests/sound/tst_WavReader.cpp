@@ -16,79 +16,71 @@ class tst_WavReader : public QObject {
     QTemporaryDir m_dir;
 
 private Q_SLOTS:
-    void readHeader_data();
-    void readHeader();
+    void readHeader_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Problem>("problem");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<int>("zoomCentre");
+        QTest::addColumn<QString>("caption");
+
+        const QByteArray few(8, '\x10');
+        QTest::newRow("canonical 16-bit stereo") << canonical(2, 44100, 16, few, 617400) << Problem::None << 45
+                                                 << 617400 << 617355 << 308700
+                                                 << "16bit  stereo   44.1kHz   3.5seconds";
+        QTest::newRow("8-bit mono, centre ties to even")
+            << canonical(1, 22050, 8, QByteArray(11025, '\x80')) << Problem::None << 45 << 11025 << 10980 << 5512
+            << "8bit  mono   22.05kHz   0.5seconds";
+        QTest::newRow("fmt chunk of 18 bytes") << riff(fmt(2, 44100, 16, 2) + data(few, 176400)) << Problem::None << 47
+                                               << 176400 << 176353 << 88200 << "16bit  stereo   44.1kHz   1seconds";
+        QTest::newRow("data tag at position 10000") << dataAt(10000, few) << Problem::None << 10008 << 8 << -10000
+                                                    << 4 << "16bit  stereo   44.1kHz   0.000045351473seconds";
+        QTest::newRow("data tag at position 10001") << dataAt(10001, few) << Problem::NoDataTag << 0 << 0 << 0 << 0
+                                                    << QString();
+        QTest::newRow("data inside an earlier chunk")
+            << riff(fmt(1, 1000, 8) + chunk("LIST", QByteArray("xxdata") + le32(1000) + "yy") + data(few))
+            << Problem::None << 55 << 1000 << 945 << 500 << "8bit  mono   1kHz   1seconds";
+        QTest::newRow("not RIFF") << QByteArray("RIFX").append(canonical(2, 44100, 16, few).mid(4)) << Problem::NotRiff
+                                  << 0 << 0 << 0 << 0 << QString();
+        QTest::newRow("empty file") << QByteArray() << Problem::NotRiff << 0 << 0 << 0 << 0 << QString();
+        QTest::newRow("truncated after 14 bytes") << QByteArray("RIFF\x10\x00\x00\x00WAVEfm", 14) << Problem::NoDataTag
+                                                  << 0 << 0 << 0 << 0 << QString();
+        QTest::newRow("byte count cut off") << riff(fmt(1, 1000, 8)) + QByteArray("data\x10\x00", 6) << Problem::None
+                                            << 45 << 16 << -29 << 8 << "8bit  mono   1kHz   0.016seconds";
+        QTest::newRow("zero sample rate") << canonical(2, 0, 16, few, 1000) << Problem::None << 45 << 1000 << 955 << 500
+                                          << "16bit  stereo   0kHz   0seconds";
+        QTest::newRow("zero channels") << canonical(0, 44100, 16, few, 176400) << Problem::None << 45 << 176400
+                                       << 176355 << 88200 << "16bit  unknown number of channels   44.1kHz   0seconds";
+        QTest::newRow("24-bit counts one byte per sample")
+            << canonical(2, 44100, 24, few, 264600) << Problem::None << 45 << 264600 << 264555 << 132300
+            << "24bit  stereo   44.1kHz   3seconds";
+        QTest::newRow("third of a second, float text") << canonical(1, 3000, 8, few, 1000) << Problem::None << 45
+                                                       << 1000 << 955 << 500 << "8bit  mono   3kHz   0.33333334seconds";
+        QTest::newRow("unknown count takes what the file holds")
+            << canonical(2, 44100, 16, QByteArray(1000, 0), 0xFFFFFFFFLL) << Problem::None << 45 << 1000 << 955 << 500
+            << "16bit  stereo   44.1kHz   0.0056689344seconds";
+    }
+
+    void readHeader()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Problem, problem);
+        const QString path = m_dir.filePath(QStringLiteral("t.wav"));
+        QVERIFY(write(path, bytes));
+
+        const mk::wav::ReadResult r = mk::wav::readHeader(path);
+        QCOMPARE(r.problem, problem);
+        if (problem != Problem::None)
+            return;
+        QTEST(int(r.header.soundStart), "start");
+        QTEST(int(r.header.soundLength), "length");
+        QTEST(int(r.header.soundEnd), "end");
+        QTEST(int(r.header.zoomCentre), "zoomCentre");
+        QTEST(r.header.caption, "caption");
+    }
 };
-
-void tst_WavReader::readHeader_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<Problem>("problem");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("end");
-    QTest::addColumn<int>("zoomCentre");
-    QTest::addColumn<QString>("caption");
-
-    const QByteArray few(8, '\x10');
-    QTest::newRow("canonical 16-bit stereo") << canonical(2, 44100, 16, few, 617400) << Problem::None << 45
-                                             << 617400 << 617355 << 308700
-                                             << "16bit  stereo   44.1kHz   3.5seconds";
-    QTest::newRow("8-bit mono, centre ties to even")
-        << canonical(1, 22050, 8, QByteArray(11025, '\x80')) << Problem::None << 45 << 11025 << 10980 << 5512
-        << "8bit  mono   22.05kHz   0.5seconds";
-    QTest::newRow("fmt chunk of 18 bytes") << riff(fmt(2, 44100, 16, 2) + data(few, 176400)) << Problem::None << 47
-                                           << 176400 << 176353 << 88200 << "16bit  stereo   44.1kHz   1seconds";
-    QTest::newRow("LIST chunk before data")
-        << riff(fmt(1, 11025, 8) + chunk("LIST", QByteArray("INFOISFT").append(18, 'z')) + data(few, 11025))
-        << Problem::None << 79 << 11025 << 10946 << 5512 << "8bit  mono   11.025kHz   1seconds";
-    QTest::newRow("data tag at position 10000") << dataAt(10000, few) << Problem::None << 10008 << 8 << -10000
-                                                << 4 << "16bit  stereo   44.1kHz   0.000045351473seconds";
-    QTest::newRow("data tag at position 10001") << dataAt(10001, few) << Problem::NoDataTag << 0 << 0 << 0 << 0
-                                                << QString();
-    QTest::newRow("data inside an earlier chunk")
-        << riff(fmt(1, 1000, 8) + chunk("LIST", QByteArray("xxdata") + le32(1000) + "yy") + data(few))
-        << Problem::None << 55 << 1000 << 945 << 500 << "8bit  mono   1kHz   1seconds";
-    QTest::newRow("not RIFF") << QByteArray("RIFX").append(canonical(2, 44100, 16, few).mid(4)) << Problem::NotRiff
-                              << 0 << 0 << 0 << 0 << QString();
-    QTest::newRow("empty file") << QByteArray() << Problem::NotRiff << 0 << 0 << 0 << 0 << QString();
-    QTest::newRow("truncated after 14 bytes") << QByteArray("RIFF\x10\x00\x00\x00WAVEfm", 14) << Problem::NoDataTag
-                                              << 0 << 0 << 0 << 0 << QString();
-    QTest::newRow("byte count cut off") << riff(fmt(1, 1000, 8)) + QByteArray("data\x10\x00", 6) << Problem::None
-                                        << 45 << 16 << -29 << 8 << "8bit  mono   1kHz   0.016seconds";
-    QTest::newRow("zero sample rate") << canonical(2, 0, 16, few, 1000) << Problem::None << 45 << 1000 << 955 << 500
-                                      << "16bit  stereo   0kHz   0seconds";
-    QTest::newRow("zero channels") << canonical(0, 44100, 16, few, 176400) << Problem::None << 45 << 176400
-                                   << 176355 << 88200 << "16bit  unknown number of channels   44.1kHz   0seconds";
-    QTest::newRow("three channels") << canonical(3, 8000, 8, few, 24000) << Problem::None << 45 << 24000 << 23955
-                                    << 12000 << "8bit  unknown number of channels   8kHz   1seconds";
-    QTest::newRow("24-bit counts one byte per sample")
-        << canonical(2, 44100, 24, few, 264600) << Problem::None << 45 << 264600 << 264555 << 132300
-        << "24bit  stereo   44.1kHz   3seconds";
-    QTest::newRow("third of a second, float text") << canonical(1, 3000, 8, few, 1000) << Problem::None << 45
-                                                   << 1000 << 955 << 500 << "8bit  mono   3kHz   0.33333334seconds";
-    QTest::newRow("unknown count takes what the file holds")
-        << canonical(2, 44100, 16, QByteArray(1000, 0), 0xFFFFFFFFLL) << Problem::None << 45 << 1000 << 955 << 500
-        << "16bit  stereo   44.1kHz   0.0056689344seconds";
-}
-
-void tst_WavReader::readHeader()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(Problem, problem);
-    const QString path = m_dir.filePath(QStringLiteral("t.wav"));
-    QVERIFY(write(path, bytes));
-
-    const mk::wav::ReadResult r = mk::wav::readHeader(path);
-    QCOMPARE(r.problem, problem);
-    if (problem != Problem::None)
-        return;
-    QTEST(int(r.header.soundStart), "start");
-    QTEST(int(r.header.soundLength), "length");
-    QTEST(int(r.header.soundEnd), "end");
-    QTEST(int(r.header.zoomCentre), "zoomCentre");
-    QTEST(r.header.caption, "caption");
-}
 
 QTEST_GUILESS_MAIN(tst_WavReader)
 #include "tst_WavReader.moc"

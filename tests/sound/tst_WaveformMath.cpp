@@ -5,251 +5,211 @@
 
 #include <limits>
 
-#include "platform/RuntimeError.h"
 #include "sound/WaveformMath.h"
+#include "support/RuntimeErrors.h"
 
 namespace w = mk::wave;
-
-class tst_WaveformMath : public QObject {
-    Q_OBJECT
-private Q_SLOTS:
-    void zoom_data();
-    void zoom();
-    void zoomOverflowIsAnError();
-    void pan_data();
-    void pan();
-    void conversions_data();
-    void conversions();
-    void plan_data();
-    void plan();
-    void planOverflowIsAnError();
-    void plotValue_data();
-    void plotValue();
-};
+using mk::test::errorNumber;
 
 // A 3.5 s 16-bit stereo sound behind a canonical header.
 constexpr int S = 45, E = 617355;
 
-void tst_WaveformMath::zoom_data()
-{
-    QTest::addColumn<int>("z");
-    QTest::addColumn<int>("soundStart");
-    QTest::addColumn<int>("soundEnd");
-    QTest::addColumn<int>("centre");
-    QTest::addColumn<int>("displayStart");
-    QTest::addColumn<int>("displayEnd");
-    QTest::addColumn<int>("newCentre");
-    QTest::addColumn<int>("panValue");
-    QTest::newRow("whole sound") << 1000 << S << E << 308700 << 45 << E << 308700 << 0;
-    QTest::newRow("tenth, half ties to even") << 100 << S << E << 308700 << 277834 << 339566 << 308700 << 5000;
-    QTest::newRow("centre below half is raised") << 1 << S << E << 0 << 0 << 616 << 308 << 0;
-    QTest::newRow("centre past the end is lowered") << 1 << S << E << 1000000000 << 616739 << E << 617047 << 10000;
-    QTest::newRow("hundredth off centre") << 10 << S << E << 100000 << 96914 << 103086 << 100000 << 1585;
-    QTest::newRow("width 5, half 2") << 5 << 0 << 1000 << 500 << 498 << 502 << 500 << 5000;
-}
-
-void tst_WaveformMath::zoom()
-{
-    QFETCH(int, z);
-    QFETCH(int, soundStart);
-    QFETCH(int, soundEnd);
-    QFETCH(int, centre);
-    const w::View v = w::zoom(qint16(z), soundStart, soundEnd, centre);
-    QTEST(int(v.displayStart), "displayStart");
-    QTEST(int(v.displayEnd), "displayEnd");
-    QTEST(int(v.zoomCentre), "newCentre");
-    QTEST(int(v.panValue), "panValue");
-}
-
-void tst_WaveformMath::zoomOverflowIsAnError()
-{
-    // 32.767 times an hour-long sound does not fit 32 bits.
-    try {
-        w::zoom(32767, 45, 635040000, 1000);
-        QFAIL("no overflow reported");
-    } catch (const mk::RuntimeError& e) {
-        QCOMPARE(e.number(), 6);
+class tst_WaveformMath : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // zoom(z, soundStart, soundEnd, centre) and pan(value, soundStart, soundEnd,
+    // displayStart, displayEnd): the view they leave.
+    void view_data()
+    {
+        QTest::addColumn<bool>("isZoom");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("soundStart");
+        QTest::addColumn<int>("soundEnd");
+        QTest::addColumn<int>("a");
+        QTest::addColumn<int>("b");
+        QTest::addColumn<int>("displayStart");
+        QTest::addColumn<int>("displayEnd");
+        QTest::addColumn<int>("centre");
+        QTest::addColumn<int>("panValue");
+        QTest::newRow("zoom: whole sound") << true << 1000 << S << E << 308700 << 0 << 45 << E << 308700 << 0;
+        QTest::newRow("zoom: tenth, half ties to even") << true << 100 << S << E << 308700 << 0 << 277834 << 339566
+                                                        << 308700 << 5000;
+        QTest::newRow("zoom: centre below half is raised") << true << 1 << S << E << 0 << 0 << 0 << 616 << 308 << 0;
+        QTest::newRow("zoom: centre past the end is lowered") << true << 1 << S << E << 1000000000 << 0 << 616739 << E
+                                                              << 617047 << 10000;
+        QTest::newRow("zoom: hundredth off centre") << true << 10 << S << E << 100000 << 0 << 96914 << 103086 << 100000
+                                                    << 1585;
+        QTest::newRow("zoom: width 5, half 2") << true << 5 << 0 << 1000 << 500 << 0 << 498 << 502 << 500 << 5000;
+        QTest::newRow("pan: left, measured from 0") << false << 0 << S << E << 277834 << 339566 << 0 << 61732 << 30866
+                                                    << 0;
+        QTest::newRow("pan: right") << false << 10000 << S << E << 277834 << 339566 << 555578 << 617310 << 586444
+                                    << 10000;
+        QTest::newRow("pan: middle") << false << 5000 << S << E << 277834 << 339566 << 277789 << 339521 << 308655 << 5000;
+        QTest::newRow("pan: start ties to even") << false << 5000 << 0 << 105 << 0 << 100 << 2 << 102 << 52 << 5000;
     }
-}
 
-void tst_WaveformMath::pan_data()
-{
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("soundStart");
-    QTest::addColumn<int>("soundEnd");
-    QTest::addColumn<int>("displayStart");
-    QTest::addColumn<int>("displayEnd");
-    QTest::addColumn<int>("newStart");
-    QTest::addColumn<int>("newEnd");
-    QTest::addColumn<int>("centre");
-    QTest::newRow("left, measured from 0") << 0 << S << E << 277834 << 339566 << 0 << 61732 << 30866;
-    QTest::newRow("right") << 10000 << S << E << 277834 << 339566 << 555578 << 617310 << 586444;
-    QTest::newRow("middle") << 5000 << S << E << 277834 << 339566 << 277789 << 339521 << 308655;
-    QTest::newRow("start ties to even") << 5000 << 0 << 105 << 0 << 100 << 2 << 102 << 52;
-}
+    void view()
+    {
+        QFETCH(bool, isZoom);
+        QFETCH(int, value);
+        QFETCH(int, soundStart);
+        QFETCH(int, soundEnd);
+        QFETCH(int, a);
+        QFETCH(int, b);
+        const w::View v = isZoom ? w::zoom(qint16(value), soundStart, soundEnd, a)
+                                 : w::pan(qint16(value), soundStart, soundEnd, a, b);
+        QTEST(int(v.displayStart), "displayStart");
+        QTEST(int(v.displayEnd), "displayEnd");
+        QTEST(int(v.zoomCentre), "centre");
+        QTEST(int(v.panValue), "panValue");
+    }
 
-void tst_WaveformMath::pan()
-{
-    QFETCH(int, value);
-    QFETCH(int, soundStart);
-    QFETCH(int, soundEnd);
-    QFETCH(int, displayStart);
-    QFETCH(int, displayEnd);
-    const w::View v = w::pan(qint16(value), soundStart, soundEnd, displayStart, displayEnd);
-    QTEST(int(v.displayStart), "newStart");
-    QTEST(int(v.displayEnd), "newEnd");
-    QTEST(int(v.zoomCentre), "centre");
-    QCOMPARE(int(v.panValue), value);
-}
+    void overflowIsAnError()
+    {
+        // 32.767 times an hour-long sound does not fit 32 bits.
+        QCOMPARE(errorNumber([] { w::zoom(32767, 45, 635040000, 1000); }), 6);
+        const qint32 top = std::numeric_limits<qint32>::max() - 50;
+        QVERIFY_THROWS_EXCEPTION(mk::RuntimeError, w::planPlot(8, top, top));
+    }
 
-void tst_WaveformMath::conversions_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<double>("a");
-    QTest::addColumn<int>("b");
-    QTest::addColumn<int>("c");
-    QTest::addColumn<int>("d");
-    QTest::addColumn<int>("expected");
-    // positionToMs(position, start, length, lengthMs)
-    QTest::newRow("pos->ms 0.5 to 0") << "positionToMs" << 1.0 << 0 << 4 << 2 << 0;
-    QTest::newRow("pos->ms 2.5 to 2") << "positionToMs" << 5.0 << 0 << 4 << 2 << 2;
-    QTest::newRow("pos->ms before the start") << "positionToMs" << 0.0 << 45 << 1764000 << 10000 << 0;
-    QTest::newRow("pos->ms zero length") << "positionToMs" << 500.0 << 45 << 0 << 1000 << 0;
-    // msToPosition(ms, start, length, lengthMs)
-    QTest::newRow("ms->pos 5 s of 10") << "msToPosition" << 5000.0 << 45 << 1764000 << 10000 << 882045;
-    QTest::newRow("ms->pos 1.5 to 2") << "msToPosition" << 3.0 << 45 << 1 << 2 << 47;
-    QTest::newRow("ms->pos zero ms length") << "msToPosition" << 700.0 << 45 << 1000 << 0 << 45;
-    // clockPosition(ms, start, length, lengthMs)
-    QTest::newRow("clock 2.5 to 2") << "clockPosition" << 5.0 << 45 << 1 << 2 << 47;
-    QTest::newRow("clock 11 s of 60") << "clockPosition" << 11000.0 << 45 << 10584000 << 60000 << 1940445;
-    QTest::newRow("clock zero ms length") << "clockPosition" << 50.0 << 45 << 1000 << 0 << 45;
-    // mouseMs(position, start, length, lengthMs)
-    QTest::newRow("mouse 2.5 to 2") << "mouseMs" << 50.0 << 45 << 2 << 1 << 2;
-    QTest::newRow("mouse middle of 3.5 s") << "mouseMs" << 308700.0 << 45 << 617400 << 3500 << 1750;
-    QTest::newRow("mouse zero length") << "mouseMs" << 500.0 << 0 << 0 << 1000 << 0;
-    // mousePosition(x, displayStart, displayEnd)
-    QTest::newRow("x 500 of 1..1000, tie") << "mousePosition" << 500.0 << 1 << 1000 << 0 << 500;
-    QTest::newRow("x 500 of the sound") << "mousePosition" << 500.0 << S << E << 0 << 308700;
-    QTest::newRow("x left of the view") << "mousePosition" << -50.0 << 45 << 1045 << 0 << 0;
-    QTest::newRow("x far right of a huge view") << "mousePosition" << 5000.0 << 0 << 2000000000 << 0
-                                                << std::numeric_limits<qint32>::max();
-    // cursorX(position, displayStart, displayEnd)
-    QTest::newRow("cursor 500 of 1..1000") << "cursorX" << 500.0 << 1 << 1000 << 0 << 499;
-    QTest::newRow("marker -100, no sound") << "cursorX" << -100.0 << 1 << 1000 << 0 << -101;
-    QTest::newRow("cursor at the end") << "cursorX" << double(E) << S << E << 0 << 1000;
-    QTest::newRow("cursor in an empty view") << "cursorX" << 500.0 << 700 << 700 << 0 << 0;
-    QTest::newRow("cursor far away is clamped") << "cursorX" << 2e9 << 0 << 1 << 0 << 1000000;
-}
+    void conversions_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<double>("a");
+        QTest::addColumn<int>("b");
+        QTest::addColumn<int>("c");
+        QTest::addColumn<int>("d");
+        QTest::addColumn<int>("expected");
+        // positionToMs(position, start, length, lengthMs)
+        QTest::newRow("pos->ms 0.5 to 0") << "positionToMs" << 1.0 << 0 << 4 << 2 << 0;
+        QTest::newRow("pos->ms 2.5 to 2") << "positionToMs" << 5.0 << 0 << 4 << 2 << 2;
+        QTest::newRow("pos->ms before the start") << "positionToMs" << 0.0 << 45 << 1764000 << 10000 << 0;
+        QTest::newRow("pos->ms zero length") << "positionToMs" << 500.0 << 45 << 0 << 1000 << 0;
+        // msToPosition(ms, start, length, lengthMs)
+        QTest::newRow("ms->pos 5 s of 10") << "msToPosition" << 5000.0 << 45 << 1764000 << 10000 << 882045;
+        QTest::newRow("ms->pos 1.5 to 2") << "msToPosition" << 3.0 << 45 << 1 << 2 << 47;
+        QTest::newRow("ms->pos zero ms length") << "msToPosition" << 700.0 << 45 << 1000 << 0 << 45;
+        // clockPosition(ms, start, length, lengthMs)
+        QTest::newRow("clock 2.5 to 2") << "clockPosition" << 5.0 << 45 << 1 << 2 << 47;
+        QTest::newRow("clock 11 s of 60") << "clockPosition" << 11000.0 << 45 << 10584000 << 60000 << 1940445;
+        QTest::newRow("clock zero ms length") << "clockPosition" << 50.0 << 45 << 1000 << 0 << 45;
+        // mouseMs(position, start, length, lengthMs)
+        QTest::newRow("mouse 2.5 to 2") << "mouseMs" << 50.0 << 45 << 2 << 1 << 2;
+        QTest::newRow("mouse zero length") << "mouseMs" << 500.0 << 0 << 0 << 1000 << 0;
+        // mousePosition(x, displayStart, displayEnd)
+        QTest::newRow("x 500 of 1..1000, tie") << "mousePosition" << 500.0 << 1 << 1000 << 0 << 500;
+        QTest::newRow("x 500 of the sound") << "mousePosition" << 500.0 << S << E << 0 << 308700;
+        QTest::newRow("x left of the view") << "mousePosition" << -50.0 << 45 << 1045 << 0 << 0;
+        QTest::newRow("x far right of a huge view") << "mousePosition" << 5000.0 << 0 << 2000000000 << 0
+                                                    << std::numeric_limits<qint32>::max();
+        // cursorX(position, displayStart, displayEnd)
+        QTest::newRow("cursor 500 of 1..1000") << "cursorX" << 500.0 << 1 << 1000 << 0 << 499;
+        QTest::newRow("marker -100, no sound") << "cursorX" << -100.0 << 1 << 1000 << 0 << -101;
+        QTest::newRow("cursor at the end") << "cursorX" << double(E) << S << E << 0 << 1000;
+        QTest::newRow("cursor in an empty view") << "cursorX" << 500.0 << 700 << 700 << 0 << 0;
+        QTest::newRow("cursor far away is clamped") << "cursorX" << 2e9 << 0 << 1 << 0 << 1000000;
+    }
 
-void tst_WaveformMath::conversions()
-{
-    QFETCH(QString, kind);
-    QFETCH(double, a);
-    QFETCH(int, b);
-    QFETCH(int, c);
-    QFETCH(int, d);
-    qint32 r = 0;
-    if (kind == "positionToMs")
-        r = w::positionToMs(qint32(a), b, c, d);
-    else if (kind == "msToPosition")
-        r = w::msToPosition(qint32(a), b, c, d);
-    else if (kind == "clockPosition")
-        r = w::clockPosition(qint32(a), b, c, d);
-    else if (kind == "mouseMs")
-        r = w::mouseMs(qint32(a), b, c, d);
-    else if (kind == "mousePosition")
-        r = w::mousePosition(a, b, c);
-    else
-        r = w::cursorX(qint32(a), b, c);
-    QTEST(int(r), "expected");
-}
+    void conversions()
+    {
+        QFETCH(QString, kind);
+        QFETCH(double, a);
+        QFETCH(int, b);
+        QFETCH(int, c);
+        QFETCH(int, d);
+        qint32 r = 0;
+        if (kind == "positionToMs")
+            r = w::positionToMs(qint32(a), b, c, d);
+        else if (kind == "msToPosition")
+            r = w::msToPosition(qint32(a), b, c, d);
+        else if (kind == "clockPosition")
+            r = w::clockPosition(qint32(a), b, c, d);
+        else if (kind == "mouseMs")
+            r = w::mouseMs(qint32(a), b, c, d);
+        else if (kind == "mousePosition")
+            r = w::mousePosition(a, b, c);
+        else
+            r = w::cursorX(qint32(a), b, c);
+        QTEST(int(r), "expected");
+    }
 
-void tst_WaveformMath::plan_data()
-{
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<int>("displayStart");
-    QTest::addColumn<int>("displayEnd");
-    QTest::addColumn<int>("newStart");
-    QTest::addColumn<int>("newEnd");
-    QTest::addColumn<double>("range");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<qint64>("firstPosition");
-    QTest::addColumn<qint64>("lastPosition");
-    QTest::addColumn<double>("firstX");
-    QTest::addColumn<double>("lastX");
+    void plan_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("displayStart");
+        QTest::addColumn<int>("displayEnd");
+        QTest::addColumn<int>("newStart");
+        QTest::addColumn<int>("newEnd");
+        QTest::addColumn<double>("range");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<qint64>("firstPosition");
+        QTest::addColumn<qint64>("lastPosition");
+        QTest::addColumn<double>("firstX");
+        QTest::addColumn<double>("lastX");
 
-    QTest::newRow("8-bit wide") << 8 << 45 << 10045 << 45 << 10045 << 10000.0 << 1000 << qint64(55) << qint64(10045)
-                                << 1.0 << 1000.0;
-    QTest::newRow("8-bit 999 wide reads every byte") << 8 << 45 << 1044 << 45 << 1044 << 999.0 << 1000 << qint64(45) << qint64(1044)
-                                     << 0.0 << 1000.0;
-    QTest::newRow("8-bit 1000 wide, integer part") << 8 << 45 << 1045 << 45 << 1045 << 1000.0 << 1000 << qint64(46)
-                                                   << qint64(1045) << 1.0 << 1000.0;
-    QTest::newRow("8-bit every byte") << 8 << 45 << 545 << 45 << 545 << 500.0 << 501 << qint64(45) << qint64(545)
-                                      << 0.0 << 1000.0;
-    QTest::newRow("8-bit under 100 widened") << 8 << 45 << 95 << 45 << 145 << 100.0 << 101 << qint64(45)
-                                             << qint64(145) << 0.0 << 1000.0;
-    QTest::newRow("8-bit reversed range widened") << 8 << 500 << 100 << 500 << 600 << 100.0 << 101 << qint64(500)
-                                                  << qint64(600) << 0.0 << 1000.0;
-    QTest::newRow("16-bit wide, odd to even") << 16 << 45 << 20045 << 45 << 20045 << 20000.0 << 1000 << qint64(66)
-                                              << qint64(20046) << 1.0 << 1000.0;
-    QTest::newRow("16-bit narrow starts even") << 16 << 45 << 1045 << 46 << 1045 << 1000.0 << 500 << qint64(46)
-                                               << qint64(1044) << 0.0 << 998.0;
-    QTest::newRow("16-bit narrow from 0 starts at 2") << 16 << 0 << 50 << 2 << 100 << 100.0 << 50 << qint64(2)
-                                                      << qint64(100) << 0.0 << 980.0;
-    QTest::newRow("16-bit empty view") << 16 << 45 << 45 << 46 << 145 << 100.0 << 50 << qint64(46) << qint64(144)
-                                       << 0.0 << 980.0;
-    QTest::newRow("24-bit drawn as 16-bit") << 24 << 44 << 1044 << 44 << 1044 << 1000.0 << 501 << qint64(44)
-                                            << qint64(1044) << 0.0 << 1000.0;
-}
+        QTest::newRow("8-bit wide") << 8 << 45 << 10045 << 45 << 10045 << 10000.0 << 1000 << qint64(55) << qint64(10045)
+                                    << 1.0 << 1000.0;
+        QTest::newRow("8-bit 999 wide reads every byte") << 8 << 45 << 1044 << 45 << 1044 << 999.0 << 1000 << qint64(45) << qint64(1044)
+                                         << 0.0 << 1000.0;
+        QTest::newRow("8-bit 1000 wide, integer part") << 8 << 45 << 1045 << 45 << 1045 << 1000.0 << 1000 << qint64(46)
+                                                       << qint64(1045) << 1.0 << 1000.0;
+        QTest::newRow("8-bit under 100 widened") << 8 << 45 << 95 << 45 << 145 << 100.0 << 101 << qint64(45)
+                                                 << qint64(145) << 0.0 << 1000.0;
+        QTest::newRow("8-bit reversed range widened") << 8 << 500 << 100 << 500 << 600 << 100.0 << 101 << qint64(500)
+                                                      << qint64(600) << 0.0 << 1000.0;
+        QTest::newRow("16-bit wide, odd to even") << 16 << 45 << 20045 << 45 << 20045 << 20000.0 << 1000 << qint64(66)
+                                                  << qint64(20046) << 1.0 << 1000.0;
+        QTest::newRow("16-bit narrow starts even") << 16 << 45 << 1045 << 46 << 1045 << 1000.0 << 500 << qint64(46)
+                                                   << qint64(1044) << 0.0 << 998.0;
+        QTest::newRow("16-bit narrow from 0 starts at 2") << 16 << 0 << 50 << 2 << 100 << 100.0 << 50 << qint64(2)
+                                                          << qint64(100) << 0.0 << 980.0;
+        QTest::newRow("24-bit drawn as 16-bit") << 24 << 44 << 1044 << 44 << 1044 << 1000.0 << 501 << qint64(44)
+                                                << qint64(1044) << 0.0 << 1000.0;
+    }
 
-void tst_WaveformMath::plan()
-{
-    QFETCH(int, bits);
-    QFETCH(int, displayStart);
-    QFETCH(int, displayEnd);
-    const w::PlotPlan p = w::planPlot(qint16(bits), displayStart, displayEnd);
-    QTEST(int(p.displayStart), "newStart");
-    QTEST(int(p.displayEnd), "newEnd");
-    QTEST(p.range, "range");
-    QTEST(int(p.points.size()), "count");
-    QVERIFY(p.points.size() <= 1001);
-    QTEST(p.points.front().position, "firstPosition");
-    QTEST(p.points.back().position, "lastPosition");
-    QTEST(p.points.front().x, "firstX");
-    QFETCH(double, lastX);
-    QVERIFY(qAbs(p.points.back().x - lastX) < 1e-6);
-    QCOMPARE(p.highBytes, bits != 8);
-    if (p.highBytes)
-        for (const w::PlotPoint& pt : p.points)
-            QVERIFY2(pt.position % 2 == 0, "16-bit points must fall on high bytes");
-}
+    void plan()
+    {
+        QFETCH(int, bits);
+        QFETCH(int, displayStart);
+        QFETCH(int, displayEnd);
+        const w::PlotPlan p = w::planPlot(qint16(bits), displayStart, displayEnd);
+        QTEST(int(p.displayStart), "newStart");
+        QTEST(int(p.displayEnd), "newEnd");
+        QTEST(p.range, "range");
+        QTEST(int(p.points.size()), "count");
+        QVERIFY(p.points.size() <= 1001);
+        QTEST(p.points.front().position, "firstPosition");
+        QTEST(p.points.back().position, "lastPosition");
+        QTEST(p.points.front().x, "firstX");
+        QFETCH(double, lastX);
+        QVERIFY(qAbs(p.points.back().x - lastX) < 1e-6);
+        QCOMPARE(p.highBytes, bits != 8);
+        if (p.highBytes)
+            for (const w::PlotPoint& pt : p.points)
+                QVERIFY2(pt.position % 2 == 0, "16-bit points must fall on high bytes");
+    }
 
-void tst_WaveformMath::planOverflowIsAnError()
-{
-    const qint32 top = std::numeric_limits<qint32>::max() - 50;
-    QVERIFY_THROWS_EXCEPTION(mk::RuntimeError, w::planPlot(8, top, top));
-}
+    void plotValue_data()
+    {
+        QTest::addColumn<bool>("highBytes");
+        QTest::addColumn<int>("byte");
+        QTest::addColumn<int>("value");
+        QTest::newRow("8-bit as is") << false << 200 << 200;
+        QTest::newRow("high 0") << true << 0 << 127;
+        QTest::newRow("high 127") << true << 127 << 254;
+        QTest::newRow("high -128") << true << 128 << 0;
+        QTest::newRow("high -1") << true << 255 << 127;
+    }
 
-void tst_WaveformMath::plotValue_data()
-{
-    QTest::addColumn<bool>("highBytes");
-    QTest::addColumn<int>("byte");
-    QTest::addColumn<int>("value");
-    QTest::newRow("8-bit as is") << false << 200 << 200;
-    QTest::newRow("high 0") << true << 0 << 127;
-    QTest::newRow("high 127") << true << 127 << 254;
-    QTest::newRow("high -128") << true << 128 << 0;
-    QTest::newRow("high -1") << true << 255 << 127;
-}
-
-void tst_WaveformMath::plotValue()
-{
-    QFETCH(bool, highBytes);
-    QFETCH(int, byte);
-    QTEST(w::plotValue(highBytes, quint8(byte)), "value");
-    QCOMPARE(w::silenceValue(false), 128);
-    QCOMPARE(w::silenceValue(true), 127);
-}
+    void plotValue()
+    {
+        QFETCH(bool, highBytes);
+        QFETCH(int, byte);
+        QTEST(w::plotValue(highBytes, quint8(byte)), "value");
+        QCOMPARE(w::silenceValue(false), 128);
+        QCOMPARE(w::silenceValue(true), 127);
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_WaveformMath)
 #include "tst_WaveformMath.moc"

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -42,6 +41,14 @@ public:
         if (m_master >= 0)
             ::close(m_master);
         m_master = -1;
+    }
+
+    /// Whether some program has the slave open right now.
+    bool slaveOpen() const
+    {
+        pollfd p{m_master, POLLIN, 0};
+        ::poll(&p, 1, 0);
+        return !(p.revents & POLLHUP);
     }
 
     /// Whatever arrives within `timeoutMs`, until `wanted` bytes are there.

@@ -35,174 +35,150 @@ struct Countdown {
 class CountdownTimerTest : public QObject {
     Q_OBJECT
 private slots:
-    void typing_data();
-    void typing();
-    void runsOutMoreThan5msAfterTheEnd();
-    void boxCleared();
-    void editingWhileCountingMovesTheEnd();
-    void notANumberAndFractions();
-    void duration_data();
-    void duration();
-    void clickingTheBoxIsReported();
+    void typing_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("display");
+        QTest::newRow("over a day") << "100000" << "86400" << "seconds" << "24:00:00:00";
+        QTest::newRow("a day") << "86400" << "86400" << "seconds" << "24:00:00:00";
+        QTest::newRow("1") << "1" << "1" << "second" << "00:00:01:00";
+        QTest::newRow("0") << "0" << "0" << "seconds" << "00:00:00:00";
+        QTest::newRow("fraction") << "2.5" << "2.5" << "seconds" << "00:00:02:15";
+        QTest::newRow("negative") << "-3" << "-3" << "seconds" << "00:00:00:00";
+        QTest::newRow("huge") << "1e300" << "86400" << "seconds" << "24:00:00:00";
+        QTest::newRow("not a number keeps the display") << "abc" << "abc" << "second" << "00:00:01:00";
+    }
+
+    void typing()
+    {
+        QFETCH(QString, typed);
+        Countdown c;
+        c.text->setText(QStringLiteral("1"));
+        c.text->selectAll();
+        QTest::keyClicks(c.text, typed);
+        QTEST(c.text->text(), "text");
+        QTEST(c.unit->text(), "unit");
+        QTEST(c.display->text(), "display");
+    }
+
+    void runsOutMoreThan5msAfterTheEnd()
+    {
+        Countdown c;
+        c.timer.setEnabled(true);
+        c.timer.startTimer();
+        QVERIFY(c.timer.isItRunning() && c.timer1->isActive());
+        c.tickAt(5);
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
+        c.tickAt(4000);
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:06:00"));
+        for (qint64 at : {9990, 10000, 10005})
+            c.tickAt(at);
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:00:00"));
+        QVERIFY(c.finished.isEmpty());
+
+        c.tickAt(10006);
+        // The handler saw the count at its end; the whole pause shows after it.
+        QCOMPARE(c.finished, QStringList{QStringLiteral("00:00:00:00")});
+        QVERIFY(!c.timer.isItRunning() && !c.timer1->isActive());
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
+        c.tickAt(20000);
+        QCOMPARE(c.finished.size(), 1);
+
+        c.timer.startTimer();
+        c.tickAt(24000);
+        c.timer.stopTimer();
+        QVERIFY(!c.timer.isItRunning() && !c.timer1->isActive());
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
+    }
+
+    void boxCleared()
+    {
+        Countdown c;
+        c.timer.setEnabled(true);
+        c.timer.setEnabled(false);
+        c.timer.startTimer();
+        QVERIFY(!c.timer.isItRunning() && !c.timer1->isActive());
+
+        // Clearing the box while counting still lets the count run out once.
+        c.timer.setEnabled(true);
+        c.timer.startTimer();
+        c.timer.setEnabled(false);
+        c.tickAt(10006);
+        QCOMPARE(c.finished.size(), 1);
+    }
+
+    void editingWhileCountingMovesTheEnd()
+    {
+        Countdown c;
+        c.timer.setEnabled(true);
+        c.timer.startTimer();
+        c.ticks.set(kT0 + 8000);
+        c.timer.setDuration(10); // the same text: the count still starts again
+        c.tickAt(16000);
+        QVERIFY(c.finished.isEmpty());
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:02:00"));
+        c.timer.setDuration(1);
+        QCOMPARE(c.unit->text(), QStringLiteral("second"));
+        c.tickAt(17006);
+        QCOMPARE(c.finished.size(), 1);
+    }
+
+    void notANumberAndFractions()
+    {
+        Countdown c;
+        c.timer.setEnabled(true);
+        c.text->setText(QStringLiteral("soon"));
+        c.timer.startTimer();
+        QVERIFY(!c.timer.isItRunning());
+        c.timer.stopTimer();
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:00:00"));
+
+        // The end time counts the exact fractional pause.
+        c.text->setText(QStringLiteral("0.5"));
+        c.timer.startTimer();
+        c.tickAt(505);
+        QVERIFY(c.finished.isEmpty());
+        c.tickAt(506);
+        QCOMPARE(c.finished.size(), 1);
+    }
+
+    void duration_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint16>("seconds");
+        QTest::newRow("spaces") << " 7 " << qint16(7);
+        QTest::newRow("half to even") << "2.5" << qint16(2);
+        QTest::newRow("16-bit top") << "32767" << qint16(32767);
+        QTest::newRow("above 16 bits") << "40000" << qint16(32767);
+        QTest::newRow("negative") << "-4" << qint16(-4);
+        QTest::newRow("not a number") << "x" << qint16(0);
+    }
+
+    void duration()
+    {
+        QFETCH(QString, text);
+        Countdown c;
+        c.text->setText(text);
+        QTEST(c.timer.duration(), "seconds");
+    }
+
+    void clickingTheBoxIsReported()
+    {
+        Countdown c;
+        int clicks = 0;
+        connect(&c.timer, &countdownTimer::enabledClicked, this, [&] { ++clicks; });
+        c.timer.setEnabled(true);
+        QCOMPARE(clicks, 0);
+        c.timer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.timer));
+        QTest::mouseClick(c.box, Qt::LeftButton);
+        QCOMPARE(clicks, 1);
+        QVERIFY(!c.timer.enabled());
+        QVERIFY(c.timer.QWidget::isEnabled());
+    }
 };
-
-void CountdownTimerTest::typing_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("unit");
-    QTest::addColumn<QString>("display");
-    QTest::newRow("over a day") << "100000" << "86400" << "seconds" << "24:00:00:00";
-    QTest::newRow("a day") << "86400" << "86400" << "seconds" << "24:00:00:00";
-    QTest::newRow("1") << "1" << "1" << "second" << "00:00:01:00";
-    QTest::newRow("2") << "2" << "2" << "seconds" << "00:00:02:00";
-    QTest::newRow("0") << "0" << "0" << "seconds" << "00:00:00:00";
-    QTest::newRow("fraction") << "2.5" << "2.5" << "seconds" << "00:00:02:15";
-    QTest::newRow("negative") << "-3" << "-3" << "seconds" << "00:00:00:00";
-    QTest::newRow("huge") << "1e300" << "86400" << "seconds" << "24:00:00:00";
-    QTest::newRow("not a number keeps the display") << "abc" << "abc" << "second" << "00:00:01:00";
-}
-
-void CountdownTimerTest::typing()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, text);
-    QFETCH(QString, unit);
-    QFETCH(QString, display);
-    Countdown c;
-    QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
-    QCOMPARE(c.unit->text(), QStringLiteral("seconds"));
-    c.text->setText(QStringLiteral("1"));
-    c.text->selectAll();
-    QTest::keyClicks(c.text, typed);
-    QCOMPARE(c.text->text(), text);
-    QCOMPARE(c.unit->text(), unit);
-    QCOMPARE(c.display->text(), display);
-}
-
-void CountdownTimerTest::runsOutMoreThan5msAfterTheEnd()
-{
-    Countdown c;
-    QCOMPARE(c.timer1->interval(), 5);
-    c.timer.setEnabled(true);
-    c.timer.startTimer();
-    QVERIFY(c.timer.isItRunning() && c.timer1->isActive());
-    c.tickAt(5);
-    QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
-    c.tickAt(4000);
-    QCOMPARE(c.display->text(), QStringLiteral("00:00:06:00"));
-    for (qint64 at : {9990, 10000, 10005})
-        c.tickAt(at);
-    QCOMPARE(c.display->text(), QStringLiteral("00:00:00:00"));
-    QVERIFY(c.finished.isEmpty());
-
-    c.tickAt(10006);
-    // The handler saw the count at its end; the whole pause shows after it.
-    QCOMPARE(c.finished, QStringList{QStringLiteral("00:00:00:00")});
-    QVERIFY(!c.timer.isItRunning() && !c.timer1->isActive());
-    QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
-    c.tickAt(20000);
-    QCOMPARE(c.finished.size(), 1);
-
-    c.timer.startTimer();
-    c.tickAt(24000);
-    c.timer.stopTimer();
-    QVERIFY(!c.timer.isItRunning() && !c.timer1->isActive());
-    QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
-}
-
-void CountdownTimerTest::boxCleared()
-{
-    Countdown c;
-    c.timer.setEnabled(true);
-    c.timer.setEnabled(false);
-    c.timer.startTimer();
-    QVERIFY(!c.timer.isItRunning() && !c.timer1->isActive());
-
-    // Clearing the box while counting still lets the count run out once.
-    c.timer.setEnabled(true);
-    c.timer.startTimer();
-    c.timer.setEnabled(false);
-    c.tickAt(10006);
-    QCOMPARE(c.finished.size(), 1);
-}
-
-void CountdownTimerTest::editingWhileCountingMovesTheEnd()
-{
-    Countdown c;
-    c.timer.setEnabled(true);
-    c.timer.startTimer();
-    c.ticks.set(kT0 + 8000);
-    c.timer.setDuration(10); // the same text: the count still starts again
-    c.tickAt(16000);
-    QVERIFY(c.finished.isEmpty());
-    QCOMPARE(c.display->text(), QStringLiteral("00:00:02:00"));
-    c.timer.setDuration(1);
-    QCOMPARE(c.unit->text(), QStringLiteral("second"));
-    c.tickAt(17006);
-    QCOMPARE(c.finished.size(), 1);
-}
-
-void CountdownTimerTest::notANumberAndFractions()
-{
-    Countdown c;
-    c.timer.setEnabled(true);
-    c.text->setText(QStringLiteral("soon"));
-    c.timer.startTimer();
-    QVERIFY(!c.timer.isItRunning());
-    c.timer.stopTimer();
-    QCOMPARE(c.display->text(), QStringLiteral("00:00:00:00"));
-
-    // The end time counts the exact fractional pause.
-    c.text->setText(QStringLiteral("0.5"));
-    QCOMPARE(c.display->text(), QStringLiteral("00:00:00:15"));
-    c.timer.startTimer();
-    c.tickAt(505);
-    QVERIFY(c.finished.isEmpty());
-    c.tickAt(506);
-    QCOMPARE(c.finished.size(), 1);
-}
-
-void CountdownTimerTest::duration_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qint16>("seconds");
-    QTest::newRow("plain") << "10" << qint16(10);
-    QTest::newRow("spaces") << " 7 " << qint16(7);
-    QTest::newRow("half to even") << "2.5" << qint16(2);
-    QTest::newRow("16-bit top") << "32767" << qint16(32767);
-    QTest::newRow("above 16 bits") << "40000" << qint16(32767);
-    QTest::newRow("negative") << "-4" << qint16(-4);
-    QTest::newRow("not a number") << "x" << qint16(0);
-    QTest::newRow("empty") << "" << qint16(0);
-}
-
-void CountdownTimerTest::duration()
-{
-    QFETCH(QString, text);
-    QFETCH(qint16, seconds);
-    Countdown c;
-    c.text->setText(text);
-    QCOMPARE(c.timer.duration(), seconds);
-    c.timer.setDuration(seconds);
-    QCOMPARE(c.text->text(), QString::number(seconds));
-}
-
-void CountdownTimerTest::clickingTheBoxIsReported()
-{
-    Countdown c;
-    int clicks = 0;
-    connect(&c.timer, &countdownTimer::enabledClicked, this, [&] { ++clicks; });
-    c.timer.setEnabled(true);
-    QVERIFY(c.timer.enabled());
-    QCOMPARE(clicks, 0);
-    c.timer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&c.timer));
-    QTest::mouseClick(c.box, Qt::LeftButton);
-    QCOMPARE(clicks, 1);
-    QVERIFY(!c.timer.enabled());
-    QVERIFY(c.timer.QWidget::isEnabled());
-}
 
 QTEST_MAIN(CountdownTimerTest)
 #include "tst_countdowntimer.moc"
