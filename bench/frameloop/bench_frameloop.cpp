@@ -37,17 +37,11 @@ qint64 nowMicros()
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-double cpuSeconds()
+/// CPU seconds of the process (RUSAGE_SELF) or of the calling thread (RUSAGE_THREAD).
+double cpuSeconds(int who)
 {
     rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double threadCpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_THREAD, &u);
+    getrusage(who, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
@@ -112,16 +106,16 @@ int main(int argc, char** argv)
     QObject::connect(w.SMPTEtimer(), &SMTPtimer::frameChange, &w,
                      [&] { samples.push_back({nowMicros(), w.SMPTEtimer()->frameNumber()}); });
 
-    const double cpuBefore = cpuSeconds();
-    const double threadCpuBefore = threadCpuSeconds();
+    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
+    const double threadCpuBefore = cpuSeconds(RUSAGE_THREAD);
     const qint64 wallBefore = nowMicros();
     w.playClicked();
     const qint64 startTickMs = w.SMPTEtimer()->startTick();
     QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
     app.exec();
     w.stopClicked();
-    const double cpu = cpuSeconds() - cpuBefore;
-    const double threadCpu = threadCpuSeconds() - threadCpuBefore;
+    const double cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    const double threadCpu = cpuSeconds(RUSAGE_THREAD) - threadCpuBefore;
     const double wall = (nowMicros() - wallBefore) / 1e6;
     QThread::msleep(200);
     reading = false;

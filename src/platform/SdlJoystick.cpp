@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "platform/SdlStart.h"
+
 #include <algorithm>
 
 namespace mk {
@@ -11,10 +13,7 @@ SdlJoystick::SdlJoystick()
     // Joystick input needs no video; without /dev/input SDL still comes up and
     // simply reports no devices.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    // SDL would otherwise turn Ctrl+C and SIGTERM into quit events that no
-    // one reads, and the program could not be stopped from outside.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    m_initialised = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+    m_initialised = startSdlSubsystem(SDL_INIT_JOYSTICK);
     // The joystick is polled; nothing drains SDL's event queue, so its
     // events would only pile up there.
     if (m_initialised)

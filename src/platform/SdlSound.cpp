@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/Rounding.h"
+#include "platform/SdlStart.h"
 
 namespace mk {
 
@@ -150,9 +151,7 @@ struct SdlSound::Impl {
             return false;
         if (!audioInitialised) {
             SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "MarionetteKit");
-            // Leave SIGINT and SIGTERM to their default: they end the program.
-            SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-            if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            if (!startSdlSubsystem(SDL_INIT_AUDIO)) {
                 openFailed = true;
                 warnOnce("audio");
                 return false;
