@@ -251,6 +251,16 @@ int SdlSound::length(const QString& path, qint32& ms)
     return NoError;
 }
 
+int SdlSound::fileLength(const QString& path, qint32& ms)
+{
+    ms = 0;
+    SF_INFO info;
+    if (!openSound(path, info))
+        return InvalidDevice;
+    ms = framesToMs(info.frames, info.samplerate);
+    return NoError;
+}
+
 int SdlSound::play(const QString& path, qint32 fromMs, qint32 toMs, bool wait)
 {
     const Clock::time_point called = Clock::now();

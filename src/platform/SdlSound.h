@@ -57,6 +57,10 @@ public:
     };
     Stats stats() const;
 
+    /// The length query without the device: 263 when the file cannot be
+    /// opened or decoded, else its length in ms (RuntimeError 6 beyond 32 bits).
+    static int fileLength(const QString& path, qint32& ms);
+
     /// round(ms * rate / 1000), halves to even; `ms` >= 0.
     static qint64 msToFrame(qint64 ms, int rate);
     /// round(frames * 1000 / rate), halves to even; throws RuntimeError 6
