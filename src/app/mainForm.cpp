@@ -22,6 +22,8 @@
 #include "timing/SMTPtimer.h"
 #include "timing/countdownTimer.h"
 #include "tracks/NewSlider.h"
+#include "tracks/SetupServo.h"
+#include "tracks/calibrateJoystick.h"
 
 namespace {
 const QString kNotSaved = QStringLiteral("not previously saved");
@@ -56,6 +58,7 @@ void mainForm::buildControls()
         m_sliders[i] = new NewSlider(m_services.joystick, central);
         m_sliders[i]->setObjectName(QStringLiteral("slider%1").arg(i));
         trackRow->addWidget(m_sliders[i]);
+        connect(m_sliders[i], &NewSlider::setupClicked, this, [this, i] { setUpServo(i); });
     }
     trackRow->addStretch();
     column->addLayout(trackRow);
@@ -161,6 +164,8 @@ void mainForm::buildMenus()
 void mainForm::load()
 {
     lastServoIndex = 7;
+    m_calibrate = new ::calibrateJoystick(m_services.joystick, [this](int i) { return slider(i); }, this);
+    m_calibrate->setNumberOfSliders(lastServoIndex);
     for (int i = 0; i <= lastServoIndex; ++i) {
         slider(i)->setWhichservo(qint16(i));
         slider(i)->setPlaybackEnabled(true);
@@ -231,8 +236,30 @@ void mainForm::showAbout()
 
 void mainForm::calibrateJoystick()
 {
-    // The calibration dialog is not part of this version yet; the tracks use
-    // their default calibration (the full axis travel).
+    m_calibrate->show();
+    m_calibrate->raise();
+    m_calibrate->activateWindow();
+}
+
+::SetupServo* mainForm::setupServo()
+{
+    if (!m_setupServo) {
+        m_setupServo = new ::SetupServo([this](int i) { return slider(i); }, m_comm, this);
+        m_setupServo->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    return m_setupServo;
+}
+
+void mainForm::setUpServo(int i)
+{
+    NewSlider* track = slider(i);
+    if (!track)
+        return;
+    ::SetupServo* dialog = setupServo();
+    dialog->fillFrom(*track);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 bool mainForm::saveProject()
@@ -261,6 +288,9 @@ void mainForm::closeEvent(QCloseEvent* event)
 {
     // Closing the main window ends the program: take its other windows along.
     stopClicked();
+    if (m_setupServo)
+        m_setupServo->close();
+    m_calibrate->close();
     if (m_progress)
         m_progress->close();
     if (m_about)

@@ -19,6 +19,8 @@ class QAction;
 class QToolButton;
 class about;
 class convertAudio;
+class SetupServo;
+class calibrateJoystick;
 
 namespace mk { class SerialPorts; }
 
@@ -44,6 +46,11 @@ public:
     /// The progress dialog shared by saving, opening and the export.
     ::convertAudio* convertAudio();
     QAction* menuItem(const QString& name) const;
+    /// The servo set-up dialog, created hidden when there is none (closing it
+    /// unloads it).
+    ::SetupServo* setupServo();
+    /// The joystick calibration dialog, loaded hidden at start-up.
+    ::calibrateJoystick* calibrationDialog() const { return m_calibrate; }
 
     // The transport.
     void playClicked();
@@ -64,6 +71,8 @@ public:
     void importSoundFile(const QString& path);
     void showAbout();
     void calibrateJoystick();
+    /// A track's `setup` button: fills the set-up dialog from track i, shows it.
+    void setUpServo(int i);
     void quit();
     /// Saves the project; false when it was not saved.
     bool saveProject();
@@ -98,6 +107,8 @@ private:
     std::array<QAction*, 4> m_comItems{};
     QPointer<::about> m_about;
     QPointer<::convertAudio> m_progress;
+    QPointer<::SetupServo> m_setupServo;
+    ::calibrateJoystick* m_calibrate = nullptr;
     bool m_reporting = false;
     bool m_quitting = false;
 };

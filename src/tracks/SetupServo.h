@@ -1,0 +1,94 @@
+#pragma once
+// The servo set-up dialog: one servo's name, lowest and highest position,
+// reversal and joystick channel. There is no OK or Cancel: every change goes
+// into the servo's track at once, and a change of either end position also
+// moves the real servo there (a preview command) while the port is open.
+// One instance, shown without being modal, serves whichever servo was set up
+// last.
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "tracks/NeedleGeometry.h"
+
+class MSComm;
+class NewSlider;
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QScrollBar;
+class ServoPicture;
+
+namespace mk {
+/// The main window's track with a given index, or null when there is none.
+using TrackLookup = std::function<NewSlider*(int index)>;
+}
+
+class SetupServo : public QWidget {
+    Q_OBJECT
+public:
+    /// `comm` may be null (no serial link: nothing is previewed).
+    SetupServo(mk::TrackLookup tracks, MSComm* comm, QWidget* parent = nullptr);
+
+    qint16 whichservo() const { return m_whichservo; }
+    /// The servo every change goes to; the label names it.
+    void setWhichservo(qint16 servo);
+
+    /// What a track's `setup` button does before showing the dialog: the
+    /// servo number first, then name, maximum, minimum, reversal, channel and
+    /// joystick box, each through the dialog's own change handling, so each
+    /// is written back into that same track (and the ends previewed).
+    void fillFrom(NewSlider& track);
+
+    /// The dialog's starting values for a new project: name "Servo Name",
+    /// Reverse cleared, minimum 1, maximum 255. Like the user's changes these
+    /// go into the track the dialog refers to (see whichservo) and preview
+    /// the ends while the port is open.
+    void reset();
+
+    QLineEdit* customName() const { return m_customName; }
+    QScrollBar* minVal() const { return m_minVal; }
+    QScrollBar* maxVal() const { return m_maxVal; }
+    QCheckBox* reverse() const { return m_reverse; }
+    QCheckBox* useJoystick() const { return m_useJoystick; }
+    QRadioButton* joyChannel(int i) const { return m_joyChannel.at(i); }
+    QWidget* servoPic() const;
+
+    /// Top edges of the two scroll bars, in pixels (1320 and 2280 twips).
+    static constexpr int kUpperBarTop = 88;
+    static constexpr int kLowerBarTop = 152;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    NewSlider* track() const;
+    void onNameChanged(const QString& text);
+    void onMaxChanged(int v);
+    void onMinChanged(int v);
+    void onReverseToggled(bool on);
+    void onJoystickToggled(bool on);
+    void onChannelChosen(int channel);
+    void placeBars();
+    void preview(int value);
+    void selectChannel(int channel);
+
+    mk::TrackLookup m_tracks;
+    MSComm* m_comm;
+    qint16 m_whichservo = 0;
+    bool m_dragging = false;
+    mk::needles::Needle m_dragTarget = mk::needles::Needle::Min;
+
+    QLabel* m_label3 = nullptr;
+    QLineEdit* m_customName = nullptr;
+    QScrollBar* m_minVal = nullptr;
+    QScrollBar* m_maxVal = nullptr;
+    QCheckBox* m_reverse = nullptr;
+    QCheckBox* m_useJoystick = nullptr;
+    QButtonGroup* m_channels = nullptr;
+    std::array<QRadioButton*, 4> m_joyChannel{};
+    ServoPicture* m_servoPic = nullptr;
+};
