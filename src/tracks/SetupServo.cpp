@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "link/MSComm.h"
 #include "link/PositionCommand.h"
@@ -51,11 +52,11 @@ protected:
         const QPointF shaft(mk::needles::kShaftX, mk::needles::kShaftY);
 
         // Scale: the needles' sweep from 0 (left) to 255 (right).
-        p.setPen(QPen(QColor(170, 170, 160), 1));
-        for (int v = 0; v <= 255; v += 32) {
-            const QLineF l = mk::needles::needleLine(v);
+        p.setPen(QPen(QColor(120, 120, 110), 1));
+        for (int v = 0; v <= 256; v += 32) {
+            const QLineF l = mk::needles::needleLine(std::min(v, 255));
             const QPointF dir = (l.p2() - l.p1()) / mk::needles::kNeedleLength;
-            p.drawLine(l.p1() + dir * 45, l.p1() + dir * (v % 64 == 0 ? 50 : 48));
+            p.drawLine(l.p1() + dir * 44, l.p1() + dir * (v % 64 == 0 ? 47.5 : 46));
         }
 
         // Mounting ears, the case and its label.
@@ -179,9 +180,19 @@ SetupServo::SetupServo(mk::TrackLookup tracks, MSComm* comm, QWidget* parent)
         m_joyChannel[i] = option;
     }
 
-    setFixedSize(left + width + 12, 12 + 40 + mk::needles::kPictureHeight);
+    // The bars' values, shown above each bar (and moving with it).
+    m_minText = new QLabel(this);
+    m_minText->setObjectName(QStringLiteral("minText"));
+    m_maxText = new QLabel(this);
+    m_maxText->setObjectName(QStringLiteral("maxText"));
+    for (QLabel* l : {m_minText, m_maxText})
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    setFixedSize(left + width + 12, 262);
     placeBars();
     setWhichservo(0);
+    m_minText->setText(QString::number(m_minVal->value()));
+    m_maxText->setText(QString::number(m_maxVal->value()));
 
     connect(m_customName, &QLineEdit::textChanged, this, &SetupServo::onNameChanged);
     connect(m_maxVal, &QScrollBar::valueChanged, this, &SetupServo::onMaxChanged);
@@ -266,6 +277,7 @@ void SetupServo::onMaxChanged(int v)
         return;
     }
     m_servoPic->showNeedles(m_minVal->value(), v, ServoPicture::Emphasis::Max);
+    m_maxText->setText(QString::number(v));
     if (NewSlider* t = track())
         t->setMaxValue(qint16(v));
     preview(v);
@@ -278,6 +290,7 @@ void SetupServo::onMinChanged(int v)
         return;
     }
     m_servoPic->showNeedles(v, m_maxVal->value(), ServoPicture::Emphasis::Min);
+    m_minText->setText(QString::number(v));
     if (NewSlider* t = track())
         t->setMinValue(qint16(v));
     preview(v);
@@ -299,6 +312,8 @@ void SetupServo::placeBars()
     constexpr int width = 196;
     m_minVal->setGeometry(left, reversed ? kLowerBarTop : kUpperBarTop, width, 17);
     m_maxVal->setGeometry(left, reversed ? kUpperBarTop : kLowerBarTop, width, 17);
+    m_minText->setGeometry(left + width - 60, m_minVal->y() - 20, 60, 18);
+    m_maxText->setGeometry(left + width - 60, m_maxVal->y() - 20, 60, 18);
     // Tab follows the screen, top bar first.
     if (reversed)
         setTabOrder(m_maxVal, m_minVal);

@@ -86,6 +86,8 @@ private:
     QLineEdit* m_customName = nullptr;
     QScrollBar* m_minVal = nullptr;
     QScrollBar* m_maxVal = nullptr;
+    QLabel* m_minText = nullptr;
+    QLabel* m_maxText = nullptr;
     QCheckBox* m_reverse = nullptr;
     QCheckBox* m_useJoystick = nullptr;
     QButtonGroup* m_channels = nullptr;
