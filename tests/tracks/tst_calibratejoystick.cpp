@@ -1,6 +1,6 @@
-// The joystick calibration dialog against SDL's virtual joystick: live
-// gauges, the set buttons and Save Settings as every track receives them,
-// and how a track then maps a reading.
+// The joystick calibration dialog against SDL's virtual joystick: the live
+// gauges, the set buttons as every track receives them, and how a track then
+// maps a reading. The rules of the set buttons are tst_dialogmath's.
 #include <QPushButton>
 #include <QTest>
 #include <memory>
@@ -12,165 +12,111 @@
 #include "tracks/NewSlider.h"
 #include "tracks/calibrateJoystick.h"
 
-namespace {
+class tst_CalibrateJoystick : public QObject {
+    Q_OBJECT
+    SDL_Joystick* m_stick = nullptr;
 
-/// The SDL axis value that reads as r (0..32767).
-int axisFor(int r)
-{
-    return r * 2 - 32768;
-}
-
-struct Rig {
-    mk::SdlJoystick joystick;
-    SDL_Joystick* stick = nullptr;
-    std::vector<std::unique_ptr<NewSlider>> tracks;
-    std::unique_ptr<calibrateJoystick> dialog;
-
-    Rig()
-    {
-        for (int i = 0; i < 8; ++i)
-            tracks.push_back(std::make_unique<NewSlider>(joystick));
-        dialog = std::make_unique<calibrateJoystick>(
-            joystick, [this](int i) { return i >= 0 && i < int(tracks.size()) ? tracks[i].get() : nullptr; });
-        dialog->setNumberOfSliders(7);
-    }
-    ~Rig() { unplug(); }
     void plugIn()
     {
         const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 3, 2, 0);
         QVERIFY2(index >= 0, SDL_GetError());
-        stick = SDL_JoystickOpen(index);
-        QVERIFY2(stick, SDL_GetError());
+        m_stick = SDL_JoystickOpen(index);
+        QVERIFY2(m_stick, SDL_GetError());
     }
     void unplug()
     {
-        if (!stick)
-            return;
-        const SDL_JoystickID id = SDL_JoystickInstanceID(stick);
-        SDL_JoystickClose(stick);
-        stick = nullptr;
+        const SDL_JoystickID id = SDL_JoystickInstanceID(m_stick);
+        SDL_JoystickClose(m_stick);
         for (int i = 0; i < SDL_NumJoysticks(); ++i)
             if (SDL_JoystickGetDeviceInstanceID(i) == id)
                 SDL_JoystickDetachVirtual(i);
     }
+    /// Puts the stick where it reads x, y, z (0..32767).
     void stickAt(int x, int y, int z)
     {
-        SDL_JoystickSetVirtualAxis(stick, 0, Sint16(axisFor(x)));
-        SDL_JoystickSetVirtualAxis(stick, 1, Sint16(axisFor(y)));
-        SDL_JoystickSetVirtualAxis(stick, 2, Sint16(axisFor(z)));
+        SDL_JoystickSetVirtualAxis(m_stick, 0, Sint16(x * 2 - 32768));
+        SDL_JoystickSetVirtualAxis(m_stick, 1, Sint16(y * 2 - 32768));
+        SDL_JoystickSetVirtualAxis(m_stick, 2, Sint16(z * 2 - 32768));
     }
-    void click(const QString& button)
-    {
-        auto* b = dialog->findChild<QPushButton*>(button);
-        QVERIFY2(b, qPrintable(button));
-        QTest::mouseClick(b, Qt::LeftButton);
-    }
-    /// Low and high of channels 0 to 3 as track t holds them.
-    QList<int> pairs(int t) const
-    {
-        QList<int> v;
-        for (int c = 0; c < 4; ++c)
-            v << tracks[t]->track().calibrationLow(c) << tracks[t]->track().calibrationHigh(c);
-        return v;
-    }
-    bool allTracksHold(const QList<int>& expected) const
-    {
-        for (int t = 0; t < 8; ++t)
-            if (pairs(t) != expected)
-                return false;
-        return true;
-    }
-};
 
-} // namespace
-
-class tst_CalibrateJoystick : public QObject {
-    Q_OBJECT
 private Q_SLOTS:
     void initTestCase()
     {
-        // The test's own hold on SDL's joystick system, so virtual sticks can
-        // be attached before any dialog reads.
+        // The test's own hold on SDL's joystick system.
         QCOMPARE(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
     }
 
-    void buttonsLoadEveryTrack()
+    void calibrateAndMap()
     {
-        Rig rig;
-        QCOMPARE(rig.dialog->windowTitle(), QStringLiteral("Calibrate Joystick"));
-        QCOMPARE(rig.dialog->findChild<QPushButton*>("saveSettingsButton")->text(), QStringLiteral("Save Settings"));
-        QCOMPARE(rig.dialog->findChild<QPushButton*>("cancelButton")->text(), QStringLiteral("Close"));
-        // The tracks keep their own defaults until a button is pressed.
-        QVERIFY(rig.allTracksHold({0, 32767, 0, 32767, 0, 32767, 0, 32767}));
-        rig.click("saveSettingsButton");
-        QVERIFY(rig.allTracksHold({1, 32767, 1, 32767, 1, 32767, 1, 32767}));
+        mk::SdlJoystick joystick;
+        std::vector<std::unique_ptr<NewSlider>> tracks;
+        for (int i = 0; i < 8; ++i)
+            tracks.push_back(std::make_unique<NewSlider>(joystick));
+        calibrateJoystick dialog(joystick, [&](int i) { return i >= 0 && i < 8 ? tracks[i].get() : nullptr; });
+        dialog.setNumberOfSliders(7);
+        auto click = [&](const char* name) {
+            QTest::mouseClick(dialog.findChild<QPushButton*>(name), Qt::LeftButton);
+        };
+        auto everyTrackHolds = [&](const QList<int>& expected) {
+            for (const auto& t : tracks) {
+                QList<int> got;
+                for (int c = 0; c < 4; ++c)
+                    got << t->track().calibrationLow(c) << t->track().calibrationHigh(c);
+                if (got != expected)
+                    return false;
+            }
+            return true;
+        };
 
-        rig.plugIn();
-        rig.stickAt(1000, 20000, 300);
-        rig.click("setMin0");
-        QCOMPARE(rig.dialog->calibration().gauge(0).min, 1000);
-        QVERIFY(rig.allTracksHold({1000, 32767, 1, 32767, 1, 32767, 1, 32767}));
-        rig.click("setMin1");
-        rig.stickAt(5000, 15000, 300);
-        rig.click("setMax0");
-        rig.click("setMax1"); // below its bottom: one above it
-        rig.click("setMin3"); // no axis: the gauge stays, the tracks still load
-        QCOMPARE(rig.dialog->calibration().gauge(1).max, 20001);
-        QCOMPARE(rig.dialog->calibration().gauge(3).min, 0);
-        QVERIFY(rig.allTracksHold({1000, 5000, 20000, 20001, 1, 32767, 0, 32767}));
+        // No joystick: the gauges read 0; the tracks keep their own defaults
+        // until a button is pressed.
+        dialog.show();
+        QVERIFY(dialog.polling());
+        QVERIFY(everyTrackHolds({0, 32767, 0, 32767, 0, 32767, 0, 32767}));
+        click("saveSettingsButton");
+        QVERIFY(everyTrackHolds({1, 32767, 1, 32767, 1, 32767, 1, 32767}));
 
-        // Unplugged mid-way: a reading of 0, nothing fails.
-        rig.unplug();
-        rig.click("setMin2");
-        rig.click("setMax2");
-        QVERIFY(rig.allTracksHold({1000, 5000, 20000, 20001, 0, 1, 0, 32767}));
+        plugIn();
+        stickAt(1000, 20000, 7);
+        QTRY_COMPARE(dialog.calibration().gauge(1).value, 20000);
+        QCOMPARE(dialog.calibration().gauge(2).value, 7);
+        click("setMin0");
+        stickAt(5000, 15000, 7);
+        click("setMax0");
+        click("setMin3");
+        QVERIFY(everyTrackHolds({1000, 5000, 1, 32767, 1, 32767, 0, 32767}));
+        stickAt(9000, 0, 0);
+        QTRY_COMPARE(dialog.calibration().gauge(1).value, 0);
+        QCOMPARE(dialog.calibration().gauge(0).value, 5000); // held within X's span
 
-        // The tracks now map X's measured travel onto a servo's whole range.
-        rig.plugIn();
-        NewSlider& t = *rig.tracks[4];
+        // X's measured travel now spans a servo's whole range.
+        NewSlider& t = *tracks[4];
         t.setPlaybackEnabled(true);
         t.setRecordingEnabled(true);
         t.setMaxValue(200);
         t.setMinValue(100);
-        t.setWhichJoystickChannel(0);
         t.setUsesJoystick(true);
-        SDL_JoystickSetVirtualButton(rig.stick, 0, SDL_PRESSED);
-        const std::pair<int, int> readings[] = {{3000, 150}, {1000, 100}, {5000, 200}, {1060, 102}};
-        int frame = 0;
-        for (const auto& [x, position] : readings) {
-            rig.stickAt(x, 0, 0);
-            t.setCurrentFrame(frame++);
+        SDL_JoystickSetVirtualButton(m_stick, 0, SDL_PRESSED);
+        const std::pair<int, int> mapped[] = {{3000, 150}, {1000, 100}, {5000, 200}, {1060, 102}};
+        for (const auto& [x, position] : mapped) {
+            stickAt(x, 0, 0);
+            t.setCurrentFrame(0);
             QCOMPARE(t.position(), position);
         }
-    }
 
-    void livePollWhileShown()
-    {
-        Rig rig;
-        rig.plugIn();
-        rig.stickAt(12000, 30000, 7);
-        QVERIFY(!rig.dialog->polling());
-        rig.dialog->show();
-        QVERIFY(rig.dialog->polling());
-        QTRY_COMPARE(rig.dialog->calibration().gauge(0).value, 12000);
-        QCOMPARE(rig.dialog->calibration().gauge(1).value, 30000);
-        QCOMPARE(rig.dialog->calibration().gauge(2).value, 7);
-        rig.click("setMax0"); // the gauge's span now ends at 12000
-        rig.stickAt(20000, 30000, 7);
-        QTRY_COMPARE(rig.dialog->calibration().gauge(1).value, 30000);
-        QTRY_COMPARE(rig.dialog->calibration().gauge(0).value, 12000); // held within the span
-        rig.unplug();
-        QTRY_COMPARE(rig.dialog->calibration().gauge(1).value, 0);
+        // Unplugged: a set button takes 0, nothing fails.
+        unplug();
+        click("setMin2");
+        click("setMax2");
+        QVERIFY(everyTrackHolds({1000, 5000, 1, 32767, 0, 1, 0, 32767}));
 
-        // Close hides; the values stay for the next showing.
-        rig.click("cancelButton");
-        QVERIFY(!rig.dialog->isVisible());
-        QVERIFY(!rig.dialog->polling());
-        rig.dialog->show();
-        QCOMPARE(rig.dialog->calibration().gauge(0).max, 12000);
-        rig.dialog->close(); // the close box does the same
-        QVERIFY(!rig.dialog->isVisible());
-        QCOMPARE(rig.dialog->calibration().high(0), 12000);
+        // Close (or the close box) hides, stops polling, keeps the values.
+        click("cancelButton");
+        QVERIFY(!dialog.isVisible() && !dialog.polling());
+        dialog.show();
+        dialog.close();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.calibration().high(0), 5000);
     }
 };
 

@@ -79,26 +79,18 @@ private Q_SLOTS:
     {
         Rig rig;
         SetupServo& d = *rig.dialog;
-        QCOMPARE(d.windowTitle(), QStringLiteral("Setup"));
-        QCOMPARE(d.findChild<QLabel*>("Label3")->text(), QStringLiteral("Servo Number 0"));
-        QCOMPARE(d.customName()->text(), QStringLiteral("ServoX"));
-        for (QScrollBar* bar : {d.minVal(), d.maxVal()}) {
-            QCOMPARE(bar->minimum(), 1);
-            QCOMPARE(bar->maximum(), 255);
-            QCOMPARE(bar->pageStep(), 20);
-            QCOMPARE(bar->value(), 128);
-        }
-        QCOMPARE(d.minVal()->y(), 88);
-        QCOMPARE(d.maxVal()->y(), 152);
-        QCOMPARE(d.servoPic()->size(), QSize(105, 181));
-        QStringList captions;
-        for (const char* name : {"Label2", "Min", "Label1"})
-            captions << d.findChild<QLabel*>(name)->text();
-        captions << d.reverse()->text() << d.useJoystick()->text();
+        QStringList texts{d.windowTitle(), d.customName()->text(), d.reverse()->text(), d.useJoystick()->text()};
+        for (const char* name : {"Label3", "Label2", "Min", "Label1"})
+            texts << d.findChild<QLabel*>(name)->text();
         for (int i = 0; i < 4; ++i)
-            captions << d.joyChannel(i)->text();
-        QCOMPARE(captions, (QStringList{"Name:", "Minimum", "Maximum", "Reverse", "Use Joystick", "Channel 1",
-                                        "Channel 2", "Channel 3", "Channel 4"}));
+            texts << d.joyChannel(i)->text();
+        QCOMPARE(texts, (QStringList{"Setup", "ServoX", "Reverse", "Use Joystick", "Servo Number 0", "Name:",
+                                     "Minimum", "Maximum", "Channel 1", "Channel 2", "Channel 3", "Channel 4"}));
+        for (QScrollBar* bar : {d.minVal(), d.maxVal()})
+            QCOMPARE(QList<int>({bar->minimum(), bar->maximum(), bar->pageStep(), bar->value()}),
+                     QList<int>({1, 255, 20, 128}));
+        QCOMPARE(QList<int>({d.minVal()->y(), d.maxVal()->y()}), QList<int>({88, 152}));
+        QCOMPARE(d.servoPic()->size(), QSize(105, 181));
     }
 
     // Press at one point, drag to another: which needle moves and where the
@@ -166,30 +158,24 @@ private Q_SLOTS:
         Rig rig;
         rig.setUp(1, 100, 200);
         SetupServo& d = *rig.dialog;
-        // The maximum below the minimum snaps back to it; the track keeps its
-        // maximum, since equal ends are refused.
+        // Either bar past the other snaps back to it; equal ends show, but
+        // the track refuses them and keeps its ends.
         d.maxVal()->setValue(50);
-        QCOMPARE(d.maxVal()->value(), 100);
-        QCOMPARE(int(rig.track(1).maxValue()), 200);
         d.minVal()->setValue(220);
-        QCOMPARE(d.minVal()->value(), 100);
+        QCOMPARE(QList<int>({d.minVal()->value(), d.maxVal()->value()}), QList<int>({100, 100}));
         d.maxVal()->setValue(150);
         d.minVal()->setValue(150);
-        QCOMPARE(int(rig.track(1).minValue()), 100);
-        QCOMPARE(int(rig.track(1).maxValue()), 150);
+        QCOMPARE(QList<int>({rig.track(1).minValue(), rig.track(1).maxValue()}), QList<int>({100, 150}));
 
-        // Reverse swaps the bars on screen, the labels stay.
-        QTest::mouseClick(d.reverse(), Qt::LeftButton);
-        QVERIFY(rig.track(1).isReversed());
-        QCOMPARE(d.minVal()->y(), 152);
-        QCOMPARE(d.maxVal()->y(), 88);
-        QTest::mouseClick(d.reverse(), Qt::LeftButton);
-        QVERIFY(!rig.track(1).isReversed());
-        QCOMPARE(d.minVal()->y(), 88);
-        QCOMPARE(d.maxVal()->y(), 152);
+        // Reverse swaps the bars on screen (the labels stay), and back.
+        for (bool reversed : {true, false}) {
+            QTest::mouseClick(d.reverse(), Qt::LeftButton);
+            QCOMPARE(rig.track(1).isReversed(), reversed);
+            QCOMPARE(QList<int>({d.minVal()->y(), d.maxVal()->y()}),
+                     reversed ? QList<int>({152, 88}) : QList<int>({88, 152}));
+        }
 
-        // Keyboard on a bar: Page Up is a large step of 20.
-        d.maxVal()->setFocus();
+        // Keys step the way the bar shows: Page Up is 20 up.
         QTest::keyClick(d.maxVal(), Qt::Key_PageUp);
         QCOMPARE(int(rig.track(1).maxValue()), 170);
     }
@@ -197,46 +183,44 @@ private Q_SLOTS:
     void setupButtonFillsInOrder()
     {
         Rig rig;
+        SetupServo& d = *rig.dialog;
+        // A track's set-up in one line: name, range, reversed, channel and
+        // the indicator shown (-1: none).
+        auto setUpOf = [&](int i) {
+            NewSlider& t = rig.track(i);
+            return QStringLiteral("%1 %2..%3 %4 ch%5 ind%6")
+                .arg(t.servoName().trimmed())
+                .arg(t.minValue())
+                .arg(t.maxValue())
+                .arg(t.isReversed() ? "rev" : "fwd")
+                .arg(t.whichJoystickChannel())
+                .arg(t.track().visibleIndicator());
+        };
         rig.track(6).setServoName("Jaw");
         rig.track(6).setIsReversed(true);
         rig.track(6).setWhichJoystickChannel(2);
         rig.track(6).setUsesJoystick(true);
         rig.setUp(6, 200, 250);
-        SetupServo& d = *rig.dialog;
         QCOMPARE(d.findChild<QLabel*>("Label3")->text(), QStringLiteral("Servo Number 6"));
+        QVERIFY(d.reverse()->isChecked() && d.joyChannel(2)->isChecked() && d.useJoystick()->isChecked());
         QCOMPARE(d.customName()->text(), QStringLiteral("Jaw"));
-        QVERIFY(d.reverse()->isChecked());
-        QCOMPARE(d.maxVal()->y(), 88);
-        QVERIFY(d.joyChannel(2)->isChecked());
-        QVERIFY(d.useJoystick()->isChecked());
+        QCOMPARE(setUpOf(6), QStringLiteral("Jaw 200..250 rev ch2 ind2"));
 
         // The next servo, with its maximum below the minimum still shown: the
         // maximum is set first, so it is lifted to 200 (in the track too),
         // then the minimum comes down. Nothing of servo 6 carries over.
         rig.setUp(3, 100, 150);
-        QCOMPARE(d.whichservo(), 3);
-        QCOMPARE(d.maxVal()->value(), 200);
-        QCOMPARE(d.minVal()->value(), 100);
-        QCOMPARE(int(rig.track(3).maxValue()), 200);
-        QCOMPARE(int(rig.track(3).minValue()), 100);
-        QCOMPARE(rig.track(3).servoName().trimmed(), QStringLiteral("Servo Name"));
-        QVERIFY(!rig.track(3).isReversed());
-        QVERIFY(!rig.track(3).usesJoystick());
-        QCOMPARE(rig.track(3).track().visibleIndicator(), -1);
-        QCOMPARE(d.maxVal()->y(), 152);
-        QCOMPARE(int(rig.track(6).minValue()), 200);
-        QCOMPARE(int(rig.track(6).maxValue()), 250);
-        QVERIFY(rig.track(6).usesJoystick());
+        QCOMPARE(QList<int>({d.whichservo(), d.minVal()->value(), d.maxVal()->value()}), QList<int>({3, 100, 200}));
+        QCOMPARE(setUpOf(3), QStringLiteral("Servo Name 100..200 fwd ch0 ind-1"));
+        QCOMPARE(setUpOf(6), QStringLiteral("Jaw 200..250 rev ch2 ind2"));
 
         // The user's edits go into servo 3 at once.
         d.customName()->selectAll();
-        QTest::keyClicks(d.customName(), "Eyes left");
-        QCOMPARE(rig.track(3).servoName().trimmed(), QStringLiteral("Eyes left"));
+        QTest::keyClicks(d.customName(), "Eyes");
         QTest::mouseClick(d.useJoystick(), Qt::LeftButton);
-        QCOMPARE(rig.track(3).track().visibleIndicator(), 0);
+        QCOMPARE(setUpOf(3), QStringLiteral("Eyes 100..200 fwd ch0 ind0"));
         QTest::mouseClick(d.joyChannel(1), Qt::LeftButton);
-        QCOMPARE(int(rig.track(3).whichJoystickChannel()), 1);
-        QCOMPARE(rig.track(3).track().visibleIndicator(), 1);
+        QCOMPARE(setUpOf(3), QStringLiteral("Eyes 100..200 fwd ch1 ind1"));
 
         // A channel without an option selects none; a servo number without a
         // track changes nothing and fails nowhere.
@@ -258,12 +242,10 @@ private Q_SLOTS:
         rig.dialog->reset();
         QCOMPARE(rig.dialog->customName()->text(), QStringLiteral("Servo Name"));
         QVERIFY(!rig.dialog->reverse()->isChecked());
-        QCOMPARE(rig.dialog->minVal()->value(), 1);
-        QCOMPARE(rig.dialog->maxVal()->value(), 255);
-        QCOMPARE(rig.track(2).servoName().trimmed(), QStringLiteral("Servo Name"));
-        QVERIFY(!rig.track(2).isReversed());
-        QCOMPARE(int(rig.track(2).minValue()), 1);
-        QCOMPARE(int(rig.track(2).maxValue()), 255);
+        QCOMPARE(QList<int>({rig.dialog->minVal()->value(), rig.dialog->maxVal()->value()}), QList<int>({1, 255}));
+        QCOMPARE(rig.track(2).servoName().trimmed() + (rig.track(2).isReversed() ? " rev " : " fwd ")
+                     + QString::number(rig.track(2).minValue()) + ".." + QString::number(rig.track(2).maxValue()),
+                 QStringLiteral("Servo Name fwd 1..255"));
     }
 
     void previewCommands()
