@@ -109,6 +109,10 @@ private:
 
 namespace {
 
+// The column of controls right of the picture.
+constexpr int kColumnLeft = 128;
+constexpr int kColumnWidth = 196;
+
 QScrollBar* positionBar(const QString& name, QWidget* parent)
 {
     auto* bar = new QScrollBar(Qt::Horizontal, parent);
@@ -134,48 +138,45 @@ SetupServo::SetupServo(mk::TrackLookup tracks, MSComm* comm, QWidget* parent)
     setObjectName(QStringLiteral("SetupServo"));
     setWindowTitle(QStringLiteral("Setup"));
 
-    constexpr int left = 128;
-    constexpr int width = 196;
-
     m_servoPic = new ServoPicture(this);
     m_servoPic->setObjectName(QStringLiteral("servoPic"));
     m_servoPic->move(12, 40);
 
     m_label3 = new QLabel(this);
     m_label3->setObjectName(QStringLiteral("Label3"));
-    m_label3->setGeometry(12, 10, left + width - 12, 20);
+    m_label3->setGeometry(12, 10, kColumnLeft + kColumnWidth - 12, 20);
     QFont bold = m_label3->font();
     bold.setBold(true);
     m_label3->setFont(bold);
 
     auto* label2 = new QLabel(QStringLiteral("Name:"), this);
     label2->setObjectName(QStringLiteral("Label2"));
-    label2->setGeometry(left, 40, 44, 22);
+    label2->setGeometry(kColumnLeft, 40, 44, 22);
     m_customName = new QLineEdit(QStringLiteral("ServoX"), this);
     m_customName->setObjectName(QStringLiteral("customName"));
-    m_customName->setGeometry(left + 44, 40, width - 44, 22);
+    m_customName->setGeometry(kColumnLeft + 44, 40, kColumnWidth - 44, 22);
 
     auto* minLabel = new QLabel(QStringLiteral("Minimum"), this);
     minLabel->setObjectName(QStringLiteral("Min"));
-    minLabel->setGeometry(left, kUpperBarTop - 20, width, 18);
+    minLabel->setGeometry(kColumnLeft, kUpperBarTop - 20, kColumnWidth, 18);
     m_minVal = positionBar(QStringLiteral("minVal"), this);
     auto* maxLabel = new QLabel(QStringLiteral("Maximum"), this);
     maxLabel->setObjectName(QStringLiteral("Label1"));
-    maxLabel->setGeometry(left, kLowerBarTop - 20, width, 18);
+    maxLabel->setGeometry(kColumnLeft, kLowerBarTop - 20, kColumnWidth, 18);
     m_maxVal = positionBar(QStringLiteral("maxVal"), this);
 
     m_reverse = new QCheckBox(QStringLiteral("Reverse"), this);
     m_reverse->setObjectName(QStringLiteral("reverse"));
-    m_reverse->setGeometry(left, 182, 96, 22);
+    m_reverse->setGeometry(kColumnLeft, 182, 96, 22);
     m_useJoystick = new QCheckBox(QStringLiteral("Use Joystick"), this);
     m_useJoystick->setObjectName(QStringLiteral("useJoystick"));
-    m_useJoystick->setGeometry(left + 98, 182, width - 98, 22);
+    m_useJoystick->setGeometry(kColumnLeft + 98, 182, kColumnWidth - 98, 22);
 
     m_channels = new QButtonGroup(this);
     for (int i = 0; i < int(m_joyChannel.size()); ++i) {
         auto* option = new QRadioButton(QStringLiteral("Channel %1").arg(i + 1), this);
         option->setObjectName(QStringLiteral("joyChannel%1").arg(i));
-        option->setGeometry(left + (i % 2) * 98, 208 + (i / 2) * 22, 96, 22);
+        option->setGeometry(kColumnLeft + (i % 2) * 98, 208 + (i / 2) * 22, 96, 22);
         m_channels->addButton(option, i);
         m_joyChannel[i] = option;
     }
@@ -188,7 +189,7 @@ SetupServo::SetupServo(mk::TrackLookup tracks, MSComm* comm, QWidget* parent)
     for (QLabel* l : {m_minText, m_maxText})
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    setFixedSize(left + width + 12, 262);
+    setFixedSize(kColumnLeft + kColumnWidth + 12, 262);
     placeBars();
     setWhichservo(0);
     m_minText->setText(QString::number(m_minVal->value()));
@@ -308,12 +309,10 @@ void SetupServo::placeBars()
     // The labels stay put: with Reverse ticked the bar under "Minimum" is the
     // maximum, which is what the reversed servo does with it.
     const bool reversed = m_reverse->isChecked();
-    constexpr int left = 128;
-    constexpr int width = 196;
-    m_minVal->setGeometry(left, reversed ? kLowerBarTop : kUpperBarTop, width, 17);
-    m_maxVal->setGeometry(left, reversed ? kUpperBarTop : kLowerBarTop, width, 17);
-    m_minText->setGeometry(left + width - 60, m_minVal->y() - 20, 60, 18);
-    m_maxText->setGeometry(left + width - 60, m_maxVal->y() - 20, 60, 18);
+    m_minVal->setGeometry(kColumnLeft, reversed ? kLowerBarTop : kUpperBarTop, kColumnWidth, 17);
+    m_maxVal->setGeometry(kColumnLeft, reversed ? kUpperBarTop : kLowerBarTop, kColumnWidth, 17);
+    m_minText->setGeometry(kColumnLeft + kColumnWidth - 60, m_minVal->y() - 20, 60, 18);
+    m_maxText->setGeometry(kColumnLeft + kColumnWidth - 60, m_maxVal->y() - 20, 60, 18);
     // Tab follows the screen, top bar first.
     if (reversed)
         setTabOrder(m_maxVal, m_minVal);
