@@ -139,7 +139,8 @@ void mainForm::buildMenus()
     add(file, QStringLiteral("fileSaveAs"), QStringLiteral("Save Project As"));
     add(file, QStringLiteral("fileSaveSettings"), QStringLiteral("Save Settings Only"));
     add(file, QStringLiteral("no"), QStringLiteral("-"));
-    add(file, QStringLiteral("fileExportToCD"), QStringLiteral("Export Project for CD Playback"));
+    connect(add(file, QStringLiteral("fileExportToCD"), QStringLiteral("Export Project for CD Playback")),
+            &QAction::triggered, this, &mainForm::exportToCd);
     add(file, QStringLiteral("nothing3"), QStringLiteral("-"));
     connect(add(file, QStringLiteral("fileQuit"), QStringLiteral("Quit")), &QAction::triggered, this, &mainForm::quit);
 

@@ -76,6 +76,8 @@ public:
     void quit();
     /// Saves the project; false when it was not saved.
     bool saveProject();
+    /// File > Export Project for CD Playback (CdExportCommand.cpp).
+    void exportToCd();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

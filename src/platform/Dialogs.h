@@ -8,7 +8,7 @@
 namespace mk {
 
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
-enum class MessageIcon { None, Exclamation, Information };
+enum class MessageIcon { None, Exclamation, Information, Critical };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 /// Title shown on message boxes that carry "the application's title".

@@ -15,6 +15,7 @@ MessageAnswer QtDialogs::message(const QString& text, const QString& title,
     box.setText(QString(text).replace(QChar(13), QChar(10)));
     box.setIcon(icon == MessageIcon::Exclamation ? QMessageBox::Warning
                 : icon == MessageIcon::Information ? QMessageBox::Information
+                : icon == MessageIcon::Critical    ? QMessageBox::Critical
                                                    : QMessageBox::NoIcon);
     switch (buttons) {
     case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;

@@ -1,0 +1,95 @@
+// File > Export Project for CD Playback: the window's side of the export. The
+// file is written by mk::cd::exportForCd, which the command line runs too.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <array>
+#include <span>
+
+#include "app/Dialogs.h"
+#include "app/mainForm.h"
+#include "export/CdExport.h"
+#include "platform/Rounding.h"
+#include "sound/graphWindow.h"
+#include "tracks/NewSlider.h"
+
+namespace {
+
+/// The progress dialog as the export sees it: Cancel hides the dialog, and
+/// the window's events are served whenever the percentage moves.
+class DialogProgress : public mk::cd::Progress {
+public:
+    explicit DialogProgress(convertAudio* dialog) : m_dialog(dialog) {}
+    void stage(const QString& text) override { m_dialog->stageLabel()->setText(text); }
+    void percent(double value) override
+    {
+        m_dialog->percentLabel()->setText(mk::cd::percentText(value));
+        m_dialog->ProgressBar()->setValue(int(mk::roundHalfEven(value)));
+        QCoreApplication::processEvents();
+    }
+    bool cancelled() override { return !m_dialog->isVisible(); }
+
+private:
+    convertAudio* m_dialog;
+};
+
+} // namespace
+
+void mainForm::exportToCd()
+{
+    try {
+        stopClicked();
+        const QString sound = m_graph->cFileName();
+        auto tell = [this](const mk::cd::Message& m) {
+            m_services.dialogs.message(m.text, m.title, m.buttons, m.icon);
+        };
+        if (sound == QLatin1String("noSound")) {
+            tell(mk::cd::noSoundMessage());
+            return;
+        }
+        auto chosen = m_services.dialogs.saveFile({QStringLiteral("Export for CD playback"),
+                                                   QStringLiteral("Wave audio  *.wav|*.wav|All Files  *.*|*.*"),
+                                                   QStringLiteral("untitled.wav")});
+        if (!chosen)
+            return; // nothing written, nothing said
+        QString cdPath = *chosen;
+        if (QFileInfo(cdPath).suffix().isEmpty())
+            cdPath += QStringLiteral(".wav"); // the dialog's default extension
+
+        ::convertAudio* dialog = convertAudio();
+        dialog->fileLabel()->setText(cdPath);
+        dialog->setWindowTitle(QStringLiteral("Converting For CD Playback"));
+        dialog->stageLabel()->setText(QStringLiteral("Resampling Audio File"));
+        dialog->percentLabel()->setText(QStringLiteral("0.00%"));
+        dialog->ProgressBar()->setValue(0);
+        dialog->Command1()->setVisible(true);
+        dialog->show();
+        // The progress dialog is the only window while the export runs.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != dialog && w->isVisible())
+                w->hide();
+
+        std::array<NewSlider*, 8> tracks{};
+        for (int i = 0; i <= lastServoIndex && i < int(tracks.size()); ++i)
+            tracks[size_t(i)] = slider(i);
+        const std::span<NewSlider* const> shown(tracks.data(), size_t(lastServoIndex) + 1);
+        DialogProgress progress(dialog);
+        const auto result = mk::cd::exportForCd(
+            sound, cdPath, slider(1)->maxframe(),
+            [shown](qint32 f) { return mk::cd::frameMessage(shown, f); }, progress);
+
+        if (result.message)
+            tell(*result.message);
+        dialog->hide();
+        show();
+    } catch (...) {
+        if (m_progress)
+            m_progress->hide();
+        show();
+        reportFailure(QStringLiteral("There was an error while exporting."), QStringLiteral("Export Error"),
+                      std::current_exception());
+    }
+}

@@ -1,0 +1,145 @@
+#include "export/CdExport.h"
+
+#include <exception>
+#include <new>
+
+#include "platform/Dialogs.h"
+#include "platform/RuntimeError.h"
+
+namespace mk::cd {
+
+namespace {
+
+const QChar CR(13);
+
+struct Failure {
+    int number = 51;
+    QString description = QStringLiteral("Internal error");
+};
+
+Failure failureOf(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const RuntimeError& e) {
+        return {e.number(), QString::fromStdString(e.description())};
+    } catch (const std::bad_alloc&) {
+        return {7, QStringLiteral("Out of memory")};
+    } catch (const std::exception& e) {
+        return {51, QString::fromLocal8Bit(e.what())};
+    } catch (...) {
+    }
+    return {};
+}
+
+using Status = ExportResult::Status;
+
+ExportResult outcome(Status status, Message message)
+{
+    return {status, std::move(message)};
+}
+
+} // namespace
+
+Message noSoundMessage()
+{
+    return {QStringLiteral("MarionetteKit does not support the creation of a CD playback") + CR
+                + QStringLiteral("file if you are not using a sound."),
+            QStringLiteral("No sound"), MessageButtons::Ok, MessageIcon::Exclamation};
+}
+
+Message highRateMessage()
+{
+    return {QStringLiteral("The sound that you are using has a sample rate that") + CR
+                + QStringLiteral("MarionetteKit cannot convert.  Please convert your") + CR
+                + QStringLiteral("sound to a 16 bit, stereo, 44100 hz sound in another") + CR
+                + QStringLiteral("program such as Sound Recorder."),
+            QStringLiteral("Sound Problem"), MessageButtons::Ok, MessageIcon::Exclamation};
+}
+
+Message conversionErrorMessage()
+{
+    return {QStringLiteral("There was an error while trying to convert your audio file.") + CR
+                + QStringLiteral("You may be able to fix this by opening it in another program and then saving it again."),
+            QStringLiteral("Conversion Error"), MessageButtons::Ok, MessageIcon::Exclamation};
+}
+
+Message unsupportedTypeMessage()
+{
+    return {QStringLiteral("Your sound file is of a type that MarionetteKit") + CR
+                + QStringLiteral("cannot convert into a CD playack file.  Please") + CR
+                + QStringLiteral("convert this sound in a program such as") + CR
+                + QStringLiteral("Sound Recorder into a 44100 hz, 16 bit, stereo") + CR + QStringLiteral("format."),
+            QStringLiteral("Sound Problem"), MessageButtons::Ok, MessageIcon::Critical};
+}
+
+Message cancelMessage(const QString& cdPath)
+{
+    return {QStringLiteral("Conversion for CD playback was canceled.  The file:") + CR + cdPath + CR
+                + QStringLiteral("has incomplete data and will not work correctly.  Do not use it."),
+            QStringLiteral("Conversion canceled"), MessageButtons::Ok, MessageIcon::Exclamation};
+}
+
+Message exportErrorMessage(int number, const QString& description)
+{
+    return {failureText(QStringLiteral("There was an error while exporting."), number, description),
+            QStringLiteral("Export Error"), MessageButtons::Ok, MessageIcon::Exclamation};
+}
+
+Message formatCheckErrorMessage(int number, const QString& description)
+{
+    return {failureText(QStringLiteral("There was an error while checking the sound format."), number, description),
+            QStringLiteral("Error"), MessageButtons::Ok, MessageIcon::Exclamation};
+}
+
+Message resampleErrorMessage(int number, const QString& description)
+{
+    return {failureText(QStringLiteral("There was an error while resampling the sound."), number, description),
+            QStringLiteral("Error"), MessageButtons::Ok, MessageIcon::Exclamation};
+}
+
+ExportResult exportForCd(const QString& soundPath, const QString& cdPath, qint32 lastFrame,
+                         const FrameSource& frames, Progress& progress)
+{
+    progress.stage(QStringLiteral("Resampling Audio File"));
+    FormatCheck format;
+    try {
+        format = checkSoundFormat(soundPath);
+    } catch (...) {
+        // Nothing is known about the sound: copying or encoding now would
+        // write a file no player can use.
+        const Failure f = failureOf(std::current_exception());
+        return outcome(Status::Failed, formatCheckErrorMessage(f.number, f.description));
+    }
+    if (format.verdict == Verdict::High)
+        return outcome(Status::Refused, highRateMessage());
+    // Compressed samples copied or interpolated as if they were PCM are noise.
+    if (!format.pcm)
+        return outcome(Status::Refused, unsupportedTypeMessage());
+
+    try {
+        if (format.verdict == Verdict::Bad) {
+            AudioResult r;
+            try {
+                r = resample(soundPath, cdPath, progress);
+            } catch (...) {
+                const Failure f = failureOf(std::current_exception());
+                return outcome(Status::Failed, resampleErrorMessage(f.number, f.description));
+            }
+            if (r == AudioResult::Cancelled)
+                return outcome(Status::Cancelled, cancelMessage(cdPath));
+            if (r == AudioResult::Unsupported)
+                return outcome(Status::Refused, unsupportedTypeMessage());
+        } else if (copySound(soundPath, cdPath, progress) == AudioResult::NoDataTag) {
+            return outcome(Status::Refused, conversionErrorMessage());
+        }
+        if (encodeServoData(cdPath, lastFrame, frames, progress) == EncodeResult::Cancelled)
+            return outcome(Status::Cancelled, cancelMessage(cdPath));
+    } catch (...) {
+        const Failure f = failureOf(std::current_exception());
+        return outcome(Status::Failed, exportErrorMessage(f.number, f.description));
+    }
+    return {Status::Complete, std::nullopt};
+}
+
+} // namespace mk::cd

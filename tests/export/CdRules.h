@@ -1,0 +1,140 @@
+#pragma once
+// Expected CD playback bytes built from the format's rules alone (not with
+// the exporter): the canonical header, the serial characters of the servo
+// stream, and a show of eight tracks whose positions are known in advance.
+#include <QByteArray>
+#include <QFile>
+#include <QtEndian>
+#include <array>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "export/CdAudio.h"
+#include "platform/Joystick.h"
+#include "tracks/ServoTrack.h"
+
+namespace cdrules {
+
+inline QByteArray le16(qint16 v)
+{
+    QByteArray b(2, 0);
+    qToLittleEndian<qint16>(v, b.data());
+    return b;
+}
+inline QByteArray le32(quint32 v)
+{
+    QByteArray b(4, 0);
+    qToLittleEndian<quint32>(v, b.data());
+    return b;
+}
+
+/// RIFF, length, WAVE, "fmt " 16, PCM, 2 channels, 44 100, 176 400, 4, 16, "data", data length.
+inline QByteArray header(quint32 riffField, quint32 dataField)
+{
+    return QByteArray("RIFF") + le32(riffField) + QByteArray("WAVEfmt ") + le32(16) + le16(1) + le16(2)
+           + le32(44100) + le32(176400) + le16(4) + le16(16) + QByteArray("data") + le32(dataField);
+}
+
+/// The 46 right-channel samples of one character: start "0", bits 0..7, stop "1",
+/// lasting 5 4 5 4 5 5 4 5 4 5 samples; "1" is -32767 and "0" +32767.
+inline std::vector<qint16> character(quint8 b)
+{
+    static const int lengths[10] = {5, 4, 5, 4, 5, 5, 4, 5, 4, 5};
+    std::vector<qint16> out;
+    for (int s = 0; s < 10; ++s) {
+        const bool one = s == 0 ? false : s == 9 ? true : ((b >> (s - 1)) & 1) != 0;
+        out.insert(out.end(), lengths[s], one ? qint16(-32767) : qint16(32767));
+    }
+    return out;
+}
+
+/// One frame slot: the characters of the message, then 366 samples of 0.
+inline std::vector<qint16> slot(const QByteArray& message)
+{
+    std::vector<qint16> out;
+    for (char c : message) {
+        const auto ch = character(quint8(c));
+        out.insert(out.end(), ch.begin(), ch.end());
+    }
+    out.insert(out.end(), 366, 0);
+    return out;
+}
+
+/// Sample `k` of the data (k-th stereo frame after the header), left or right.
+inline qint16 sample(const QByteArray& file, qint64 k, bool right)
+{
+    return qFromLittleEndian<qint16>(file.constData() + 44 + 4 * k + (right ? 2 : 0));
+}
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+/// Eight tracks as a freshly started program sets them up, with the range
+/// 1..255 so that recorded positions play back unchanged. Frame f of track i
+/// holds value(i, f); 0 means nothing recorded (the slider stays).
+struct Show {
+    mk::NoJoystick joystick;
+    std::vector<std::unique_ptr<mk::ServoTrack>> owned;
+    std::array<mk::ServoTrack*, 8> tracks{};
+    qint32 lastFrame;
+
+    static int value(int i, qint32 f)
+    {
+        if ((f + i) % 7 == 3)
+            return 0;
+        return 1 + (f * 37 + i * 11) % 255; // 1..255, 255 included
+    }
+
+    explicit Show(qint32 last) : lastFrame(last)
+    {
+        for (int i = 0; i < 8; ++i) {
+            owned.push_back(std::make_unique<mk::ServoTrack>(joystick));
+            mk::ServoTrack& t = *owned.back();
+            tracks[size_t(i)] = &t;
+            t.setWhichservo(qint16(i));
+            t.setPlaybackEnabled(true);
+            t.setRecordingEnabled(true);
+            t.setMaxValue(255);
+            t.setMinValue(1);
+            t.setMaxframe(last);
+            t.setDataStartPoint(0);
+            for (qint32 f = 0; f <= last; ++f)
+                t.setData(qint16(value(i, f)));
+        }
+    }
+    std::span<mk::ServoTrack* const> all() const { return {tracks.data(), tracks.size()}; }
+
+    /// Frame f's message from the rules: 255, i, the position played back
+    /// (the last recorded one when nothing is recorded; 128 before any).
+    static QByteArray expected(qint32 f)
+    {
+        QByteArray m;
+        for (int i = 0; i < 8; ++i) {
+            int v = 128;
+            for (qint32 g = f; g >= 0; --g)
+                if (value(i, g) != 0) {
+                    v = value(i, g);
+                    break;
+                }
+            m.append(char(255)).append(char(i)).append(char(v));
+        }
+        return m;
+    }
+};
+
+/// Records what the export reports and cancels when told to.
+struct RecordingProgress : mk::cd::Progress {
+    QStringList stages;
+    QList<double> percents;
+    int cancelAfterChecks = -1; ///< cancel at this many cancelled() calls; -1: never
+    int checks = 0;
+    void stage(const QString& s) override { stages << s; }
+    void percent(double p) override { percents << p; }
+    bool cancelled() override { return cancelAfterChecks >= 0 && ++checks > cancelAfterChecks; }
+};
+
+} // namespace cdrules

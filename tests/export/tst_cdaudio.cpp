@@ -1,0 +1,331 @@
+// The audio half of the CD export: the format verdicts, the direct copy and
+// the resampler, checked against bytes built here from the format's rules,
+// and the refusals and errors the export ends with before any servo data.
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "CdRules.h"
+#include "export/CdExport.h"
+#include "sound/TestWav.h"
+
+using namespace cdrules;
+using mk::cd::ExportResult;
+using mk::cd::Verdict;
+
+Q_DECLARE_METATYPE(Verdict)
+
+namespace {
+
+/// A "fmt " chunk with any format code, and `extra` bytes after the 16.
+QByteArray fmtChunk(quint16 code, qint16 channels, qint32 rate, qint16 bits, const QByteArray& extra = {})
+{
+    const qint16 align = qint16(channels * bits / 8);
+    return testwav::chunk("fmt ", le16(qint16(code)) + le16(channels) + le32(quint32(rate))
+                                      + le32(quint32(rate * align)) + le16(align) + le16(bits) + extra);
+}
+
+/// The 24 bytes an extensible format block adds: size, valid bits, mask, sub-format GUID.
+QByteArray extensible(quint16 subFormat)
+{
+    return le16(22) + le16(16) + le32(3) + le16(qint16(subFormat))
+           + QByteArray("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+}
+
+QByteArray pcm16(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out += le16(qint16(v));
+    return out;
+}
+
+ExportResult exportShow(const QString& sound, const QString& out, RecordingProgress& progress, qint32 lastFrame = 0)
+{
+    Show show(lastFrame);
+    const auto tracks = show.all();
+    return mk::cd::exportForCd(sound, out, lastFrame,
+                               [tracks](qint32 f) { return mk::cd::frameMessage(tracks, f); }, progress);
+}
+
+} // namespace
+
+class TestCdAudio : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString path(const QString& name) { return m_dir.filePath(name); }
+    QString wav(const QString& name, const QByteArray& bytes)
+    {
+        testwav::write(path(name), bytes);
+        return path(name);
+    }
+
+private Q_SLOTS:
+    void verdicts_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<bool>("pcm");
+        const QByteArray d = testwav::data(QByteArray(8, 0));
+        QTest::newRow("CD format") << testwav::riff(fmtChunk(1, 2, 44100, 16) + d) << Verdict::Good << true;
+        QTest::newRow("48 kHz") << testwav::riff(fmtChunk(1, 2, 48000, 16) + d) << Verdict::High << true;
+        QTest::newRow("44.1 kHz mono") << testwav::riff(fmtChunk(1, 1, 44100, 16) + d) << Verdict::Bad << true;
+        QTest::newRow("44.1 kHz 8-bit stereo") << testwav::riff(fmtChunk(1, 2, 44100, 8) + d) << Verdict::Bad << true;
+        QTest::newRow("22.05 kHz mono") << testwav::riff(fmtChunk(1, 1, 22050, 16) + d) << Verdict::Bad << true;
+        QTest::newRow("mu-law") << testwav::riff(fmtChunk(7, 1, 8000, 8, le16(0)) + d) << Verdict::Bad << false;
+        QTest::newRow("IMA ADPCM") << testwav::riff(fmtChunk(0x11, 1, 22050, 4, le16(2) + le16(505)) + d)
+                                   << Verdict::Bad << false;
+        QTest::newRow("extensible PCM") << testwav::riff(fmtChunk(0xFFFE, 2, 44100, 16, extensible(1)) + d)
+                                        << Verdict::Good << true;
+        QTest::newRow("extensible float") << testwav::riff(fmtChunk(0xFFFE, 2, 44100, 16, extensible(3)) + d)
+                                          << Verdict::Good << false;
+        QTest::newRow("header cut short") << QByteArray("RIFF\x10\x00\x00\x00WAVEfmt ", 16) << Verdict::Bad << false;
+    }
+
+    void verdicts()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(Verdict, verdict);
+        QFETCH(bool, pcm);
+        const auto c = mk::cd::checkSoundFormat(wav("v.wav", file));
+        QCOMPARE(c.verdict, verdict);
+        QCOMPARE(c.pcm, pcm);
+    }
+
+    // The copy keeps the canonical header whatever the sound's layout, starts
+    // the leader on the data length field and takes only the data chunk.
+    void directCopy_data()
+    {
+        QTest::addColumn<QByteArray>("sound");
+        QTest::addColumn<QByteArray>("samples");
+        const QByteArray s = pcm16({1, -2, 300, -400, 32767, -32768, 5, 6});
+        QTest::newRow("canonical") << testwav::canonical(2, 44100, 16, s) << s;
+        QTest::newRow("18-byte format block") << testwav::riff(testwav::fmt(2, 44100, 16, 2) + testwav::data(s)) << s;
+        QTest::newRow("LIST chunk before data")
+            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("LIST", QByteArray(26, 'x')) + testwav::data(s))
+            << s;
+        QTest::newRow("chunk after data") << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::data(s)
+                                                           + testwav::chunk("id3 ", QByteArray(10, 'i')))
+                                          << s;
+        QTest::newRow("data count beyond the end")
+            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::data(s, 1000)) << s;
+        QTest::newRow("unknown data count")
+            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::data(s, 0xFFFFFFFFll)) << s;
+        QTest::newRow("no samples") << testwav::canonical(2, 44100, 16, {}) << QByteArray();
+    }
+
+    void directCopy()
+    {
+        QFETCH(QByteArray, sound);
+        QFETCH(QByteArray, samples);
+        RecordingProgress progress;
+        const QString out = path("copy.wav");
+        QCOMPARE(mk::cd::copySound(wav("s.wav", sound), out, progress), mk::cd::AudioResult::Done);
+        const quint32 length = 40 + 176400 + quint32(samples.size());
+        const QByteArray expected = header(length, length - 45) + QByteArray(176400 - 4, 0) + samples;
+        QCOMPARE(readAll(out), expected);
+        QCOMPARE(progress.stages,
+                 QStringList({"Adding 1 second leader", "Copying the sound data to the new file."}));
+        // 21 leader steps (every 4096 values of 88 200), then one per piece.
+        QCOMPARE(progress.percents.size(), 21 + (samples.isEmpty() ? 0 : 1));
+        QCOMPARE(mk::cd::percentText(progress.percents.first()), QStringLiteral("4.64%"));
+    }
+
+    void copyInPieces()
+    {
+        // 50 000 bytes: pieces of 20 000, 20 000 and 10 000; the percentage is
+        // the last position read over the sound file's length.
+        QByteArray s(50000, 0);
+        for (int i = 0; i < s.size(); ++i)
+            s[i] = char(i * 7);
+        RecordingProgress progress;
+        const QString sound = wav("long.wav", testwav::canonical(2, 44100, 16, s));
+        QCOMPARE(mk::cd::copySound(sound, path("pieces.wav"), progress), mk::cd::AudioResult::Done);
+        const QList<double> tail = progress.percents.mid(21);
+        QCOMPARE(tail.size(), 3);
+        QCOMPARE(tail[0], 20044.0 / 50044 * 100);
+        QCOMPARE(tail[2], 100.0);
+        QCOMPARE(readAll(path("pieces.wav")).mid(176440), s);
+    }
+
+    void percentFormat_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << 0.0 << ".00%";
+        QTest::newRow("half") << 0.5 << ".50%";
+        QTest::newRow("12.345") << 12.3456 << "12.35%";
+        QTest::newRow("100") << 100.0 << "100.00%";
+    }
+    void percentFormat()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(mk::cd::percentText(value), text);
+    }
+
+    // Output frames from the interpolation rule, written out by hand.
+    void resample_data()
+    {
+        QTest::addColumn<QByteArray>("sound");
+        QTest::addColumn<QList<int>>("frames"); // left, right, left, right, ...
+        QTest::newRow("11 025 Hz: four per input frame")
+            << testwav::canonical(1, 11025, 16, pcm16({0, 1000, -1000}))
+            << QList<int>{0, 0, 250, 250, 500, 500, 750, 750, 1000, 1000, 500, 500, 0, 0, -500, -500};
+        QTest::newRow("22 050 Hz: halves round to even")
+            << testwav::canonical(1, 22050, 16, pcm16({1, 2, 3})) << QList<int>{1, 1, 2, 2, 2, 2, 2, 2};
+        QTest::newRow("8 000 Hz: step 1814")
+            << testwav::canonical(1, 8000, 16, pcm16({0, 10000}))
+            << QList<int>{0, 0, 1814, 1814, 3628, 3628, 5442, 5442, 7256, 7256, 9070, 9070};
+        QTest::newRow("44.1 kHz mono: step 10 000")
+            << testwav::canonical(1, 44100, 16, pcm16({7, -7, 9})) << QList<int>{7, 7, -7, -7};
+        QTest::newRow("44.1 kHz 8-bit stereo")
+            << testwav::canonical(2, 44100, 8, QByteArray("\x80\x00\xFF\x81\x01\x80", 6))
+            << QList<int>{0, -32768, 32512, 256};
+        QTest::newRow("22 050 Hz 8-bit mono")
+            << testwav::canonical(1, 22050, 8, QByteArray("\x00\xFF", 2)) << QList<int>{-32768, -32768, -128, -128};
+        QTest::newRow("16-bit stereo, LIST first")
+            << testwav::riff(testwav::fmt(2, 22050, 16) + testwav::chunk("LIST", QByteArray(10, 'l'))
+                             + testwav::data(pcm16({100, -100, 300, 101})))
+            << QList<int>{100, -100, 200, 0};
+        QTest::newRow("data count beyond the end")
+            << testwav::canonical(1, 22050, 16, pcm16({4, 8}), 400) << QList<int>{4, 4, 6, 6};
+        QTest::newRow("one input frame") << testwav::canonical(1, 22050, 16, pcm16({5})) << QList<int>{};
+        QTest::newRow("no samples") << testwav::canonical(1, 22050, 16, {}) << QList<int>{};
+        QTest::newRow("odd byte left over") << testwav::canonical(1, 22050, 16, pcm16({4, 8}) + "z")
+                                            << QList<int>{4, 4, 6, 6};
+    }
+
+    void resample()
+    {
+        QFETCH(QByteArray, sound);
+        QFETCH(QList<int>, frames);
+        RecordingProgress progress;
+        const QString out = path("resampled.wav");
+        QCOMPARE(mk::cd::resample(wav("r.wav", sound), out, progress), mk::cd::AudioResult::Done);
+        QByteArray samples;
+        for (int v : frames)
+            samples += le16(qint16(v));
+        // The length field holds the next free position: the file length + 1.
+        const quint32 next = 44 + 176400 + quint32(samples.size()) + 1;
+        QCOMPARE(readAll(out), header(next, next - 45) + QByteArray(176400, 0) + samples);
+    }
+
+    void resampleProgressAndCancel()
+    {
+        // 2001 input frames at 22 050 Hz: progress when 1500, 1000, 500 and 0
+        // frames are left; a cancel stops at once and keeps what was written.
+        QByteArray s;
+        for (int i = 0; i < 2001; ++i)
+            s += le16(qint16(i));
+        const QString sound = wav("ramp.wav", testwav::canonical(1, 22050, 16, s));
+        RecordingProgress progress;
+        QCOMPARE(mk::cd::resample(sound, path("ramp-cd.wav"), progress), mk::cd::AudioResult::Done);
+        QStringList shown;
+        for (double p : progress.percents)
+            shown << mk::cd::percentText(p);
+        QCOMPARE(shown, QStringList({"25.04%", "50.02%", "75.01%", "100.00%"}));
+
+        RecordingProgress cancelling;
+        cancelling.cancelAfterChecks = 10;
+        const QString out = path("ramp-cancelled.wav");
+        QCOMPARE(mk::cd::resample(sound, out, cancelling), mk::cd::AudioResult::Cancelled);
+        const QByteArray partial = readAll(out);
+        QCOMPARE(partial.size(), 44 + 176400 + 10 * 2 * 4); // ten pairs, two output frames each
+        QCOMPARE(partial.left(8), QByteArray("RIFF\0\0\0\0", 8)); // lengths never written
+        QCOMPARE(sample(partial, 44100 + 19, true), qint16(10)); // 9.5 rounds to even
+    }
+
+    // How the export ends for sounds it cannot take: a message (exact text,
+    // icon, title) and no servo data written after it.
+    void refusals_data()
+    {
+        QTest::addColumn<QByteArray>("sound");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("firstLine");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<bool>("fileWritten");
+        const QByteArray s = pcm16({1, 2, 3, 4});
+        const int excl = int(mk::MessageIcon::Exclamation);
+        const int crit = int(mk::MessageIcon::Critical);
+        QTest::newRow("48 kHz") << testwav::canonical(2, 48000, 16, s) << "Sound Problem"
+                                << "The sound that you are using has a sample rate that" << excl << false;
+        QTest::newRow("24-bit") << testwav::canonical(1, 22050, 24, s) << "Sound Problem"
+                                << "Your sound file is of a type that MarionetteKit" << crit << false;
+        QTest::newRow("3 channels") << testwav::canonical(3, 22050, 16, s) << "Sound Problem"
+                                    << "Your sound file is of a type that MarionetteKit" << crit << false;
+        QTest::newRow("a rate of 0") << testwav::canonical(1, 0, 16, s) << "Sound Problem"
+                                     << "Your sound file is of a type that MarionetteKit" << crit << false;
+        QTest::newRow("mu-law") << testwav::riff(fmtChunk(7, 1, 8000, 8, le16(0)) + testwav::data(s))
+                                << "Sound Problem" << "Your sound file is of a type that MarionetteKit" << crit
+                                << false;
+        QTest::newRow("CD format, no data tag")
+            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("junk", QByteArray(40, 'j')))
+            << "Conversion Error" << "There was an error while trying to convert your audio file." << excl << false;
+        QTest::newRow("resampling, data tag at 1001")
+            << testwav::riff(testwav::fmt(1, 22050, 16) + testwav::chunk("junk", QByteArray(1001 - 45, 'j'))
+                             + testwav::data(s))
+            << "Error" << "There was an error while resampling the sound." << excl << false;
+        QTest::newRow("not a file") << QByteArray() << "Error"
+                                    << "There was an error while checking the sound format." << excl << false;
+    }
+
+    void refusals()
+    {
+        QFETCH(QByteArray, sound);
+        QFETCH(QString, title);
+        QFETCH(QString, firstLine);
+        QFETCH(int, icon);
+        QFETCH(bool, fileWritten);
+        const QString soundPath = sound.isEmpty() ? path("missing.wav") : wav("refused.wav", sound);
+        const QString out = path(QStringLiteral("refused-%1.wav").arg(QTest::currentDataTag()));
+        RecordingProgress progress;
+        const ExportResult r = exportShow(soundPath, out, progress);
+        QVERIFY(r.status != ExportResult::Status::Complete);
+        QVERIFY(r.message);
+        QCOMPARE(r.message->title, title);
+        QCOMPARE(r.message->text.section(QChar(13), 0, 0), firstLine);
+        QCOMPARE(int(r.message->icon), icon);
+        QCOMPARE(QFile::exists(out), fileWritten);
+        if (title == QLatin1String("Error") && firstLine.contains("resampling"))
+            QCOMPARE(r.message->text.section(QChar(13), 1), QStringLiteral("321 Invalid file format"));
+        if (firstLine.contains("checking"))
+            QCOMPARE(r.message->text.section(QChar(13), 1), QStringLiteral("53 File not found"));
+    }
+
+    void dataTagAt1000StillResamples()
+    {
+        const QByteArray s = pcm16({1, 2, 3, 4});
+        const QString sound = wav("at1000.wav", testwav::riff(testwav::fmt(1, 22050, 16)
+                                                              + testwav::chunk("junk", QByteArray(1000 - 45, 'j'))
+                                                              + testwav::data(s)));
+        RecordingProgress progress;
+        QCOMPARE(exportShow(sound, path("at1000-cd.wav"), progress).status, ExportResult::Status::Complete);
+    }
+
+    void exactMessages()
+    {
+        const QChar cr(13);
+        QCOMPARE(mk::cd::unsupportedTypeMessage().text,
+                 QStringLiteral("Your sound file is of a type that MarionetteKit") + cr
+                     + "cannot convert into a CD playack file.  Please" + cr + "convert this sound in a program such as"
+                     + cr + "Sound Recorder into a 44100 hz, 16 bit, stereo" + cr + "format.");
+        QCOMPARE(mk::cd::highRateMessage().text, QStringLiteral("The sound that you are using has a sample rate that")
+                                                     + cr + "MarionetteKit cannot convert.  Please convert your" + cr
+                                                     + "sound to a 16 bit, stereo, 44100 hz sound in another" + cr
+                                                     + "program such as Sound Recorder.");
+        QCOMPARE(mk::cd::conversionErrorMessage().text,
+                 QStringLiteral("There was an error while trying to convert your audio file.") + cr
+                     + "You may be able to fix this by opening it in another program and then saving it again.");
+        QCOMPARE(mk::cd::cancelMessage("/x/show.wav").text,
+                 QStringLiteral("Conversion for CD playback was canceled.  The file:") + cr + "/x/show.wav" + cr
+                     + "has incomplete data and will not work correctly.  Do not use it.");
+        QCOMPARE(mk::cd::noSoundMessage().text,
+                 QStringLiteral("MarionetteKit does not support the creation of a CD playback") + cr
+                     + "file if you are not using a sound.");
+        QCOMPARE(mk::cd::exportErrorMessage(61, "Disk full").text,
+                 QStringLiteral("There was an error while exporting.") + cr + "61 Disk full");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCdAudio)
+#include "tst_cdaudio.moc"

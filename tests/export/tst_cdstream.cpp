@@ -1,0 +1,298 @@
+// The servo half of the CD export and its check: the serial characters, the
+// frame slots and the time origin, the length fields, a show longer than its
+// sound, a cancel; then the decoder of verify-cd and, independently of both,
+// sigrok's UART decoder on the same files.
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "CdRules.h"
+#include "export/CdDecoder.h"
+#include "export/CdExport.h"
+#include "platform/RuntimeError.h"
+#include "sound/TestWav.h"
+
+using namespace cdrules;
+using Status = mk::cd::ExportResult::Status;
+
+namespace {
+
+/// `frames` stereo frames of a constant left and right value.
+QByteArray constantSound(qint32 rate, int channels, qint64 frames, qint16 left = 1000, qint16 right = 2000)
+{
+    QByteArray one = le16(left);
+    if (channels == 2)
+        one += le16(right);
+    return testwav::canonical(qint16(channels), rate, 16, one.repeated(frames));
+}
+
+mk::cd::ExportResult run(const QString& sound, const QString& out, qint32 lastFrame,
+                         RecordingProgress& progress)
+{
+    Show show(lastFrame);
+    const auto tracks = show.all();
+    return mk::cd::exportForCd(sound, out, lastFrame,
+                               [tracks](qint32 f) { return mk::cd::frameMessage(tracks, f); }, progress);
+}
+
+} // namespace
+
+class TestCdStream : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString path(const QString& name) { return m_dir.filePath(name); }
+    QString wav(const QString& name, const QByteArray& bytes)
+    {
+        testwav::write(path(name), bytes);
+        return path(name);
+    }
+
+private Q_SLOTS:
+    void byteToBits_data()
+    {
+        QTest::addColumn<int>("byte");
+        QTest::addColumn<QString>("bits");
+        QTest::newRow("255") << 255 << "0111111111";
+        QTest::newRow("1") << 1 << "0100000001";
+        QTest::newRow("0") << 0 << "0000000001";
+        QTest::newRow("128") << 128 << "0000000011";
+        QTest::newRow("0xA5") << 0xA5 << "0101001011";
+    }
+    void byteToBits()
+    {
+        QFETCH(int, byte);
+        QFETCH(QString, bits);
+        QCOMPARE(mk::cd::byteToBits(quint8(byte)), bits);
+    }
+
+    // Two frames on a two-second CD-format sound: every sample of both slots
+    // from the rules, the left channel untouched, the length fields.
+    void slotsSampleBySample()
+    {
+        const QString out = path("two.wav");
+        RecordingProgress progress;
+        const QString sound = wav("two-s.wav", constantSound(44100, 2, 88200));
+        QCOMPARE(run(sound, out, 1, progress).status, Status::Complete);
+        const QByteArray file = readAll(out);
+        QCOMPARE(file.size(), 44 + 4 * 88200 + 4 * 44099); // the sound keeps its length
+        for (qint32 f = 0; f <= 1; ++f) {
+            const auto want = slot(Show::expected(f));
+            QCOMPARE(int(want.size()), 1470);
+            for (int j = 0; j < 1470; ++j) {
+                const qint64 k = 44100 + 1470 * f + j;
+                if (sample(file, k, true) != want[size_t(j)])
+                    QFAIL(qPrintable(QStringLiteral("frame %1, sample %2: %3 instead of %4")
+                                         .arg(f).arg(j).arg(sample(file, k, true)).arg(want[size_t(j)])));
+                QCOMPARE(sample(file, k, false), qint16(1000));
+            }
+        }
+        // Before the time origin: the leader (the copy starts it at position 41,
+        // so the sound's first frame is data frame 44 099) and nothing else.
+        QCOMPARE(sample(file, 44098, true), qint16(0));
+        QCOMPARE(sample(file, 44099, true), qint16(2000));
+        QCOMPARE(sample(file, 44100 + 2940, true), qint16(2000)); // after the stream: the sound
+        const quint32 dataLength = (2 * 1470 + 44100) * 4;
+        QCOMPARE(file.mid(0, 44), header(dataLength + 36, dataLength));
+        QCOMPARE(progress.stages.last(), QStringLiteral("Encoding data into new file."));
+    }
+
+    void lengthFields_data()
+    {
+        QTest::addColumn<QByteArray>("sound");
+        QTest::addColumn<int>("lastFrame");
+        QTest::addColumn<qint64>("fileSize");
+        // F = 300 with a 12-second sound: the rest of the sound stays beyond the data.
+        QTest::newRow("F 300, longer CD sound") << constantSound(44100, 2, 12 * 44100) << 300
+                                                << qint64(40 + 176400 + 12 * 176400);
+        QTest::newRow("F 300, longer 22 kHz sound")
+            << constantSound(22050, 1, 12 * 22050) << 300 << qint64(44 + 176400 + 4 * (2 * (12 * 22050 - 1)));
+        QTest::newRow("F 0") << constantSound(44100, 2, 44100) << 0 << qint64(40 + 2 * 176400);
+    }
+    void lengthFields()
+    {
+        QFETCH(QByteArray, sound);
+        QFETCH(int, lastFrame);
+        QFETCH(qint64, fileSize);
+        RecordingProgress progress;
+        const QString out = path("len.wav");
+        QCOMPARE(run(wav("len-s.wav", sound), out, lastFrame, progress).status, Status::Complete);
+        const QByteArray file = readAll(out);
+        const quint32 dataLength = quint32((lastFrame + 1) * 1470 + 44100) * 4;
+        if (lastFrame == 300)
+            QCOMPARE(dataLength, 1946280u);
+        QCOMPARE(file.mid(40, 4), le32(dataLength));
+        QCOMPARE(file.mid(4, 4), le32(dataLength + 36));
+        QCOMPARE(qint64(file.size()), fileSize);
+        // Progress every sixth frame; F = 0 shows 0 rather than dividing by it.
+        const QList<double> encoding = progress.percents.mid(progress.percents.size() - (lastFrame / 6 + 1));
+        QCOMPARE(encoding.first(), 0.0);
+        if (lastFrame == 300)
+            QCOMPARE(encoding.last(), 100.0);
+    }
+
+    // The show runs past the end of the sound: the file grows, the left
+    // channel of every added frame is 0, and the length fields describe the
+    // file with two bytes of the next frame's left value after the data.
+    void showLongerThanSound_data()
+    {
+        QTest::addColumn<QByteArray>("sound");
+        QTest::addColumn<qint64>("soundFrames"); // data frames holding sound
+        QTest::newRow("CD format, half a second") << constantSound(44100, 2, 22050) << qint64(44099 + 22050);
+        QTest::newRow("22 kHz mono, half a second")
+            << constantSound(22050, 1, 11025) << qint64(44100 + 2 * 11024);
+    }
+    void showLongerThanSound()
+    {
+        QFETCH(QByteArray, sound);
+        QFETCH(qint64, soundFrames);
+        RecordingProgress progress;
+        const QString out = path("longer.wav");
+        QCOMPARE(run(wav("short.wav", sound), out, 60, progress).status, Status::Complete);
+        const QByteArray file = readAll(out);
+        const qint64 streamEnd = 44100 + 61 * 1470;
+        QCOMPARE(qint64(file.size()), 44 + 4 * streamEnd + 2);
+        QCOMPARE(sample(file, soundFrames - 1, false), qint16(1000));
+        for (qint64 k = soundFrames; k < streamEnd; ++k)
+            if (sample(file, k, false) != 0)
+                QFAIL(qPrintable(QStringLiteral("left channel at data frame %1 is not 0").arg(k)));
+        QCOMPARE(file.mid(40, 4), le32(quint32(4 * streamEnd)));
+        for (qint32 f = 0; f <= 60; f += 20) {
+            const auto want = slot(Show::expected(f));
+            for (int j = 0; j < 1470; ++j)
+                QCOMPARE(sample(file, 44100 + 1470 * f + j, true), want[size_t(j)]);
+        }
+    }
+
+    void cancelDuringEncoding()
+    {
+        RecordingProgress progress;
+        progress.cancelAfterChecks = 100; // frames 0..99 encoded, then Cancel
+        const QString out = path("cancelled.wav");
+        const QString sound = wav("ten.wav", constantSound(44100, 2, 10 * 44100));
+        const auto r = run(sound, out, 299, progress);
+        QCOMPARE(r.status, Status::Cancelled);
+        QVERIFY(r.message);
+        QCOMPARE(r.message->title, QStringLiteral("Conversion canceled"));
+        QVERIFY(r.message->text.contains(QChar(13) + out + QChar(13)));
+        const QByteArray file = readAll(out);
+        QCOMPARE(file.size(), 40 + 11 * 176400); // the partial file stays
+        QCOMPARE(file.mid(4, 4), le32(quint32(file.size()))); // lengths as the copy left them
+        const auto want = slot(Show::expected(99));
+        for (int j = 0; j < 1470; ++j)
+            QCOMPARE(sample(file, 44100 + 1470 * 99 + j, true), want[size_t(j)]);
+        QCOMPARE(sample(file, 44100 + 1470 * 100, true), qint16(2000)); // frame 100 not written
+    }
+
+    void badPositionEndsWithExportError()
+    {
+        Show show(10);
+        RecordingProgress progress;
+        const QString out = path("bad.wav");
+        const auto tracks = show.all();
+        const auto r = mk::cd::exportForCd(
+            wav("bad-s.wav", constantSound(44100, 2, 44100)), out, 10,
+            [tracks](qint32 f) -> QByteArray {
+                if (f == 5)
+                    throw mk::RuntimeError::typeMismatch(); // a serialPortString that is not a number
+                return mk::cd::frameMessage(tracks, f);
+            },
+            progress);
+        QCOMPARE(r.status, Status::Failed);
+        QCOMPARE(r.message->title, QStringLiteral("Export Error"));
+        QCOMPARE(r.message->text, QStringLiteral("There was an error while exporting.") + QChar(13) + "13 Type mismatch");
+    }
+
+    // verify-cd's decoder reads the frames back; one sample turned over in
+    // the middle of a bit is found, in the frame where it lies.
+    void decoderFindsEveryFrame_data()
+    {
+        QTest::addColumn<QByteArray>("sound");
+        QTest::newRow("44.1 kHz stereo") << constantSound(44100, 2, 3 * 44100, 1000, 3000);
+        QTest::newRow("22 kHz mono, show longer") << constantSound(22050, 1, 22050, 500);
+    }
+    void decoderFindsEveryFrame()
+    {
+        QFETCH(QByteArray, sound);
+        RecordingProgress progress;
+        const QString out = path("verify.wav");
+        QCOMPARE(run(wav("verify-s.wav", sound), out, 89, progress).status, Status::Complete);
+        const auto good = mk::cd::verifyFrames(mk::cd::decodeCdFile(out), 89, &Show::expected);
+        QCOMPARE(good.framesMatching, 90);
+        QVERIFY2(good.allMatch(), qPrintable(good.report()));
+        QCOMPARE(good.report(), QStringLiteral("90 of 90 frames match.\n"));
+
+        // Frame 40, character 7, data bit 3: samples 14..17 of the character.
+        QByteArray file = readAll(out);
+        const qint64 k = 44100 + 1470 * 40 + 46 * 7 + 16;
+        qToLittleEndian<qint16>(qint16(-sample(file, k, true)), file.data() + 44 + 4 * k + 2);
+        testwav::write(path("flipped.wav"), file);
+        const auto bad = mk::cd::verifyFrames(mk::cd::decodeCdFile(path("flipped.wav")), 89, &Show::expected);
+        QCOMPARE(bad.framesMatching, 89);
+        QVERIFY(!bad.allMatch());
+        QCOMPARE(bad.firstMismatches.size(), 1);
+        QVERIFY(bad.firstMismatches[0].startsWith("frame 40: expected FF 00 "));
+
+        // A show that does not match the file: other positions, or more frames.
+        const auto other = mk::cd::verifyFrames(mk::cd::decodeCdFile(out), 89, [](qint32 f) {
+            QByteArray m = Show::expected(f);
+            if (f >= 60)
+                m[2] = char(quint8(m[2]) ^ 1);
+            return m;
+        });
+        QCOMPARE(other.framesMatching, 60);
+        QCOMPARE(other.firstMismatches.size(), 10);
+        QVERIFY(!mk::cd::verifyFrames(mk::cd::decodeCdFile(out), 90, &Show::expected).allMatch());
+        QVERIFY(!mk::cd::verifyFrames(mk::cd::decodeCdFile(out), 88, &Show::expected).allMatch());
+    }
+
+    // sigrok's UART decoder, which knows nothing of this program, reads the
+    // right channel (above 0 is a space, else a mark) as the show's bytes.
+    void sigrokDecodesTheShow_data()
+    {
+        QTest::addColumn<QByteArray>("sound");
+        QTest::newRow("44.1 kHz stereo") << constantSound(44100, 2, 4 * 44100, 0, 0);
+        QTest::newRow("22 kHz mono") << constantSound(22050, 1, 4 * 22050, 0);
+    }
+    void sigrokDecodesTheShow()
+    {
+        QFETCH(QByteArray, sound);
+        const QString sigrok = QStandardPaths::findExecutable("sigrok-cli");
+        QVERIFY2(!sigrok.isEmpty(), "sigrok-cli is installed by scripts/install-deps");
+        RecordingProgress progress;
+        const QString out = path("sigrok.wav");
+        const qint32 lastFrame = 119;
+        QCOMPARE(run(wav("sigrok-s.wav", sound), out, lastFrame, progress).status, Status::Complete);
+        const QByteArray file = readAll(out);
+        const qint64 frames = qFromLittleEndian<quint32>(file.constData() + 40) / 4;
+        QByteArray logic(16, char(1)); // idle in front, so a start at sample 0 has an edge
+        for (qint64 k = 0; k < frames; ++k)
+            logic.append(char(sample(file, k, true) <= 0 ? 1 : 0));
+        testwav::write(path("logic.bin"), logic);
+
+        QByteArray want;
+        for (qint32 f = 0; f <= lastFrame; ++f)
+            want += Show::expected(f);
+        for (const char* annotation : {"uart=rx-data", "uart=rx-warnings"}) {
+            QProcess p;
+            p.start(sigrok, {"-I", "binary:numchannels=1:samplerate=44100", "-i", path("logic.bin"), "-P",
+                             "uart:rx=0:baudrate=9587", "-A", annotation});
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitCode(), 0);
+            const QByteArray text = p.readAllStandardOutput();
+            if (QByteArray(annotation) == "uart=rx-warnings") {
+                QCOMPARE(text, QByteArray()); // no framing errors
+                continue;
+            }
+            QByteArray got;
+            for (const QByteArray& line : text.split('\n'))
+                if (!line.trimmed().isEmpty())
+                    got.append(char(line.trimmed().split(' ').last().toInt(nullptr, 16)));
+            QCOMPARE(got.size(), want.size());
+            QCOMPARE(got.toHex(' '), want.toHex(' '));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCdStream)
+#include "tst_cdstream.moc"
