@@ -1,0 +1,200 @@
+// File > Export Project for CD Playback through the main window: the refusal
+// without a sound, the save dialog, the progress dialog as the only window
+// while it runs, Cancel, and the same bytes as the headless export.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "CdRules.h"
+#include "app/Dialogs.h"
+#include "app/mainForm.h"
+#include "export/CdExport.h"
+#include "sound/RecordingSound.h"
+#include "sound/TestWav.h"
+#include "timing/SMTPtimer.h"
+#include "tracks/NewSlider.h"
+
+using namespace cdrules;
+
+namespace {
+
+struct Rig {
+    mk::ManualTickSource ticks;
+    mk::FixedJoystick joystick;
+    mk::ScriptedDialogs dialogs;
+    RecordingSound sound;
+    QTemporaryDir dir;
+    std::unique_ptr<mainForm> w;
+
+    Rig()
+    {
+        w = std::make_unique<mainForm>(mk::Services{ticks, joystick, dialogs, sound, {"", "", "", ""}});
+        dialogs.messages.clear(); // the probe's "no free port" message
+        w->show();
+    }
+    /// Loads a sound of `seconds` as Import Sound does and records the show
+    /// of Show::value into every track (F = 30 x seconds).
+    QString loadShow(qint32 rate, int channels, int seconds)
+    {
+        const QString path = dir.filePath("show.wav");
+        QByteArray frame = le16(700);
+        if (channels == 2)
+            frame += le16(-700);
+        testwav::write(path, testwav::canonical(qint16(channels), rate, 16, frame.repeated(rate * seconds)));
+        sound.lengthMs = 1000 * seconds;
+        w->importSoundFile(path);
+        for (int i = 0; i < 8; ++i) {
+            NewSlider* t = w->slider(i);
+            t->setMaxValue(255);
+            t->setMinValue(1);
+            t->setDataStartPoint(0);
+            for (qint32 f = 0; f <= t->maxframe(); ++f)
+                t->setData(qint16(Show::value(i, f)));
+        }
+        return path;
+    }
+    void exportTo(const QString& path)
+    {
+        dialogs.paths << path;
+        w->menuItem("fileExportToCD")->trigger();
+    }
+};
+
+} // namespace
+
+class TestCdExportMenu : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void refusedWithoutSound()
+    {
+        Rig rig;
+        rig.exportTo(rig.dir.filePath("never.wav"));
+        QCOMPARE(rig.dialogs.fileRequests.size(), 0);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("No sound"));
+        QCOMPARE(rig.dialogs.messages[0].text, mk::cd::noSoundMessage().text);
+        QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Exclamation);
+        QVERIFY(rig.w->isVisible());
+    }
+
+    void cancelledSaveDialogWritesNothing()
+    {
+        Rig rig;
+        rig.loadShow(22050, 1, 1);
+        rig.w->playClicked();
+        rig.w->menuItem("fileExportToCD")->trigger(); // no path: the dialog is cancelled
+        QCOMPARE(rig.dialogs.fileRequests.size(), 1);
+        const auto& r = rig.dialogs.fileRequests[0];
+        QCOMPARE(r.title, QStringLiteral("Export for CD playback"));
+        QCOMPARE(r.filter, QStringLiteral("Wave audio  *.wav|*.wav|All Files  *.*|*.*"));
+        QCOMPARE(r.fileName, QStringLiteral("untitled.wav"));
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        QVERIFY(!rig.w->SMPTEtimer()->isItRunning()); // the export stopped the transport first
+        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"show.wav"});
+        QVERIFY(rig.w->isVisible());
+    }
+
+    // The menu writes exactly what the headless export writes for the same
+    // show, and the progress dialog is the only window meanwhile.
+    void sameBytesAsHeadlessExport_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("channels");
+        QTest::newRow("22 kHz mono") << 22050 << 1;
+        QTest::newRow("44.1 kHz stereo") << 44100 << 2;
+    }
+    void sameBytesAsHeadlessExport()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, channels);
+        Rig rig;
+        const QString sound = rig.loadShow(rate, channels, 2);
+        rig.w->showAbout();
+        auto* dialog = rig.w->convertAudio();
+        QStringList seen;
+        QObject::connect(dialog->ProgressBar(), &QProgressBar::valueChanged, dialog, [&] {
+            QStringList visible;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->isVisible())
+                    visible << top->objectName();
+            seen << dialog->stageLabel()->text() + ": " + visible.join(',');
+        });
+        rig.exportTo(rig.dir.filePath("show for cd")); // the default extension is added
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        const QString out = rig.dir.filePath("show for cd.wav");
+        QVERIFY(!seen.isEmpty());
+        for (const QString& s : seen)
+            QVERIFY2(s.endsWith(": convertAudio"), qPrintable(s));
+        QVERIFY(seen.last().startsWith("Encoding data into new file."));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Converting For CD Playback"));
+        QCOMPARE(dialog->fileLabel()->text(), out);
+        QCOMPARE(dialog->percentLabel()->text(), QStringLiteral("100.00%"));
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(rig.w->isVisible());
+        QVERIFY(!rig.w->findChild<QDialog*>("about")->isVisible()); // only the main window comes back
+
+        Show show(rig.w->slider(1)->maxframe());
+        QCOMPARE(show.lastFrame, 60);
+        RecordingProgress progress;
+        const QString headless = rig.dir.filePath("headless.wav");
+        const auto tracks = show.all();
+        QCOMPARE(mk::cd::exportForCd(sound, headless, show.lastFrame,
+                                     [tracks](qint32 f) { return mk::cd::frameMessage(tracks, f); }, progress)
+                     .status,
+                 mk::cd::ExportResult::Status::Complete);
+        QCOMPARE(readAll(out), readAll(headless));
+        for (int i = 0; i < 8; ++i) // every track ends the export at the last frame
+            QCOMPARE(rig.w->slider(i)->track().lastFrame(), 60);
+    }
+
+    void cancelHalfWay()
+    {
+        Rig rig;
+        rig.loadShow(22050, 1, 4);
+        auto* dialog = rig.w->convertAudio();
+        QObject::connect(dialog->ProgressBar(), &QProgressBar::valueChanged, dialog, [dialog](int v) {
+            if (v >= 50 && dialog->stageLabel()->text() == QLatin1String("Encoding data into new file."))
+                dialog->Command1()->click();
+        });
+        const QString out = rig.dir.filePath("half.wav");
+        rig.exportTo(out);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        const auto& m = rig.dialogs.messages[0];
+        QCOMPARE(m.title, QStringLiteral("Conversion canceled"));
+        QCOMPARE(m.text, mk::cd::cancelMessage(out).text);
+        QCOMPARE(m.icon, mk::MessageIcon::Exclamation);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(rig.w->isVisible());
+        const QByteArray partial = readAll(out);
+        // Frames 0..60 were encoded (the cancel is seen before frame 61); the
+        // length fields were never finished.
+        QCOMPARE(partial.mid(40, 4), le32(quint32(partial.size() + 1 - 45)));
+        const auto last = slot(Show::expected(60));
+        for (int j = 0; j < 1470; j += 7)
+            QCOMPARE(sample(partial, 44100 + 1470 * 60 + j, true), last[size_t(j)]);
+        QCOMPARE(sample(partial, 44100 + 1470 * 61, true), qint16(700));
+    }
+
+    void highRateRefused()
+    {
+        Rig rig;
+        rig.loadShow(48000, 2, 1);
+        const QString out = rig.dir.filePath("high.wav");
+        rig.exportTo(out);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Sound Problem"));
+        QCOMPARE(rig.dialogs.messages[0].text, mk::cd::highRateMessage().text);
+        QVERIFY(!QFile::exists(out));
+        QVERIFY(!rig.w->convertAudio()->isVisible());
+        QVERIFY(rig.w->isVisible());
+    }
+};
+
+QTEST_MAIN(TestCdExportMenu)
+#include "test_cdexport_menu.moc"
