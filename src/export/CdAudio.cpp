@@ -134,12 +134,12 @@ AudioResult copySound(const QString& soundPath, const QString& cdPath, Progress&
 
     progress.stage(QStringLiteral("Copying the sound data to the new file."));
     qint64 copied = 0;
+    QByteArray bytes(kCopyPiece, Qt::Uninitialized);
     while (copied < sound.available) {
         const qint64 piece = std::min<qint64>(kCopyPiece, sound.available - copied);
-        const QByteArray bytes = in.readAt(sound.start - 1 + copied, piece);
-        if (bytes.size() != piece)
+        if (in.readInto(sound.start - 1 + copied, bytes.data(), piece) != piece)
             throw RuntimeError::deviceIOError();
-        out.append(bytes);
+        out.append(bytes.constData(), piece);
         copied += piece;
         const qint64 lastRead = sound.start - 1 + copied;
         progress.percent(double(lastRead) / double(sound.fileSize) * 100);
@@ -192,8 +192,20 @@ AudioResult resample(const QString& soundPath, const QString& cdPath, Progress& 
             r = channels == 2 ? qFromLittleEndian<qint16>(f + 2) : l;
         }
     };
+    // (10000 - phase) / 10000 x previous + phase / 10000 x current, rounded
+    // half to even, in whole numbers: exact, where doubles would put some
+    // halves a hair to one side.
     auto mix = [](qint32 phase, qint16 previous, qint16 current) {
-        return qint16(roundHalfEven((10000 - phase) / 10000.0 * previous + phase / 10000.0 * current));
+        const qint32 scaled = (10000 - phase) * previous + phase * current;
+        qint32 q = scaled / 10000;
+        qint32 r = scaled % 10000;
+        if (r < 0) {
+            r += 10000;
+            --q;
+        }
+        if (r > 5000 || (r == 5000 && (q & 1)))
+            ++q;
+        return qint16(q);
     };
 
     qint16 l = 0, r = 0;
@@ -209,8 +221,9 @@ AudioResult resample(const QString& soundPath, const QString& cdPath, Progress& 
         const qint16 pl = l, pr = r;
         readFrame(l, r);
         for (; phase < 10000; phase += step) {
-            out.appendLe16(mix(phase, pl, l));
-            out.appendLe16(mix(phase, pr, r));
+            const qint16 left = mix(phase, pl, l);
+            out.appendLe16(left);
+            out.appendLe16(channels == 1 ? left : mix(phase, pr, r));
         }
         phase -= 10000;
         --left;

@@ -78,23 +78,24 @@ EncodeResult encodeServoData(const QString& cdPath, qint32 lastFrame, const Fram
     right.reserve(size_t(kBatchFrames) * kSlotSamples);
     qint64 batchFirst = kFirstStreamFrame; // data frame of right[0]
 
+    QByteArray block;
     auto writeBatch = [&] {
         if (right.empty())
             return;
         const qint64 offset = d - 1 + 4 * batchFirst;
         const qint64 bytes = 4 * qint64(right.size());
-        QByteArray block = file.readAt(offset, bytes);
-        const qsizetype had = block.size();
-        block.resize(bytes);
-        std::fill(block.begin() + had, block.end(), '\0');
+        if (block.size() < bytes)
+            block.resize(bytes);
         char* b = block.data();
+        const qint64 had = file.readInto(offset, b, bytes);
+        std::fill(b + had, b + bytes, '\0');
         for (size_t j = 0; j < right.size(); ++j) {
             qToLittleEndian<qint16>(right[j], b + 4 * j + 2);
             // Past the old end of the sound the left channel is silent.
             if (offset + 4 * qint64(j) + 1 >= oldEnd - 2)
                 b[4 * j] = b[4 * j + 1] = 0;
         }
-        file.writeAt(offset, block);
+        file.writeAt(offset, b, bytes);
         batchFirst += qint64(right.size());
         right.clear();
     };

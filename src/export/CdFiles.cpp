@@ -30,32 +30,49 @@ InFile::InFile(const QString& path) : m_file(path)
     m_size = m_file.size();
 }
 
+namespace {
+
+qint64 readFrom(QFile& file, qint64 size, qint64 offset, char* to, qint64 count)
+{
+    count = std::clamp<qint64>(size - offset, 0, count);
+    if (count == 0)
+        return 0;
+    if (!file.seek(offset))
+        throwFileError(file);
+    if (file.read(to, count) != count)
+        throw RuntimeError::deviceIOError();
+    return count;
+}
+
+} // namespace
+
 QByteArray InFile::readAt(qint64 offset, qint64 count)
 {
-    count = std::clamp<qint64>(m_size - offset, 0, count);
-    if (count == 0)
-        return {};
-    if (!m_file.seek(offset))
-        throwFileError(m_file);
-    QByteArray bytes = m_file.read(count);
-    if (bytes.size() != count)
-        throw RuntimeError::deviceIOError();
+    QByteArray bytes(qsizetype(std::clamp<qint64>(m_size - offset, 0, count)), Qt::Uninitialized);
+    readInto(offset, bytes.data(), bytes.size());
     return bytes;
+}
+
+qint64 InFile::readInto(qint64 offset, char* to, qint64 count)
+{
+    return readFrom(m_file, m_size, offset, to, count);
 }
 
 void InFile::seek(qint64 offset)
 {
     m_pos = offset;
-    m_buffer.clear();
+    m_buffered = 0;
     m_bufferOffset = offset;
 }
 
 const uchar* InFile::next(int bytes)
 {
-    if (m_pos + bytes > m_bufferOffset + m_buffer.size()) {
+    if (m_pos + bytes > m_bufferOffset + m_buffered) {
         if (m_pos + bytes > m_size)
             throw RuntimeError(62, "Input past end of file");
-        m_buffer = readAt(m_pos, std::max<qint64>(kReadBlock, bytes));
+        if (m_buffer.size() < kReadBlock)
+            m_buffer.resize(kReadBlock);
+        m_buffered = readInto(m_pos, m_buffer.data(), kReadBlock);
         m_bufferOffset = m_pos;
     }
     const auto* p = reinterpret_cast<const uchar*>(m_buffer.constData()) + (m_pos - m_bufferOffset);
@@ -67,43 +84,49 @@ OutFile::OutFile(const QString& path) : m_file(path)
 {
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         throwFileError(m_file);
-    m_buffer.reserve(kBuffer + 64);
+    m_buffer.resize(kBuffer);
 }
 
 OutFile::~OutFile()
 {
-    if (m_file.isOpen() && !m_buffer.isEmpty())
-        m_file.write(m_buffer);
+    if (m_file.isOpen() && m_used > 0)
+        m_file.write(m_buffer.constData(), m_used);
 }
 
-void OutFile::append(const QByteArray& bytes)
+void OutFile::append(const char* bytes, qint64 count)
 {
-    if (m_buffer.size() + bytes.size() > kBuffer)
+    if (m_used + count > kBuffer)
         flush();
-    if (bytes.size() > kBuffer) {
-        if (m_file.write(bytes) != bytes.size())
+    if (count > kBuffer) {
+        if (m_file.write(bytes, count) != count)
             throwFileError(m_file);
-        m_written += bytes.size();
+        m_written += count;
         return;
     }
-    m_buffer.append(bytes);
+    memcpy(m_buffer.data() + m_used, bytes, size_t(count));
+    m_used += count;
 }
 
 void OutFile::appendZeros(qint64 count)
 {
-    const QByteArray zeros(qsizetype(std::min<qint64>(count, kBuffer)), '\0');
-    for (; count > 0; count -= zeros.size())
-        append(count >= zeros.size() ? zeros : zeros.left(count));
+    while (count > 0) {
+        if (m_used == kBuffer)
+            flush();
+        const qint64 n = std::min<qint64>(count, kBuffer - m_used);
+        memset(m_buffer.data() + m_used, 0, size_t(n));
+        m_used += n;
+        count -= n;
+    }
 }
 
 void OutFile::flush()
 {
-    if (m_buffer.isEmpty())
+    if (m_used == 0)
         return;
-    if (m_file.write(m_buffer) != m_buffer.size())
+    if (m_file.write(m_buffer.constData(), m_used) != m_used)
         throwFileError(m_file);
-    m_written += m_buffer.size();
-    m_buffer.clear();
+    m_written += m_used;
+    m_used = 0;
 }
 
 void OutFile::writeLe32At(qint64 offset, quint32 v)
@@ -130,22 +153,21 @@ PatchFile::PatchFile(const QString& path) : m_file(path)
 
 QByteArray PatchFile::readAt(qint64 offset, qint64 count)
 {
-    count = std::clamp<qint64>(m_file.size() - offset, 0, count);
-    if (count == 0)
-        return {};
-    if (!m_file.seek(offset))
-        throwFileError(m_file);
-    QByteArray bytes = m_file.read(count);
-    if (bytes.size() != count)
-        throw RuntimeError::deviceIOError();
+    QByteArray bytes(qsizetype(std::clamp<qint64>(m_file.size() - offset, 0, count)), Qt::Uninitialized);
+    readInto(offset, bytes.data(), bytes.size());
     return bytes;
 }
 
-void PatchFile::writeAt(qint64 offset, const QByteArray& bytes)
+qint64 PatchFile::readInto(qint64 offset, char* to, qint64 count)
+{
+    return readFrom(m_file, m_file.size(), offset, to, count);
+}
+
+void PatchFile::writeAt(qint64 offset, const char* bytes, qint64 count)
 {
     if (offset > m_file.size() && !m_file.resize(offset))
         throwFileError(m_file);
-    if (!m_file.seek(offset) || m_file.write(bytes) != bytes.size())
+    if (!m_file.seek(offset) || m_file.write(bytes, count) != count)
         throwFileError(m_file);
 }
 

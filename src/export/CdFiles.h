@@ -16,6 +16,8 @@ public:
     qint64 size() const { return m_size; }
     /// Up to `count` bytes from `offset`; fewer at the end of the file.
     QByteArray readAt(qint64 offset, qint64 count);
+    /// As readAt, into `to`; returns the number of bytes read.
+    qint64 readInto(qint64 offset, char* to, qint64 count);
     /// Where next() starts.
     void seek(qint64 offset);
     /// The next `bytes` bytes (at most 64); error 62 past the end.
@@ -25,6 +27,7 @@ private:
     QFile m_file;
     qint64 m_size = 0;
     QByteArray m_buffer;
+    qint64 m_buffered = 0;     ///< bytes of m_buffer holding file data
     qint64 m_bufferOffset = 0; ///< file offset of m_buffer[0]
     qint64 m_pos = 0;          ///< file offset of the next next()
 };
@@ -35,18 +38,21 @@ public:
     explicit OutFile(const QString& path);
     /// Writes what is buffered; never throws (the file may be incomplete).
     ~OutFile();
-    void append(const QByteArray& bytes);
+    void append(const char* bytes, qint64 count);
+    void append(const QByteArray& bytes) { append(bytes.constData(), bytes.size()); }
     void appendZeros(qint64 count);
     void appendLe16(qint16 v)
     {
-        if (m_buffer.size() >= kBuffer)
+        if (m_used + 2 > kBuffer)
             flush();
-        const char b[2] = {char(quint16(v) & 0xFF), char(quint16(v) >> 8)};
-        m_buffer.append(b, 2);
+        char* b = m_buffer.data() + m_used;
+        b[0] = char(quint16(v) & 0xFF);
+        b[1] = char(quint16(v) >> 8);
+        m_used += 2;
     }
     void flush();
     /// Bytes written so far, buffered ones included.
-    qint64 size() const { return m_written + m_buffer.size(); }
+    qint64 size() const { return m_written + m_used; }
     /// Writes over bytes already written (flushes first).
     void writeLe32At(qint64 offset, quint32 v);
     void close();
@@ -54,7 +60,8 @@ public:
 private:
     static constexpr qsizetype kBuffer = 1 << 18;
     QFile m_file;
-    QByteArray m_buffer;
+    QByteArray m_buffer; ///< kBuffer bytes, of which m_used are waiting
+    qint64 m_used = 0;
     qint64 m_written = 0;
 };
 
@@ -64,8 +71,11 @@ public:
     explicit PatchFile(const QString& path);
     qint64 size() const { return m_file.size(); }
     QByteArray readAt(qint64 offset, qint64 count);
+    /// As readAt, into `to`; returns the number of bytes read.
+    qint64 readInto(qint64 offset, char* to, qint64 count);
     /// Writes at `offset`; a gap up to it is filled with zeros.
-    void writeAt(qint64 offset, const QByteArray& bytes);
+    void writeAt(qint64 offset, const QByteArray& bytes) { writeAt(offset, bytes.constData(), bytes.size()); }
+    void writeAt(qint64 offset, const char* bytes, qint64 count);
     void close();
 
 private:
