@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/CdCommands.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
 
@@ -35,7 +37,8 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
     if (parser.isSet(help)) {
         // Without an application object the parser cannot name the program.
         out = parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                        QFileInfo(arguments.value(0, QStringLiteral("marionettekit"))).fileName());
+                                        QFileInfo(arguments.value(0, QStringLiteral("marionettekit"))).fileName())
+              + QStringLiteral("\n") + cdCommandsHelp() + QStringLiteral("\n");
         return std::nullopt;
     }
     if (parser.isSet(version)) {

@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
 #include <cstdio>
 
+#include "app/CdCommands.h"
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/mainForm.h"
@@ -19,6 +21,11 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    // export-cd and verify-cd need no window system at all.
+    if (mk::isCdCommand(arguments)) {
+        QCoreApplication app(argc, argv);
+        return mk::runCdCommand(arguments);
+    }
     QString out, err;
     int exitCode = 0;
     const auto options = mk::parseCommandLine(arguments, out, err, exitCode);

@@ -110,13 +110,15 @@ EncodeResult encodeServoData(const QString& cdPath, qint32 lastFrame, const Fram
             if (f % 6 == 0)
                 progress.percent(lastFrame > 0 ? double(f) / lastFrame * 100 : 0.0);
             const QByteArray message = frames(f);
-            if (message.size() != kMessageBytes)
+            if (message.size() > kMessageBytes)
                 throw RuntimeError::invalidCall();
             for (const char c : message) {
                 const auto& samples = table[quint8(c)];
                 right.insert(right.end(), samples.begin(), samples.end());
             }
-            right.insert(right.end(), kGapSamples, 0);
+            // A project with fewer than eight tracks sends a shorter message;
+            // the longer gap keeps every frame on its thirtieth of a second.
+            right.insert(right.end(), kSlotSamples - kCharacterSamples * message.size(), 0);
             if (right.size() >= size_t(kBatchFrames) * kSlotSamples)
                 writeBatch();
         }

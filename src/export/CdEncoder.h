@@ -5,6 +5,7 @@
 // second after the one-second leader:
 //
 //   data frame 44 100 + 1470 f:  24 characters x 46 samples | 366 samples of 0
+//   (a project of fewer tracks has fewer characters and a longer gap)
 //   character:  start 0 | bits 0..7, least significant first | stop 1
 //   samples:    5       | 4 5 4 5 5 4 5 4                     | 5
 //   levels:     "0" = +32 767, "1" = -32 767, gap = 0
@@ -32,7 +33,7 @@ constexpr qint16 kZeroLevel = 32767;
 /// The ten symbols of one serial character: "0", bits 0 to 7, "1".
 QString byteToBits(quint8 b);
 
-/// The message of one frame (24 bytes).
+/// The message of one frame: 24 bytes, or 3 per track of a smaller project.
 using FrameSource = std::function<QByteArray(qint32 frame)>;
 
 /// Frame f's message exactly as playback builds it: every track is given the

@@ -164,6 +164,32 @@ private Q_SLOTS:
         }
     }
 
+    // A project of three tracks sends nine bytes a frame; the gap grows so
+    // that frame f still starts f thirtieths of a second after the leader.
+    void fewerTracksKeepTheFrameRate()
+    {
+        Show show(4);
+        const std::span<mk::ServoTrack* const> three(show.tracks.data(), 3);
+        RecordingProgress progress;
+        const QString out = path("three.wav");
+        const auto r = mk::cd::exportForCd(wav("three-s.wav", constantSound(44100, 2, 2 * 44100)), out, 4,
+                                           [three](qint32 f) { return mk::cd::frameMessage(three, f); }, progress);
+        QCOMPARE(r.status, Status::Complete);
+        const QByteArray file = readAll(out);
+        for (qint32 f = 0; f <= 4; ++f) {
+            const QByteArray message = Show::expected(f).left(9);
+            std::vector<qint16> want;
+            for (char c : message) {
+                const auto ch = character(quint8(c));
+                want.insert(want.end(), ch.begin(), ch.end());
+            }
+            want.insert(want.end(), 1470 - 9 * 46, 0);
+            for (int j = 0; j < 1470; ++j)
+                QCOMPARE(sample(file, 44100 + 1470 * f + j, true), want[size_t(j)]);
+        }
+        QCOMPARE(file.mid(40, 4), le32((44100 + 5 * 1470) * 4));
+    }
+
     void cancelDuringEncoding()
     {
         RecordingProgress progress;
