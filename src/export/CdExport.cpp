@@ -1,5 +1,7 @@
 #include "export/CdExport.h"
 
+#include <QFileInfo>
+
 #include <exception>
 #include <new>
 
@@ -80,6 +82,13 @@ Message cancelMessage(const QString& cdPath)
             QStringLiteral("Conversion canceled"), MessageButtons::Ok, MessageIcon::Exclamation};
 }
 
+Message sameFileMessage(const QString& cdPath)
+{
+    return {QStringLiteral("The CD playback file cannot be written over the project's sound:") + CR + cdPath + CR
+                + QStringLiteral("Please choose another name."),
+            QStringLiteral("Export Error"), MessageButtons::Ok, MessageIcon::Exclamation};
+}
+
 Message exportErrorMessage(int number, const QString& description)
 {
     return {failureText(QStringLiteral("There was an error while exporting."), number, description),
@@ -102,6 +111,11 @@ ExportResult exportForCd(const QString& soundPath, const QString& cdPath, qint32
                          const FrameSource& frames, Progress& progress)
 {
     progress.stage(QStringLiteral("Resampling Audio File"));
+    // Writing the CD file over the sound would destroy the sound before it
+    // has been read.
+    const QFileInfo soundInfo(soundPath), cdInfo(cdPath);
+    if (cdInfo.exists() && soundInfo.exists() && cdInfo.canonicalFilePath() == soundInfo.canonicalFilePath())
+        return outcome(Status::Refused, sameFileMessage(cdPath));
     FormatCheck format;
     try {
         format = checkSoundFormat(soundPath);

@@ -19,6 +19,8 @@ Message highRateMessage();
 Message conversionErrorMessage();
 Message unsupportedTypeMessage();
 Message cancelMessage(const QString& cdPath);
+/// The file chosen for the export is the sound itself.
+Message sameFileMessage(const QString& cdPath);
 /// A run-time error while exporting (copy, encoding, files).
 Message exportErrorMessage(int number, const QString& description);
 Message formatCheckErrorMessage(int number, const QString& description);

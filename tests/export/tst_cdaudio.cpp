@@ -292,6 +292,17 @@ private Q_SLOTS:
             QCOMPARE(r.message->text.section(QChar(13), 1), QStringLiteral("53 File not found"));
     }
 
+    void soundIsNotOverwritten()
+    {
+        const QByteArray bytes = testwav::canonical(2, 44100, 16, pcm16({1, 2, 3, 4}));
+        const QString sound = wav("own.wav", bytes);
+        RecordingProgress progress;
+        const ExportResult r = exportShow(sound, m_dir.path() + "/./own.wav", progress);
+        QCOMPARE(r.status, ExportResult::Status::Refused);
+        QCOMPARE(r.message->title, QStringLiteral("Export Error"));
+        QCOMPARE(readAll(sound), bytes);
+    }
+
     void dataTagAt1000StillResamples()
     {
         const QByteArray s = pcm16({1, 2, 3, 4});
