@@ -18,6 +18,8 @@
 #include "sound/RecordingSound.h"
 #include "sound/TestWav.h"
 #include "timing/SMTPtimer.h"
+#include "tracks/SetupServo.h"
+#include "tracks/calibrateJoystick.h"
 #include "tracks/NewSlider.h"
 
 using namespace cdrules;
@@ -116,6 +118,9 @@ private Q_SLOTS:
         Rig rig;
         const QString sound = rig.loadShow(rate, channels, 2);
         rig.w->showAbout();
+        rig.w->setupServo()->show();
+        rig.w->calibrateJoystick();
+        QVERIFY(rig.w->calibrationDialog()->isVisible() && rig.w->setupServo()->isVisible());
         auto* dialog = rig.w->convertAudio();
         QStringList seen;
         QObject::connect(dialog->ProgressBar(), &QProgressBar::valueChanged, dialog, [&] {
@@ -137,7 +142,10 @@ private Q_SLOTS:
         QCOMPARE(dialog->percentLabel()->text(), QStringLiteral("100.00%"));
         QVERIFY(!dialog->isVisible());
         QVERIFY(rig.w->isVisible());
-        QVERIFY(!rig.w->findChild<QDialog*>("about")->isVisible()); // only the main window comes back
+        // Only the main window comes back.
+        QVERIFY(!rig.w->findChild<QDialog*>("about")->isVisible());
+        QVERIFY(!rig.w->setupServo()->isVisible());
+        QVERIFY(!rig.w->calibrationDialog()->isVisible());
 
         Show show(rig.w->slider(1)->maxframe());
         QCOMPARE(show.lastFrame, 60);
