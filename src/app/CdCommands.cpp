@@ -137,20 +137,20 @@ std::optional<QString> soundFor(const Show& show, const QString& projectPath, co
         return std::nullopt;
     }
     QString sound = show.soundName;
-    if (!QFileInfo(sound).isFile()) {
-        // A project from another machine: the sound may lie beside it.
-        const QString beside = QFileInfo(projectPath).dir().filePath(wav::bareName(sound));
-        if (!override.isEmpty()) {
-            sound = override;
-        } else if (QFileInfo(beside).isFile()) {
+    // As Open Project: a project from another machine finds its sound beside
+    // it; failing that, --sound answers where the window would ask.
+    const QString beside = QFileInfo(projectPath).dir().filePath(wav::bareName(sound));
+    if (QFileInfo(sound).isFile() || QFileInfo(beside).isFile()) {
+        if (!QFileInfo(sound).isFile())
             sound = beside;
-        } else {
-            printMessage(wav::locateMessage(wav::bareName(sound)));
-            printErr(QStringLiteral("Name the sound with --sound WAV."));
-            return std::nullopt;
-        }
+        if (!override.isEmpty())
+            printErr(QStringLiteral("The project's own sound is used: %1").arg(sound));
     } else if (!override.isEmpty()) {
-        printErr(QStringLiteral("The project's own sound is used: %1").arg(sound));
+        sound = override;
+    } else {
+        printMessage(wav::locateMessage(wav::bareName(sound)));
+        printErr(QStringLiteral("Name the sound with --sound WAV."));
+        return std::nullopt;
     }
     const wav::ReadResult header = wav::readHeader(sound);
     switch (header.problem) {
