@@ -23,10 +23,12 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
                                       QStringLiteral("Open the main window at once, without the splash screen."));
     const QCommandLineOption sound(QStringLiteral("sound"), QStringLiteral("Import the WAV <file> at start-up."),
                                    QStringLiteral("file"));
+    const QCommandLineOption open(QStringLiteral("open"),
+                                  QStringLiteral("Open the project <file> (.pjt) at start-up."), QStringLiteral("file"));
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Save a picture of the main window to <png> and quit."),
                                         QStringLiteral("png"));
-    parser.addOptions({help, version, port, noSplash, sound, screenshot});
+    parser.addOptions({help, version, port, noSplash, open, sound, screenshot});
 
     exitCode = 0;
     if (!parser.parse(arguments)) {
@@ -64,6 +66,8 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
     }
     if (parser.isSet(sound))
         result.soundFile = parser.value(sound);
+    if (parser.isSet(open))
+        result.projectFile = parser.value(open);
     if (parser.isSet(screenshot)) {
         result.screenshot = parser.value(screenshot);
         result.splash = false;

@@ -11,6 +11,7 @@ struct CommandLine {
     bool splash = true;
     int port = 0;       ///< 1..4: select COM n at start-up; 0: none
     QString soundFile;  ///< import this WAV at start-up
+    QString projectFile; ///< open this project at start-up
     QString screenshot; ///< save a picture of the main window there and quit
 };
 

@@ -62,6 +62,11 @@ int main(int argc, char** argv)
             else
                 std::fprintf(stderr, "COM %d could not be opened at start-up.\n", options->port);
         }
+        // The project first: a sound named on the command line replaces its own.
+        if (!options->projectFile.isEmpty()
+            && main->openProjectFile(options->projectFile) == mk::project::ReadResult::Status::NotAProject)
+            std::fprintf(stderr, "%s is not a MarionetteKit project; nothing was opened.\n",
+                         qPrintable(options->projectFile));
         if (!options->soundFile.isEmpty())
             main->importSoundFile(options->soundFile);
         return main;

@@ -132,12 +132,16 @@ void mainForm::buildMenus()
     connect(add(file, QStringLiteral("importSound"), QStringLiteral("Import Sound")), &QAction::triggered, this,
             &mainForm::importSound);
     add(file, QStringLiteral("nothing"), QStringLiteral("-"));
-    add(file, QStringLiteral("newProject"), QStringLiteral("New Project"));
-    add(file, QStringLiteral("openProject"), QStringLiteral("Open Project"));
+    connect(add(file, QStringLiteral("newProject"), QStringLiteral("New Project")), &QAction::triggered, this,
+            &mainForm::newProject);
+    connect(add(file, QStringLiteral("openProject"), QStringLiteral("Open Project")), &QAction::triggered, this,
+            &mainForm::openProject);
     connect(add(file, QStringLiteral("fileSave"), QStringLiteral("Save Project")),
             &QAction::triggered, this, &mainForm::saveProject);
-    add(file, QStringLiteral("fileSaveAs"), QStringLiteral("Save Project As"));
-    add(file, QStringLiteral("fileSaveSettings"), QStringLiteral("Save Settings Only"));
+    connect(add(file, QStringLiteral("fileSaveAs"), QStringLiteral("Save Project As")), &QAction::triggered, this,
+            &mainForm::saveProjectAs);
+    connect(add(file, QStringLiteral("fileSaveSettings"), QStringLiteral("Save Settings Only")),
+            &QAction::triggered, this, &mainForm::saveSettingsOnly);
     add(file, QStringLiteral("no"), QStringLiteral("-"));
     connect(add(file, QStringLiteral("fileExportToCD"), QStringLiteral("Export Project for CD Playback")),
             &QAction::triggered, this, &mainForm::exportToCd);
@@ -218,6 +222,8 @@ bool mainForm::eventFilter(QObject* watched, QEvent* event)
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() != Qt::Key_Space || key->isAutoRepeat() || key->modifiers() != Qt::NoModifier)
         return QMainWindow::eventFilter(watched, event);
+    if (m_busy)
+        return true; // no transport while a project is saved or opened
     // A Space typed into a text box (a servo's name, the countdown's seconds)
     // is text, not a transport command.
     if (qobject_cast<QLineEdit*>(w) || qobject_cast<QTextEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)
@@ -263,23 +269,21 @@ void mainForm::setUpServo(int i)
     dialog->activateWindow();
 }
 
-bool mainForm::saveProject()
-{
-    m_services.dialogs.message(tr("Saving projects is not available in this version of MarionetteKit."),
-                               mk::applicationTitle(), mk::MessageButtons::Ok, mk::MessageIcon::Exclamation);
-    return false;
-}
-
-void mainForm::quit()
+bool mainForm::confirmQuit()
 {
     const auto answer = m_services.dialogs.message(QStringLiteral("Save before quitting?"),
                                                    QStringLiteral("Quit MarionetteKit"),
                                                    mk::MessageButtons::YesNoCancel, mk::MessageIcon::None);
     if (answer == mk::MessageAnswer::Cancel)
-        return;
+        return false;
     // A save that did not happen (cancelled or failed) keeps the program open,
     // so no work is lost by answering Yes.
-    if (answer == mk::MessageAnswer::Yes && !saveProject())
+    return answer != mk::MessageAnswer::Yes || saveProject();
+}
+
+void mainForm::quit()
+{
+    if (m_busy || !confirmQuit())
         return;
     m_quitting = true;
     close();
@@ -287,6 +291,15 @@ void mainForm::quit()
 
 void mainForm::closeEvent(QCloseEvent* event)
 {
+    // Not in the middle of writing or reading a project. The close box asks
+    // like Quit does, so a recorded show is not thrown away without a word;
+    // a close that comes from the program or the session (not the user's
+    // click) does not ask.
+    if (m_busy || (!m_quitting && event->spontaneous() && !confirmQuit())) {
+        event->ignore();
+        return;
+    }
+    m_quitting = true;
     // Closing the main window ends the program: take its other windows along.
     stopClicked();
     if (m_setupServo)

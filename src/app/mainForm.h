@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "app/Services.h"
+#include "project/ProjectFile.h"
 
 class NewSlider;
 class SMTPtimer;
@@ -74,8 +75,17 @@ public:
     /// A track's `setup` button: fills the set-up dialog from track i, shows it.
     void setUpServo(int i);
     void quit();
-    /// Saves the project; false when it was not saved.
+    // Project commands (src/project/ProjectCommands.cpp). The saves return
+    // false when nothing was saved (cancelled or failed).
     bool saveProject();
+    bool saveProjectAs();
+    bool saveSettingsOnly();
+    void openProject();
+    /// Open Project without the file dialog (the --open option).
+    mk::project::ReadResult::Status openProjectFile(const QString& path);
+    void newProject();
+    /// A save or an open is under way: other commands do not start.
+    bool isBusy() const { return m_busy; }
     /// File > Export Project for CD Playback (CdExportCommand.cpp).
     void exportToCd();
 
@@ -95,6 +105,17 @@ private:
     /// Shows "sentence" CR number blank description under `title`. While one
     /// such message is up, further failures are not stacked on top of it.
     void reportFailure(const QString& sentence, const QString& title, std::exception_ptr error);
+    /// Asks "Save before quitting?" and saves on Yes; false: stay open.
+    bool confirmQuit();
+
+    // Project commands' helpers (src/project/ProjectCommands.cpp).
+    std::array<NewSlider*, 8> tracks() const;
+    void setBusy(bool busy);
+    void showSaveProgress();
+    void unloadProgress();
+    bool writeProject(const QString& path, qint32 frames, bool endMarker, const QString& sentence);
+    void reportError(const QString& sentence, const QString& title, const mk::project::Error& error);
+    void tellSoundNameCut();
 
     mk::Services m_services;
     std::array<NewSlider*, 8> m_sliders{};
@@ -113,4 +134,7 @@ private:
     ::calibrateJoystick* m_calibrate = nullptr;
     bool m_reporting = false;
     bool m_quitting = false;
+    bool m_busy = false;
+    /// The name the shared file dialog last held, offered again by Open.
+    QString m_lastProjectDialogName;
 };

@@ -1,7 +1,9 @@
 #include "project/ProjectFile.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QtEndian>
 #include <array>
@@ -160,6 +162,26 @@ QString decodeText(QByteArrayView field)
     for (const char c : field)
         s.append(QChar(fromCp1252(uchar(c))));
     return s;
+}
+
+QString percentText(double share)
+{
+    QString s = QString::number(share * 100.0, 'f', 2);
+    if (s.startsWith(QLatin1String("0.")))
+        s.remove(0, 1);
+    return s + QLatin1Char('%');
+}
+
+QString soundPathFor(const QString& storedName, const QString& projectPath)
+{
+    const QString stored = storedName.trimmed();
+    if (stored == noSound() || stored.isEmpty() || QFileInfo(stored).isFile())
+        return stored;
+    const QString base = QString(stored).replace(QLatin1Char('\\'), QLatin1Char('/')).section(QLatin1Char('/'), -1);
+    if (base.isEmpty())
+        return stored;
+    const QString beside = QFileInfo(projectPath).absoluteDir().filePath(base);
+    return QFileInfo(beside).isFile() ? beside : stored;
 }
 
 // --- Reading -------------------------------------------------------------------

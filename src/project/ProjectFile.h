@@ -157,6 +157,20 @@ QByteArray encode(const Project& project, WriteResult* result = nullptr);
 QByteArray encodeText(const QString& text, int width, bool* cut = nullptr);
 QString decodeText(QByteArrayView field);
 
+// --- Helpers for the commands --------------------------------------------------
+
+/// A share (0..1) as the progress dialog shows it, "#.00%": no digit before
+/// the point below 1 percent (0.005 -> ".50%", 0.1234 -> "12.34%", 1 -> "100.00%").
+QString percentText(double share);
+
+/// The sound to load for a project opened from `projectPath`. A stored path
+/// that names no file (a project from another machine, "C:\Shows\a.wav") is
+/// replaced by a file of the same base name in the project's folder when there
+/// is one (backslashes count as separators); otherwise the stored path comes
+/// back unchanged, so the sound view asks the user to locate it. The stored
+/// name is trimmed; "noSound" stays "noSound".
+QString soundPathFor(const QString& storedName, const QString& projectPath);
+
 // --- Between tracks and files -----------------------------------------------
 //
 // `Track` is mk::ServoTrack or anything with its members (NewSlider).

@@ -272,7 +272,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("closes");
         QTest::newRow("Cancel") << int(mk::MessageAnswer::Cancel) << false;
         QTest::newRow("No") << int(mk::MessageAnswer::No) << true;
-        QTest::newRow("Yes without a way to save") << int(mk::MessageAnswer::Yes) << false;
+        QTest::newRow("Yes, save cancelled") << int(mk::MessageAnswer::Yes) << false;
     }
 
     void quitPrompt()
@@ -292,7 +292,8 @@ private Q_SLOTS:
         if (!closes)
             QVERIFY(rig.w->SMPTEtimer()->isItRunning());
 
-        // The close box ends without asking.
+        // A close that does not come from the close box (the program's or the
+        // session's own) ends without asking.
         Rig other;
         other.w->show();
         other.w->close();

@@ -1,0 +1,553 @@
+// The project commands through the main window: the dialogs and their texts,
+// the bytes on disk against the layout, what opening applies and what a
+// refused file leaves alone, the sound's Locate and same-folder rules, failed
+// saves, New Project, the close box, and a show that plays the same after a
+// save and an open in another window.
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtTest/qtestspontaneevent.h>
+#include <memory>
+#include <unistd.h>
+
+#include "LayoutBuilder.h"
+#include "app/CommandLine.h"
+#include "app/Dialogs.h"
+#include "app/mainForm.h"
+#include "link/MSComm.h"
+#include "link/SerialPorts.h"
+#include "sound/RecordingSound.h"
+#include "sound/TestWav.h"
+#include "sound/graphWindow.h"
+#include "support/PseudoTerminal.h"
+#include "timing/SMTPtimer.h"
+#include "timing/countdownTimer.h"
+#include "tracks/NewSlider.h"
+
+using mk::test::PseudoTerminal;
+
+namespace {
+
+const QChar CR(13);
+
+struct Rig {
+    mk::ManualTickSource ticks;
+    mk::FixedJoystick joystick;
+    mk::ScriptedDialogs dialogs;
+    RecordingSound sound;
+    PseudoTerminal pty;
+    QTemporaryDir dir;
+    std::unique_ptr<mainForm> w;
+
+    Rig()
+    {
+        w = std::make_unique<mainForm>(mk::Services{
+            ticks, joystick, dialogs, sound, {pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"}});
+        dialogs.messages.clear();
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    void trigger(const char* item) { w->menuItem(item)->trigger(); }
+    /// Tracks of frames 0..frames with a recognisable recording.
+    void record(qint32 frames)
+    {
+        for (int i = 0; i < 8; ++i) {
+            w->slider(i)->setMaxframe(frames);
+            for (qint32 k = 1; k <= frames; k += 1 + i) {
+                w->slider(i)->setDataStartPoint(k);
+                w->slider(i)->setData(qint16(1 + (k * (i + 3)) % 255));
+            }
+        }
+        w->slider(2)->setIsReversed(true);
+        w->slider(2)->setMaxValue(200);
+        w->slider(2)->setMinValue(60);
+        w->slider(5)->setPlaybackEnabled(false);
+        w->slider(6)->setServoName(QString::fromUtf8("Kopf → links, a rather long name"));
+        w->countdownTimer()->setDuration(4);
+        w->countdownTimer()->setEnabled(true);
+    }
+    /// The layout of what record() leaves in the window.
+    layout::File expected(qint32 frames)
+    {
+        layout::File f;
+        f.frames = frames;
+        f.positions.resize(8);
+        for (int i = 0; i < 8; ++i) {
+            f.positions[i] = QList<int>(frames + 1, 0);
+            for (qint32 k = 1; k <= frames; k += 1 + i)
+                f.positions[i][k] = 1 + (k * (i + 3)) % 255;
+        }
+        f.servos[2].reversed = true;
+        f.servos[2].min = 60;
+        f.servos[2].max = 200;
+        f.servos[5].active = false;
+        f.servos[6].name = QString::fromUtf8("Kopf → links, a rather long name").toUtf8();
+        f.duration = 4;
+        f.enabled = true;
+        return f;
+    }
+    QByteArray file(const QString& p) const
+    {
+        QFile in(p);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+    void write(const QString& p, const QByteArray& bytes) const
+    {
+        QFile out(p);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    /// Plays `frames` frames from the start with the port open; the wire's bytes.
+    QByteArray play(int frames)
+    {
+        if (!w->MSComm()->PortOpen())
+            w->ports().selectPort(1);
+        w->rewindClicked();
+        w->spacePressed();
+        QByteArray wire;
+        for (int k = 1; k <= frames; ++k) {
+            ticks.advance(34);
+            w->SMPTEtimer()->tick();
+            wire += pty.read(24);
+        }
+        w->stopClicked();
+        return wire;
+    }
+};
+
+QString text(const mk::ScriptedDialogs& d, int i) { return d.messages.value(i).text; }
+
+} // namespace
+
+class TestProjectCommands : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void saveAsThenSave_data();
+    void saveAsThenSave();
+    void settingsOnly();
+    void cancelsChangeNothing();
+    void openAppliesTheFile();
+    void refusedFilesChangeNothing_data();
+    void refusedFilesChangeNothing();
+    void soundIsFoundBesideTheProject_data();
+    void soundIsFoundBesideTheProject();
+    void failedSaves();
+    void showPlaysAlikeAfterSaveAndOpen();
+    void newProject();
+    void closeBoxAsks_data();
+    void closeBoxAsks();
+    void openOnTheCommandLine();
+};
+
+void TestProjectCommands::saveAsThenSave_data()
+{
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("F=1") << 1 << "one.pjt";
+    QTest::newRow("F=300, typed without extension") << 300 << "show";
+    QTest::newRow("F=40000, beyond 16-bit counters") << 40000 << "long.pjt";
+}
+
+void TestProjectCommands::saveAsThenSave()
+{
+    QFETCH(int, frames);
+    QFETCH(QString, typed);
+    Rig rig;
+    rig.record(frames);
+    rig.dialogs.paths << rig.path(typed);
+    rig.trigger("fileSaveAs");
+    const QString saved = typed.endsWith(".pjt") ? rig.path(typed) : rig.path(typed + ".pjt");
+    const auto& req = rig.dialogs.fileRequests.at(0);
+    QCOMPARE(req.title, QStringLiteral("Save Project As"));
+    QCOMPARE(req.filter, QStringLiteral("Project Files  *.pjt|*.pjt|All Files  *.*|*.*"));
+    QCOMPARE(req.fileName, QStringLiteral("Untitled.pjt"));
+    QCOMPARE(rig.w->windowTitle(), "MarionetteKit - " + QFileInfo(saved).fileName());
+    QCOMPARE(rig.w->currentProjectFile, saved);
+    QVERIFY(!rig.w->findChild<convertAudio*>()); // hidden and unloaded
+    layout::File f = rig.expected(frames);
+    f.marker = true;
+    QCOMPARE(rig.file(saved), f.bytes());
+    QVERIFY(rig.dialogs.messages.isEmpty());
+
+    // Save Project: the same file without the end marker; title unchanged.
+    rig.w->setWindowTitle("unchanged");
+    rig.trigger("fileSave");
+    f.marker = false;
+    QCOMPARE(rig.file(saved), f.bytes());
+    QCOMPARE(rig.file(saved).size(), 604 + 16 * (frames + 1) + 4);
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("unchanged"));
+    QCOMPARE(rig.dialogs.fileRequests.size(), 1);
+}
+
+void TestProjectCommands::settingsOnly()
+{
+    Rig rig;
+    rig.record(0); // as at start-up: Save As falls back to the settings
+    rig.dialogs.paths << rig.path("setup.pjt");
+    rig.trigger("fileSaveAs");
+    layout::File f = rig.expected(1);
+    f.version = "02";
+    f.positions.clear();
+    QCOMPARE(rig.file(rig.path("setup.pjt")), f.bytes());
+    QCOMPARE(rig.file(rig.path("setup.pjt")).size(), 640);
+    QCOMPARE(rig.w->currentProjectFile, rig.path("setup.pjt"));
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+
+    // The settings file opens like a project of one frame with all positions
+    // 0; a longer track keeps its later frames.
+    Rig other;
+    other.w->slider(3)->setMaxframe(5);
+    other.w->slider(3)->setDataStartPoint(5);
+    other.w->slider(3)->setData(77);
+    QCOMPARE(other.w->openProjectFile(rig.path("setup.pjt")), mk::project::ReadResult::Status::Ok);
+    QCOMPARE(other.w->slider(2)->minValue(), 60);
+    QCOMPARE(other.w->slider(2)->maxValue(), 200);
+    QVERIFY(!other.w->slider(5)->playbackEnabled());
+    QCOMPARE(other.w->countdownTimer()->duration(), 4);
+    QCOMPARE(other.w->slider(0)->datalength(), 1);
+    QCOMPARE(other.w->slider(3)->datalength(), 5);
+    QCOMPARE(other.w->slider(3)->track().at(5), 77);
+    QCOMPARE(other.w->slider(3)->track().at(1), 0);
+}
+
+void TestProjectCommands::cancelsChangeNothing()
+{
+    Rig rig;
+    rig.record(30);
+    // Save As: the progress dialog goes again, nothing is written.
+    rig.trigger("fileSaveAs");
+    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+    QVERIFY(!rig.w->findChild<convertAudio*>());
+    QVERIFY(QDir(rig.dir.path()).isEmpty());
+    // Quit, Yes, then a cancelled save: the program stays open.
+    rig.w->show();
+    rig.dialogs.answers << mk::MessageAnswer::Yes;
+    rig.trigger("fileQuit");
+    QVERIFY(rig.w->isVisible());
+    // Open: the transport keeps running.
+    rig.w->playClicked();
+    rig.trigger("openProject");
+    QCOMPARE(rig.dialogs.fileRequests.last().title, QStringLiteral("Open Project"));
+    QCOMPARE(rig.dialogs.fileRequests.last().filter, QStringLiteral("Project Files|*.pjt|All Files|*.*"));
+    QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+    // New Project answered No.
+    rig.dialogs.answers << mk::MessageAnswer::No;
+    rig.trigger("newProject");
+    QCOMPARE(rig.w->slider(0)->maxframe(), 30);
+    QVERIFY(rig.dialogs.messages.size() == 2);
+}
+
+void TestProjectCommands::openAppliesTheFile()
+{
+    Rig rig;
+    layout::File f;
+    f.frames = 3;
+    f.servos[0] = {false, 1, 10, 250, true, "Jaw"};
+    f.positions = {{5, 300, 255, 9}}; // 300 reads as 44
+    f.duration = 3;
+    f.enabled = true;
+    f.sound = "noSound";
+    rig.write(rig.path("a.pjt"), f.bytes());
+    rig.dialogs.paths << rig.path("a.pjt");
+    rig.w->playClicked();
+    rig.trigger("openProject");
+    QVERIFY(!rig.w->SMPTEtimer()->isItRunning()); // stopped first
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - a.pjt"));
+    QCOMPARE(rig.w->currentProjectFile, rig.path("a.pjt"));
+    QVERIFY(!rig.w->soundLoaded);
+    NewSlider* s = rig.w->slider(0);
+    QCOMPARE(s->servoName(), QStringLiteral("Jaw").leftJustified(32));
+    QVERIFY(!s->playbackEnabled());
+    QVERIFY(s->isReversed());
+    QCOMPARE(s->minValue(), 10);
+    QCOMPARE(s->maxValue(), 250);
+    QCOMPARE(s->track().at(1), 44);
+    QCOMPARE(s->track().at(3), 9);
+    QCOMPARE(rig.w->countdownTimer()->duration(), 3);
+    QVERIFY(rig.w->countdownTimer()->enabled());
+    QVERIFY(!rig.w->findChild<convertAudio*>());
+    QVERIFY(rig.dialogs.messages.isEmpty());
+    QVERIFY(!rig.w->isBusy() && rig.w->menuItem("fileSave")->isEnabled());
+    // The Open dialog offers the name it last held.
+    rig.trigger("openProject");
+    QCOMPARE(rig.dialogs.fileRequests.last().fileName, rig.path("a.pjt"));
+}
+
+void TestProjectCommands::refusedFilesChangeNothing_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    layout::File f;
+    f.frames = 2;
+    f.servos[0].name = "Changed";
+    const QByteArray whole = f.bytes();
+    QTest::newRow("not a project: no word") << QByteArray("hello") << "";
+    QTest::newRow("cut in the sound name") << whole.left(400)
+        << "There was an error while trying to open your file.\r62 Input past end of file: the file ends in the "
+           "sound file name";
+    QTest::newRow("cut before the countdown") << whole.left(whole.size() - 1)
+        << "There was an error while trying to open your file.\r62 Input past end of file: the file ends in the "
+           "countdown settings";
+    f.servos = QList<layout::Servo>(9);
+    QTest::newRow("N = 8") << f.bytes()
+        << "There was an error while trying to open your file.\r9 Subscript out of range: the file has 9 servo "
+           "tracks, MarionetteKit has 8";
+}
+
+void TestProjectCommands::refusedFilesChangeNothing()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    Rig rig;
+    rig.record(10);
+    rig.write(rig.path("bad.pjt"), bytes);
+    rig.dialogs.paths << rig.path("bad.pjt");
+    rig.trigger("openProject");
+    if (message.isEmpty()) {
+        QVERIFY(rig.dialogs.messages.isEmpty());
+    } else {
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(text(rig.dialogs, 0), message);
+        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Open Error"));
+        QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Exclamation);
+    }
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
+    QCOMPARE(rig.w->slider(0)->servoName(), QStringLiteral("Servo Name").leftJustified(32));
+    QCOMPARE(rig.w->slider(2)->minValue(), 60);
+    QCOMPARE(rig.w->slider(0)->maxframe(), 10);
+    QCOMPARE(rig.w->slider(0)->track().at(4), 1 + (4 * 3) % 255);
+}
+
+void TestProjectCommands::soundIsFoundBesideTheProject_data()
+{
+    QTest::addColumn<QString>("stored");   // %1: the folder of the project
+    QTest::addColumn<bool>("beside");      // scream.wav lies beside the project
+    QTest::addColumn<bool>("asked");       // the Locate prompt came up
+    QTest::addColumn<bool>("soundLoaded");
+    QTest::newRow("path exists") << "%1/sounds/scream.wav" << false << false << true;
+    QTest::newRow("Windows path, file beside") << "C:\\Shows\\scream.wav" << true << false << true;
+    QTest::newRow("moved Unix path, file beside") << "/gone/scream.wav" << true << false << true;
+    QTest::newRow("moved, nowhere: Locate, cancelled") << "/gone/scream.wav" << false << true << false;
+}
+
+void TestProjectCommands::soundIsFoundBesideTheProject()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, beside);
+    QFETCH(bool, asked);
+    QFETCH(bool, soundLoaded);
+    Rig rig;
+    QDir(rig.dir.path()).mkpath("shows/sounds");
+    const QString folder = rig.path("shows");
+    const QByteArray wav = testwav::canonical(2, 44100, 16, QByteArray(4000, '\0'));
+    testwav::write(folder + "/sounds/scream.wav", wav);
+    if (beside)
+        testwav::write(folder + "/scream.wav", wav);
+    layout::File f;
+    f.sound = QString(stored).replace("%1", folder).toUtf8();
+    rig.write(folder + "/show.pjt", f.bytes());
+    rig.dialogs.answers << mk::MessageAnswer::Cancel; // the Locate prompt, if any
+    rig.w->openProjectFile(folder + "/show.pjt");
+    QCOMPARE(!rig.dialogs.messages.isEmpty(), asked);
+    if (asked)
+        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Can't find the sound file"));
+    QCOMPARE(rig.w->soundLoaded, soundLoaded);
+    const QString expected = beside ? folder + "/scream.wav" : asked ? "noSound" : folder + "/sounds/scream.wav";
+    QCOMPARE(rig.w->graphWindow()->cFileName(), expected);
+    QCOMPARE(rig.w->slider(0)->datalength(), 1); // the sound does not size the tracks
+}
+
+void TestProjectCommands::failedSaves()
+{
+    Rig rig;
+    rig.record(50);
+    // Save As into a folder that cannot be written: title and current file
+    // are set before writing and stay so; the message names the failure.
+    const bool root = geteuid() == 0;
+    QDir(rig.dir.path()).mkdir("locked");
+    QFile::setPermissions(rig.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+    const QString target = root ? QStringLiteral("/proc/show.pjt") : rig.path("locked/show.pjt");
+    rig.dialogs.paths << target;
+    rig.trigger("fileSaveAs");
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QVERIFY2(text(rig.dialogs, 0).startsWith(QStringLiteral("There was an error while saving.") + CR + "7"),
+             qPrintable(text(rig.dialogs, 0)));
+    QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Save Error"));
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - show.pjt"));
+    QCOMPARE(rig.w->currentProjectFile, target);
+    QVERIFY(!rig.w->findChild<convertAudio*>());
+    QVERIFY(!rig.w->isBusy());
+    QFile::setPermissions(rig.path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // Settings only: its own sentence, with a capital S.
+    rig.dialogs.messages.clear();
+    rig.w->slider(0)->setMaxframe(0);
+    rig.dialogs.paths << target;
+    rig.trigger("fileSaveAs");
+    QVERIFY2(text(rig.dialogs, 0).startsWith(QStringLiteral("There was an error while Saving.") + CR),
+             qPrintable(text(rig.dialogs, 0)));
+
+    // Save Project with a track shorter than the frame count: error 9, and the
+    // previous file is untouched.
+    rig.dialogs.messages.clear();
+    rig.write(rig.path("keep.pjt"), "previous");
+    rig.w->currentProjectFile = rig.path("keep.pjt");
+    rig.w->slider(4)->setMaxframe(10);
+    rig.trigger("fileSave");
+    QCOMPARE(text(rig.dialogs, 0), QStringLiteral("There was an error while saving.") + CR
+                                       + "9 Subscript out of range");
+    QCOMPARE(rig.file(rig.path("keep.pjt")), QByteArray("previous"));
+}
+
+void TestProjectCommands::showPlaysAlikeAfterSaveAndOpen()
+{
+    Rig rig;
+    rig.record(40);
+    const QByteArray before = rig.play(12);
+    QCOMPARE(before.size(), 12 * 24);
+    rig.dialogs.paths << rig.path("show.pjt");
+    rig.trigger("fileSaveAs");
+
+    Rig other; // another run of the program
+    other.dialogs.paths << rig.path("show.pjt");
+    other.trigger("openProject");
+    QCOMPARE(other.play(12), before);
+
+    // A file made from the layout alone plays its positions frame by frame.
+    layout::File f;
+    f.frames = 4;
+    f.positions = {{0, 10, 20, 30, 40}, {0, 200, 201, 202, 203}};
+    f.servos[0].min = 1;
+    f.servos[0].max = 255;
+    f.servos[1].min = 1;
+    f.servos[1].max = 255;
+    rig.write(rig.path("layout.pjt"), f.bytes());
+    Rig third;
+    third.w->openProjectFile(rig.path("layout.pjt"));
+    const QByteArray wire = third.play(4);
+    for (int k = 1; k <= 4; ++k) {
+        const QByteArray frame = wire.mid(24 * (k - 1), 24);
+        QCOMPARE(uchar(frame[2]), uchar(10 * k));
+        QCOMPARE(uchar(frame[5]), uchar(199 + k));
+    }
+}
+
+void TestProjectCommands::newProject()
+{
+    Rig rig;
+    rig.record(20);
+    rig.w->slider(1)->setMaxValue(250);
+    rig.w->slider(1)->setMinValue(140); // 140..250: the maximum 129 is refused
+    rig.w->slider(3)->setUsesJoystick(true);
+    rig.dialogs.paths << rig.path("x.pjt");
+    rig.trigger("fileSaveAs");
+    rig.dialogs.answers << mk::MessageAnswer::Yes;
+    rig.trigger("newProject");
+    const auto& m = rig.dialogs.messages.last();
+    QCOMPARE(m.text, QStringLiteral("Creating a new project will cause all current data to be lost.") + CR
+                         + "Do you wish to continue?");
+    QCOMPARE(m.title, QStringLiteral("Warning"));
+    QCOMPARE(m.buttons, mk::MessageButtons::YesNo);
+    QCOMPARE(m.icon, mk::MessageIcon::Exclamation);
+    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+    QVERIFY(!rig.w->soundLoaded);
+    QCOMPARE(rig.w->graphWindow()->cFileName(), QStringLiteral("noSound"));
+    QCOMPARE(rig.w->countdownTimer()->duration(), 10);
+    QVERIFY(rig.w->countdownTimer()->enabled());
+    for (int i = 0; i < 8; ++i) {
+        NewSlider* s = rig.w->slider(i);
+        QCOMPARE(s->maxframe(), 1);
+        QCOMPARE(s->datalength(), 1);
+        QVERIFY(s->playbackEnabled());
+        QVERIFY(!s->isReversed());
+        QVERIFY(!s->usesJoystick());
+        QCOMPARE(s->servoName(), QStringLiteral("Servo Name").leftJustified(32));
+        QCOMPARE(s->position(), 128);
+    }
+    QCOMPARE(rig.w->slider(0)->minValue(), 127);
+    QCOMPARE(rig.w->slider(1)->maxValue(), 250);
+    QCOMPARE(rig.w->slider(1)->minValue(), 127);
+}
+
+void TestProjectCommands::closeBoxAsks_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("Cancel keeps the window") << int(mk::MessageAnswer::Cancel) << false << false;
+    QTest::newRow("No closes") << int(mk::MessageAnswer::No) << true << false;
+    QTest::newRow("Yes saves and closes") << int(mk::MessageAnswer::Yes) << true << true;
+}
+
+void TestProjectCommands::closeBoxAsks()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+    QFETCH(bool, saved);
+    Rig rig;
+    rig.record(5);
+    rig.w->currentProjectFile = rig.path("box.pjt");
+    rig.w->show();
+    rig.dialogs.answers << mk::MessageAnswer(answer);
+    QCloseEvent box;
+    QSpontaneKeyEvent::setSpontaneous(&box); // as from the window's close box
+    qApp->notify(rig.w.get(), &box); // sendEvent would clear the flag
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QCOMPARE(text(rig.dialogs, 0), QStringLiteral("Save before quitting?"));
+    QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Quit MarionetteKit"));
+    QCOMPARE(box.isAccepted(), closes);
+    QCOMPARE(QFile::exists(rig.path("box.pjt")), saved);
+}
+
+void TestProjectCommands::openOnTheCommandLine()
+{
+    QString out, err;
+    int code = -1;
+    auto parsed = mk::parseCommandLine({"marionettekit", "--open", "/shows/a.pjt", "--port", "2"}, out, err, code);
+    QVERIFY(parsed);
+    QCOMPARE(parsed->projectFile, QStringLiteral("/shows/a.pjt"));
+    QVERIFY(!mk::parseCommandLine({"marionettekit", "--open"}, out, err, code) && code == 2);
+    mk::parseCommandLine({"marionettekit", "--help"}, out, err, code);
+    QVERIFY(out.contains("--open <file>"));
+
+    // The program itself: a project built from the layout opens at start-up
+    // (a screenshot run reports the messages it met on standard error).
+    QTemporaryDir dir;
+    layout::File f;
+    f.servos[0].name = "From the command line";
+    QFile file(dir.filePath("cli.pjt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(f.bytes());
+    file.close();
+    QFile junk(dir.filePath("junk.pjt"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("junk");
+    junk.close();
+    struct Case {
+        QString file;
+        QString stderrHas;
+    };
+    for (const Case& c : {Case{file.fileName(), ""}, Case{junk.fileName(), "is not a MarionetteKit project"},
+                          Case{dir.filePath("none.pjt"), "53 File not found"}}) {
+        QProcess p;
+        p.start(MK_BINARY, {"--open", c.file, "--screenshot", dir.filePath("shot.png")});
+        QVERIFY(p.waitForFinished(30000));
+        const QString errText = QString::fromLocal8Bit(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 0);
+        if (c.stderrHas.isEmpty())
+            QVERIFY2(!errText.contains("Open Error") && !errText.contains("not a MarionetteKit"), qPrintable(errText));
+        else
+            QVERIFY2(errText.contains(c.stderrHas), qPrintable(errText));
+    }
+}
+
+QTEST_MAIN(TestProjectCommands)
+#include "test_projectcommands.moc"
