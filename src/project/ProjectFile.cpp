@@ -122,14 +122,20 @@ QByteArray encodeText(const QString& text, int width, bool* cut)
     QByteArray out;
     out.reserve(width);
     bool single = true;
+    bool high = false;
     for (const QChar ch : text) {
         char c;
         if (!toCp1252(ch, c)) {
             single = false;
             break;
         }
+        high = high || uchar(c) >= 0x80;
         out.append(c);
     }
+    // Windows-1252 bytes that happen to be valid UTF-8 ("Ã©" is C3 A9) would
+    // read back as other characters; such a text is written as UTF-8.
+    if (single && high && isValidUtf8(QByteArrayView(out).first(std::min<qsizetype>(out.size(), width))))
+        single = false;
     if (!single) {
         // Whole characters only: a cut must not leave half a character that
         // would make the field read as Windows-1252 garbage.

@@ -266,6 +266,8 @@ void tst_projectfile::textFields_data()
                                              << QString::fromUtf8("xé ");
     QTest::newRow("UTF-8 emoji pair kept whole") << QString::fromUtf8("😀😀") << 6 << QByteArray("\xF0\x9F\x98\x80  ")
                                                 << true << QString::fromUtf8("😀  ");
+    QTest::newRow("1252 bytes that look like UTF-8") << QString::fromUtf8("Ã©") << 5 << QByteArray("\xC3\x83\xC2\xA9 ")
+                                                   << false << QString::fromUtf8("Ã© ");
     QTest::newRow("1252 hole 0x81") << QString(QChar(0x81)) << 1 << QByteArray("\x81") << false
                                     << QString(QChar(0x81));
 }
