@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
+#include <QSlider>
+#include <QTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -137,6 +140,8 @@ private Q_SLOTS:
     void soundIsFoundBesideTheProject_data();
     void soundIsFoundBesideTheProject();
     void failedSaves();
+    void progressAndNothingElseWhileBusy();
+    void longSoundPathIsToldOnce();
     void showPlaysAlikeAfterSaveAndOpen();
     void newProject();
     void closeBoxAsks_data();
@@ -404,6 +409,69 @@ void TestProjectCommands::failedSaves()
     QCOMPARE(text(rig.dialogs, 0), QStringLiteral("There was an error while saving.") + CR
                                        + "9 Subscript out of range");
     QCOMPARE(rig.file(rig.path("keep.pjt")), QByteArray("previous"));
+}
+
+void TestProjectCommands::progressAndNothingElseWhileBusy()
+{
+    Rig rig;
+    rig.record(40000);
+    rig.w->show();
+    // Looks in while the save lets events through.
+    QStringList seen;
+    bool blocked = true;
+    QTimer probe;
+    probe.setInterval(0);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (!rig.w->isBusy())
+            return;
+        if (auto* d = rig.w->findChild<convertAudio*>())
+            seen << d->windowTitle() + "|" + d->stageLabel()->text() + "|" + d->percentLabel()->text();
+        const int requests = rig.dialogs.fileRequests.size();
+        rig.w->menuItem("openProject")->trigger();
+        QTest::keyClick(rig.w->slider(0)->findChild<QSlider*>(), Qt::Key_Space);
+        blocked = blocked && rig.dialogs.fileRequests.size() == requests && !rig.w->SMPTEtimer()->isItRunning()
+            && !rig.w->menuBar()->isEnabled();
+    });
+    probe.start();
+    rig.dialogs.paths << rig.path("busy.pjt");
+    rig.trigger("fileSaveAs");
+    probe.stop();
+    QVERIFY(blocked);
+    QVERIFY(seen.size() >= 8);
+    QVERIFY2(seen.contains("Saving Project|Saving Servo 0's Data|.00%"), qPrintable(seen.join("\n")));
+    QVERIFY2(seen.contains("Saving Project|Saving Servo 7's Data|.00%"), qPrintable(seen.join("\n")));
+    QVERIFY(rig.w->menuBar()->isEnabled() && !rig.w->isBusy());
+
+    // Opening: the dialog's own title, one stage per track.
+    seen.clear();
+    probe.start();
+    rig.w->openProjectFile(rig.path("busy.pjt"));
+    probe.stop();
+    QVERIFY(blocked);
+    QVERIFY2(seen.contains("Converting for CD playback|Loading data for servos|0.00%"), qPrintable(seen.join("\n")));
+    QVERIFY2(seen.contains("Converting for CD playback|Loading data for servo #3|0.00%"), qPrintable(seen.join("\n")));
+}
+
+void TestProjectCommands::longSoundPathIsToldOnce()
+{
+    Rig rig;
+    QString folder = rig.dir.path();
+    while (folder.size() < 260)
+        folder += "/a-rather-long-folder-name-for-sounds";
+    QDir().mkpath(folder);
+    testwav::write(folder + "/scream.wav", testwav::canonical(2, 44100, 16, QByteArray(4000, '\0')));
+    rig.w->importSoundFile(folder + "/scream.wav");
+    QCOMPARE(rig.w->graphWindow()->cFileName(), folder + "/scream.wav");
+    rig.dialogs.paths << rig.path("long.pjt");
+    rig.trigger("fileSaveAs");
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QVERIFY(text(rig.dialogs, 0).contains("longer than 255 characters"));
+    QCOMPARE(rig.file(rig.path("long.pjt")).mid(604 - 255, 255), (folder + "/scream.wav").toUtf8().left(255));
+
+    Rig other;
+    other.dialogs.answers << mk::MessageAnswer::Cancel;
+    other.w->openProjectFile(rig.path("long.pjt"));
+    QCOMPARE(other.dialogs.messages.value(0).title, QStringLiteral("Can't find the sound file"));
 }
 
 void TestProjectCommands::showPlaysAlikeAfterSaveAndOpen()
