@@ -250,14 +250,15 @@ void TestProjectCommands::cancelsChangeNothing()
 
 void TestProjectCommands::openAppliesTheFile()
 {
+    // What reaches the tracks, and in which order, is the codec's test; here
+    // what the window adds.
     Rig rig;
     layout::File f;
     f.frames = 3;
     f.servos[0] = {false, 1, 10, 250, true, "Jaw"};
-    f.positions = {{5, 300, 255, 9}}; // 300 reads as 44
+    f.positions = {{5, 300, 255, 9}};
     f.duration = 3;
     f.enabled = true;
-    f.sound = "noSound";
     rig.write(rig.path("a.pjt"), f.bytes());
     rig.dialogs.paths << rig.path("a.pjt");
     rig.w->playClicked();
@@ -266,19 +267,12 @@ void TestProjectCommands::openAppliesTheFile()
     QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - a.pjt"));
     QCOMPARE(rig.w->currentProjectFile, rig.path("a.pjt"));
     QVERIFY(!rig.w->soundLoaded);
-    NewSlider* s = rig.w->slider(0);
-    QCOMPARE(s->servoName(), QStringLiteral("Jaw").leftJustified(32));
-    QVERIFY(!s->playbackEnabled());
-    QVERIFY(s->isReversed());
-    QCOMPARE(s->minValue(), 10);
-    QCOMPARE(s->maxValue(), 250);
-    QCOMPARE(s->track().at(1), 44);
-    QCOMPARE(s->track().at(3), 9);
+    QCOMPARE(rig.w->slider(0)->maxValue(), 250);
+    QCOMPARE(rig.w->slider(0)->track().at(1), 44);
     QCOMPARE(rig.w->countdownTimer()->duration(), 3);
     QVERIFY(rig.w->countdownTimer()->enabled());
     QVERIFY(!rig.w->findChild<convertAudio*>());
     QVERIFY(rig.dialogs.messages.isEmpty());
-    QVERIFY(!rig.w->isBusy() && rig.w->menuItem("fileSave")->isEnabled());
     // The Open dialog offers the name it last held.
     rig.trigger("openProject");
     QCOMPARE(rig.dialogs.fileRequests.last().fileName, rig.path("a.pjt"));

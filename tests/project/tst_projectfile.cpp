@@ -95,7 +95,6 @@ private Q_SLOTS:
     void percentages_data();
     void percentages();
     void openingAppliesInOrder();
-    void snapshotReadsTracks();
     void progressAtEvery200th();
     void failedSavesKeepThePreviousFile();
 };
@@ -124,11 +123,6 @@ void tst_projectfile::writerMatchesLayout()
     const QByteArray written = encode(projectFrom(f), &r);
     QVERIFY(r.ok);
     QCOMPARE(written.size(), 604 + 16 * (frames + 1) + 4 + (marker ? 29 : 0));
-    if (written != expected) {
-        for (qsizetype i = 0; i < std::min(written.size(), expected.size()); ++i)
-            if (written[i] != expected[i])
-                QFAIL(qPrintable(QStringLiteral("first difference at offset %1").arg(i)));
-    }
     QCOMPARE(written, expected);
     // And back: the file reads as the project it was written from.
     const ReadResult back = read(written);
@@ -340,38 +334,6 @@ void tst_projectfile::openingAppliesInOrder()
     QCOMPARE(second.datalength(), 3); // grown from two frames to F + 1
     QCOMPARE(t.storage[7].datalength(), 3);
     QCOMPARE(int(t.storage[7].at(3)), 0);
-}
-
-void tst_projectfile::snapshotReadsTracks()
-{
-    Tracks t;
-    for (auto& track : t.storage)
-        track.setMaxframe(40000);
-    t.storage[5].setDataStartPoint(39999);
-    t.storage[5].setData(201);
-    t.storage[2].setServoName(QString::fromUtf8("Kopf – links"));
-    const Project p = snapshot<mk::ServoTrack>(t.span(), 7, 40000, QStringLiteral("show.wav"), 12, true);
-    const ReadResult back = read(encode(p));
-    QCOMPARE(back.status, Status::Ok);
-    Tracks u;
-    applyToTracks<mk::ServoTrack>(back.project, u.span());
-    QCOMPARE(int(u.storage[5].at(39999)), 201);
-    QCOMPARE(u.storage[2].servoName(), QString::fromUtf8("Kopf – links").leftJustified(32));
-    QCOMPARE(back.project.countdownDuration, 12);
-
-    // A track shorter than F + 1 cannot be saved with F (error 9).
-    t.storage[4].setMaxframe(10);
-    bool threw = false;
-    try {
-        snapshot<mk::ServoTrack>(t.span(), 7, 40000, QString(), 10, false);
-    } catch (const mk::RuntimeError& e) {
-        threw = e.number() == 9;
-    }
-    QVERIFY(threw);
-
-    const Project s = settingsSnapshot<mk::ServoTrack>(t.span(), 7, QStringLiteral("noSound"), 10, false);
-    QCOMPARE(encode(s).size(), 640);
-    QVERIFY(encode(s).startsWith("MarionetteKit02"));
 }
 
 void tst_projectfile::progressAtEvery200th()
