@@ -19,6 +19,7 @@
 #include "timing/SMTPtimer.h"
 #include "timing/countdownTimer.h"
 #include "tracks/NewSlider.h"
+#include "tracks/SetupServo.h"
 
 namespace project = mk::project;
 
@@ -332,6 +333,9 @@ void mainForm::newProject()
         soundLoaded = false;
         setWindowTitle(kTitlePrefix + QStringLiteral("Untitled"));
         currentProjectFile = project::notPreviouslySaved();
+        // The set-up dialog starts afresh too (created hidden if need be); its
+        // change handlers hand the values to the track it refers to.
+        setupServo()->reset();
     } catch (...) {
         reportFailure(QStringLiteral("There was an error while creating a new project."), QStringLiteral("Error"),
                       std::current_exception());

@@ -8,7 +8,10 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QMenuBar>
 #include <QSlider>
 #include <QTimer>
@@ -32,6 +35,7 @@
 #include "timing/SMTPtimer.h"
 #include "timing/countdownTimer.h"
 #include "tracks/NewSlider.h"
+#include "tracks/SetupServo.h"
 
 using mk::test::PseudoTerminal;
 
@@ -534,9 +538,18 @@ void TestProjectCommands::newProject()
         QCOMPARE(s->servoName(), QStringLiteral("Servo Name").leftJustified(32));
         QCOMPARE(s->position(), 128);
     }
-    QCOMPARE(rig.w->slider(0)->minValue(), 127);
     QCOMPARE(rig.w->slider(1)->maxValue(), 250);
     QCOMPARE(rig.w->slider(1)->minValue(), 127);
+    QCOMPARE(rig.w->slider(2)->minValue(), 127);
+    // The set-up dialog is reset, and through it the track it refers to.
+    SetupServo* setup = rig.w->setupServo();
+    QVERIFY(!setup->isVisible());
+    QCOMPARE(setup->customName()->text(), QStringLiteral("Servo Name"));
+    QVERIFY(!setup->reverse()->isChecked());
+    QCOMPARE(setup->minVal()->value(), 1);
+    QCOMPARE(setup->maxVal()->value(), 255);
+    QCOMPARE(rig.w->slider(setup->whichservo())->minValue(), 1);
+    QCOMPARE(rig.w->slider(setup->whichservo())->maxValue(), 255);
 }
 
 void TestProjectCommands::closeBoxAsks_data()
