@@ -33,7 +33,7 @@ Project projectFrom(const layout::File& f)
     p.soundName = decodeText(layout::text(f.sound, 255));
     for (int i = 0; i < f.servos.size(); ++i) {
         std::vector<qint16> column(size_t(f.frames) + 1, 0);
-        for (int k = 0; i < f.positions.size() && k < f.positions[i].size(); ++k)
+        for (int k = 0; i < f.positions.size() && k < f.positions[i].size() && k <= f.frames; ++k)
             column[size_t(k)] = qint16(f.positions[i][k]);
         p.positions.push_back(column);
     }
