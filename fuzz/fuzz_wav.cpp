@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/Dialogs.h"
@@ -18,10 +19,23 @@
 
 namespace {
 
-/// Measures the file as the real output does, plays nothing.
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "fuzz_wav: %s\n", what);
+        std::abort();
+    }
+}
+
+/// Measures the file as the real output does, plays nothing, and holds every
+/// scrub to a snippet within the sound.
 struct MeasuringSound : mk::SoundService {
     int length(const QString& path, qint32& ms) override { return mk::SdlSound::fileLength(path, ms); }
-    int play(const QString&, qint32, qint32, bool) override { return NoError; }
+    int play(const QString&, qint32 fromMs, qint32 toMs, bool) override
+    {
+        check(fromMs >= 0 && toMs - fromMs == 20, "a scrub played more than its 20 ms snippet");
+        return NoError;
+    }
     int stop(const QString&) override { return NoError; }
 };
 
@@ -71,6 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         view.setcFileName(path);
     } catch (const mk::RuntimeError&) {
     }
+    if (view.cFileName() == QLatin1String("noSound"))
+        check(view.cSoundLengthInMilliseconds() == 0 && view.cSoundStart() == 0 && view.cDisplayStart() == 1
+                  && view.cDisplayEnd() == 1000,
+              "a failed load left part of a sound behind");
+    else
+        check(view.cSoundLengthInMilliseconds() > 0, "a sound of no length was loaded");
     view.reDraw();
     mouse(view, QEvent::MouseButtonPress, 0);
     mouse(view, QEvent::MouseMove, 200);

@@ -5,6 +5,7 @@
 //   frame clock tick -> onFrameChange -> every track's frame update
 //                    -> 24-byte frame message -> serial port (one write)
 #include <QByteArray>
+#include <algorithm>
 #include <new>
 
 #include "app/mainForm.h"
@@ -31,7 +32,8 @@ void mainForm::playClicked()
         // Nothing else runs meanwhile: no frame, scrub or countdown event.
         auto& ticks = m_services.ticks;
         ticks.waitUntil(ticks.now() + kPlayWaitMs);
-        m_clock->setMilliseconds(m_graph->cCurrentTimeInMilliseconds());
+        // A cursor before the sound's start plays from 0, clock and sound alike.
+        m_clock->setMilliseconds(std::max(m_graph->cCurrentTimeInMilliseconds(), 0));
         // The clock starts before the sound.
         m_clock->startTimer();
         m_graph->playFromCursor();

@@ -1,16 +1,12 @@
 #include "app/mainForm.h"
 
-#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -158,7 +154,12 @@ void mainForm::buildMenus()
         const QString where = path.isEmpty() ? tr("no serial device") : path;
         item->setStatusTip(where);
         item->setToolTip(where);
-        connect(item, &QAction::triggered, this, [this, n] { m_ports->selectPort(n); });
+        // The item is checkable, so Qt has already flipped its mark (off, for
+        // the port in use); the menu shows the ports' state, not Qt's guess.
+        connect(item, &QAction::triggered, this, [this, n] {
+            m_ports->selectPort(n);
+            refreshPortItems();
+        });
         m_comItems[n - 1] = item;
     }
     add(ports, QStringLiteral("name"), QStringLiteral("-"));
@@ -220,14 +221,17 @@ bool mainForm::eventFilter(QObject* watched, QEvent* event)
     if (!w || w->window() != this)
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() != Qt::Key_Space || key->isAutoRepeat() || key->modifiers() != Qt::NoModifier)
+    // Shift and Ctrl held by accident still mean Space; Alt+Space belongs to
+    // the window manager.
+    const Qt::KeyboardModifiers extra = key->modifiers() & ~(Qt::ShiftModifier | Qt::ControlModifier);
+    if (key->key() != Qt::Key_Space || key->isAutoRepeat() || extra != Qt::NoModifier)
         return QMainWindow::eventFilter(watched, event);
     if (m_busy)
         return true; // no transport while a project is saved or opened
-    // A Space typed into a text box (a servo's name, the countdown's seconds)
-    // is text, not a transport command.
-    if (qobject_cast<QLineEdit*>(w) || qobject_cast<QTextEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)
-        || qobject_cast<QAbstractSpinBox*>(w))
+    // Only a servo's name takes a blank; everywhere else, the countdown's
+    // seconds included, Space is the transport's. Nothing is typed into the
+    // seconds box: a blank is no part of a number.
+    if (w->objectName() == QLatin1String("theServoName") && qobject_cast<NewSlider*>(w->parentWidget()))
         return QMainWindow::eventFilter(watched, event);
     spacePressed();
     return true;

@@ -100,6 +100,9 @@ private:
     void refreshPortItems();
     /// Import Sound once a file is chosen; throws mk::RuntimeError.
     void loadSound(const QString& path);
+    /// Asks before a sound ending at `lastFrame` cuts recorded positions off
+    /// the tracks; true when nothing would be lost or the user agrees.
+    bool confirmShortening(qint32 lastFrame);
     /// Gives every track the frame, then writes the 24-byte frame message.
     void sendFrame(qint32 frame);
     /// Shows "sentence" CR number blank description under `title`. While one

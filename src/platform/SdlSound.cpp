@@ -47,6 +47,10 @@ SndFile openSound(const QString& path, SF_INFO& info)
     SndFile f(sf_open(QFile::encodeName(path).constData(), SFM_READ, &info));
     if (!f || info.samplerate <= 0 || info.channels <= 0 || info.frames < 0)
         return {};
+    // Rates no output plays; SDL would accept some of them and then take
+    // seconds per buffer.
+    if (info.samplerate < SdlSound::lowestRate || info.samplerate > SdlSound::highestRate)
+        return {};
     // Float samples beyond full scale would otherwise wrap round when read as
     // 16-bit, a loud crack instead of a clipped peak.
     sf_command(f.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -224,8 +228,12 @@ struct SdlSound::Impl {
             if (done > 0 && startDelayNs < 0)
                 startDelayNs = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - playCalled).count();
             framesPlayed += done;
-            if (remaining == 0)
+            if (remaining == 0) {
+                // Every frame has been read: the file is closed now rather
+                // than at the next play, so none stays open between plays.
+                file.reset();
                 ending = true;
+            }
         }
         std::memset(out + static_cast<qint64>(done) * channels, 0,
                     static_cast<size_t>(bytes) - static_cast<size_t>(done) * channels * 2);
@@ -326,7 +334,7 @@ SdlSound::Stats SdlSound::stats() const
     s.channels = d->channels;
     s.bufferFrames = d->bufferFrames;
     SDL_LockAudioDevice(d->device);
-    s.playing = d->file && (d->remaining > 0 || d->ending);
+    s.playing = d->remaining > 0 || d->ending;
     s.framesPlayed = d->framesPlayed;
     s.startDelayNs = d->startDelayNs;
     SDL_UnlockAudioDevice(d->device);
@@ -351,8 +359,10 @@ qint32 SdlSound::framesToMs(qint64 frames, int rate)
 
 int SdlSound::bufferFramesFor(int rate)
 {
-    int frames = 64;
-    while (frames < 4096 && frames * 2 * 100 <= rate)
+    // Sized by time, not frames: the audio thread sleeps about one buffer at
+    // a time, and closing the device waits for it.
+    int frames = 1;
+    while (frames * 2 * 100 <= rate)
         frames *= 2;
     return frames;
 }

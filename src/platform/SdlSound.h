@@ -7,10 +7,13 @@
 // SDL does whatever conversion the hardware needs. It is reopened only when
 // a sound of another format comes along, which normally happens at the
 // length query of a load, not at play time. The device buffer is kept at or
-// below 10 ms so that a scrub snippet is heard under the mouse.
+// below 10 ms so that a scrub snippet is heard under the mouse (and closing
+// the device never waits long). Rates below 1 kHz or above 384 kHz are
+// refused.
 //
 // Samples are streamed: the audio callback reads the next few hundred frames
-// from the open file each time, so an hour-long sound costs no memory.
+// from the open file each time, so an hour-long sound costs no memory. The
+// file is open only while a play has frames left to read.
 //
 // Without any audio output the service says so once and then answers
 // CannotPlay; a file that libsndfile cannot open or decode is InvalidDevice.
@@ -68,6 +71,10 @@ public:
     static qint32 framesToMs(qint64 frames, int rate);
     /// Device buffer for a rate: the largest power of two not above 10 ms.
     static int bufferFramesFor(int rate);
+
+    /// Sample rates outside these are refused as undecodable (263).
+    static constexpr int lowestRate = 1000;
+    static constexpr int highestRate = 384000;
 
     struct Impl;
 

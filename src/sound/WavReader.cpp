@@ -129,6 +129,9 @@ ReadResult readHeader(const QString& path)
     }
     result.header = measure(qint16(le(head, 22, 2)), qint32(le(head, 24, 4)), qint16(le(head, 34, 2)), tag,
                             le(head, tag - 1 + 4, 4), fileSize);
+    // A sound of no length would size every track to nothing.
+    if (result.header.soundLength == 0 || fileSize < result.header.soundStart)
+        result.problem = Problem::NoSamples;
     return result;
 }
 
@@ -145,14 +148,17 @@ Message notRiffMessage()
             MessageIcon::None};
 }
 
-Message soundProblemMessage()
+static Message soundProblem(const QString& reason)
 {
     return {QStringLiteral("This doesn't seem to be a valid .wav file.") + CR
                 + QStringLiteral("Try opening this file in another program such as Sound Recorder") + CR
-                + QStringLiteral("and saving it right back out again.") + CR
-                + QStringLiteral("Reason: Didn't find \"data\""),
+                + QStringLiteral("and saving it right back out again.") + CR + QStringLiteral("Reason: ") + reason,
             QStringLiteral("Sound Problem"), MessageButtons::Ok, MessageIcon::Exclamation};
 }
+
+Message soundProblemMessage() { return soundProblem(QStringLiteral("Didn't find \"data\"")); }
+
+Message noSamplesMessage() { return soundProblem(QStringLiteral("No samples")); }
 
 Message noSoundCardMessage()
 {

@@ -17,6 +17,7 @@ enum class Problem {
     CannotOpen, ///< the file exists but cannot be read
     NotRiff,    ///< the first four bytes are not "RIFF"
     NoDataTag,  ///< no "data" tag begins at positions 37 to 10 000
+    NoSamples,  ///< the "data" chunk is empty, or the file ends before it
 };
 
 struct Header {
@@ -73,7 +74,8 @@ struct Message {
     MessageIcon icon = MessageIcon::None;
 };
 Message notRiffMessage();
-Message soundProblemMessage();
+Message soundProblemMessage(); ///< Reason: Didn't find "data"
+Message noSamplesMessage();    ///< the same, for a sound without samples
 Message noSoundCardMessage();
 Message deviceTroubleMessage(const QString& errorDescription);
 Message locateMessage(const QString& bareName);

@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <algorithm>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -142,8 +143,13 @@ void graphWindow::setNoSoundState()
     m_displayEnd = 1000;
     m_clipStart = 0;
     m_clipEnd = 1000;
+    m_soundStart = 0;
+    m_soundEnd = 0;
     m_soundLength = 1000;
     m_soundLengthMs = 0;
+    m_bitsPerSample = 0;
+    m_lengthInSeconds = 0;
+    m_zoomCentre = 0;
     m_fileName = noSound;
 }
 
@@ -161,56 +167,88 @@ QString graphWindow::cFileName() const { return m_fileName; }
 
 void graphWindow::setcFileName(const QString& path)
 {
-    m_labels[2]->setText(path);
-    load(path);
+    setcFileName(path, {});
 }
 
-void graphWindow::load(QString path)
+void graphWindow::setcFileName(const QString& path, const std::function<bool(qint32)>& accept)
 {
+    m_labels[2]->setText(path);
+    load(path, accept);
+}
+
+void graphWindow::dropSound()
+{
+    if (hasSound())
+        m_sound.stop(m_fileName);
+    m_playUpdateTimer->stop();
+    setNoSoundState();
+    reDraw();
+}
+
+void graphWindow::load(QString path, const std::function<bool(qint32)>& accept)
+{
+    QString name;
     for (;;) {
-        m_fileName = path.trimmed();
+        name = path.trimmed();
         m_redrawFailureShown = false;
-        clearSurface();
-        if (m_fileName == noSound) {
-            setNoSoundState();
-            reDraw();
+        if (name == noSound) {
+            dropSound();
             return;
         }
         // The trimmed name is the one that gets opened, so it is the one to
         // look for (a file system that ignores trailing blanks does the same).
-        if (QFileInfo(m_fileName).isFile())
+        if (QFileInfo(name).isFile())
             break;
-        if (!locate(path))
+        if (!locate(name, path))
             return;
     }
 
-    const mk::wav::ReadResult read = mk::wav::readHeader(m_fileName);
+    // The new sound is measured aside and taken over only once everything
+    // about it is known: a failure leaves no sound at all, never the new
+    // name with the previous sound's numbers.
+    const mk::wav::ReadResult read = mk::wav::readHeader(name);
+    std::optional<mk::wav::Message> refusal;
     switch (read.problem) {
-    case mk::wav::Problem::None:
-        break;
+    case mk::wav::Problem::None: break;
     case mk::wav::Problem::CannotOpen:
-        m_fileName = noSound;
+        dropSound();
         throw mk::RuntimeError(75, "Path/File access error");
-    case mk::wav::Problem::NotRiff: {
-        const auto m = mk::wav::notRiffMessage();
-        showMessage(m.text, m.title, m.buttons, m.icon);
-        m_fileName = noSound;
-        return;
-    }
-    case mk::wav::Problem::NoDataTag: {
-        const auto m = mk::wav::soundProblemMessage();
-        showMessage(m.text, m.title, m.buttons, m.icon);
-        // Keeping the new path with the previous sound's measurements would
-        // draw and play one file with the numbers of another.
-        m_fileName = noSound;
-        return;
-    }
+    case mk::wav::Problem::NotRiff: refusal = mk::wav::notRiffMessage(); break;
+    case mk::wav::Problem::NoDataTag: refusal = mk::wav::soundProblemMessage(); break;
+    case mk::wav::Problem::NoSamples: refusal = mk::wav::noSamplesMessage(); break;
     }
 
+    qint32 ms = 0;
+    if (!refusal) {
+        int error = mk::SoundService::NoError;
+        try {
+            error = m_sound.length(name, ms);
+        } catch (...) {
+            dropSound();
+            throw;
+        }
+        if (error == mk::SoundService::CannotPlay)
+            refusal = mk::wav::noSoundCardMessage();
+        else if (error == mk::SoundService::InvalidDevice)
+            refusal = mk::wav::deviceTroubleMessage(QString());
+        else if (ms <= 0) // samples too few for a single frame of sound
+            refusal = mk::wav::noSamplesMessage();
+    }
+    if (refusal) {
+        dropSound();
+        showMessage(refusal->text, refusal->title, refusal->buttons, refusal->icon);
+        return;
+    }
+    // The host may still say no (it would lose work): then nothing changes.
+    if (accept && !accept(ms))
+        return;
+
     const mk::wav::Header& h = read.header;
+    m_fileName = name;
     m_bitsPerSample = h.bitsPerSample;
     m_soundStart = h.soundStart;
     m_soundLength = h.soundLength;
+    m_soundLengthMs = ms;
     m_lengthInSeconds = h.lengthInSeconds;
     m_labels[1]->setText(h.caption);
     m_soundEnd = h.soundEnd;
@@ -220,45 +258,27 @@ void graphWindow::load(QString path)
     m_currentTime = 0;
     m_currentTimeMs = 0;
     m_playing = false;
+    m_playUpdateTimer->stop();
+    clearSurface();
     dealWithCursor();
     Q_EMIT scrub();
-
-    qint32 ms = 0;
-    const int error = m_sound.length(m_fileName, ms);
-    if (error == mk::SoundService::CannotPlay || error == mk::SoundService::InvalidDevice) {
-        // No sound after all: its length is 0 ms, not the length of whatever
-        // sound was loaded before (the host sizes the tracks from it).
-        m_soundLengthMs = 0;
-    }
-    if (error == mk::SoundService::CannotPlay) {
-        const auto m = mk::wav::noSoundCardMessage();
-        showMessage(m.text, m.title, m.buttons, m.icon);
-        m_fileName = noSound;
-    } else if (error == mk::SoundService::InvalidDevice) {
-        m_fileName = noSound;
-        const auto m = mk::wav::deviceTroubleMessage(QString());
-        showMessage(m.text, m.title, m.buttons, m.icon);
-    } else {
-        m_soundLengthMs = ms;
-        reDraw();
-    }
+    reDraw();
 }
 
-bool graphWindow::locate(QString& path)
+bool graphWindow::locate(const QString& name, QString& path)
 {
     m_labels[0]->setText(m_labels[2]->text());
-    const QString bare = mk::wav::bareName(m_fileName);
+    const QString bare = mk::wav::bareName(name);
     const auto m = mk::wav::locateMessage(bare);
     if (m_dialogs.message(m.text, m.title, m.buttons, m.icon) != mk::MessageAnswer::Ok) {
+        dropSound();
         initialise();
-        m_fileName = noSound;
         reDraw();
         return false;
     }
     const std::optional<QString> chosen = m_dialogs.openFile(mk::wav::locateDialog(bare));
     if (!chosen) {
-        setNoSoundState();
-        reDraw();
+        dropSound();
         return false;
     }
     path = *chosen;
@@ -272,7 +292,7 @@ qint32 graphWindow::cCurrentTime() const { return m_currentTime; }
 void graphWindow::setcCurrentTime(qint32 v)
 {
     m_currentTime = v;
-    m_currentTimeMs = mk::wave::positionToMs(v, m_soundStart, m_soundLength, m_soundLengthMs);
+    m_currentTimeMs = std::max(mk::wave::positionToMs(v, m_soundStart, m_soundLength, m_soundLengthMs), 0);
     dealWithCursor();
 }
 
@@ -508,6 +528,14 @@ double graphWindow::scaleX(const QPointF& pixel) const
     return width() > 0 ? pixel.x() * mk::wave::scaleWidth / width() : 0.0;
 }
 
+qint32 graphWindow::cursorMs(qint32 position) const
+{
+    // The header lies left of the sound's start: a place there is the
+    // start, 0 ms, and a snippet from it is a snippet, not the whole sound.
+    const qint32 ms = mk::wave::mouseMs(position, m_soundStart, m_soundLength, m_soundLengthMs);
+    return std::clamp(ms, 0, std::max(m_soundLengthMs, 0));
+}
+
 void graphWindow::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
@@ -515,7 +543,7 @@ void graphWindow::mousePressEvent(QMouseEvent* event)
     try {
         m_playUpdateTimer->stop();
         m_currentTime = mk::wave::mousePosition(scaleX(event->position()), m_displayStart, m_displayEnd);
-        m_currentTimeMs = mk::wave::mouseMs(m_currentTime, m_soundStart, m_soundLength, m_soundLengthMs);
+        m_currentTimeMs = cursorMs(m_currentTime);
         if (hasSound())
             m_sound.play(m_fileName, m_currentTimeMs, mk::checkedNarrow<qint32>(qint64(m_currentTimeMs) + 20), true);
         dealWithCursor();
@@ -532,8 +560,7 @@ void graphWindow::mouseMoveEvent(QMouseEvent* event)
     try {
         m_currentTime = mk::wave::mousePosition(scaleX(event->position()), m_displayStart, m_displayEnd);
         m_labels[5]->setText(QString::number(m_currentTime));
-        m_currentTimeMs = std::min(mk::wave::mouseMs(m_currentTime, m_soundStart, m_soundLength, m_soundLengthMs),
-                                   m_soundLengthMs);
+        m_currentTimeMs = cursorMs(m_currentTime);
         m_labels[3]->setText(QString::number(m_currentTimeMs));
         if (hasSound()) {
             // Waiting on every other snippet keeps a fast drag audible
@@ -601,9 +628,12 @@ void graphWindow::playFromCursor()
     m_sound.stop(m_fileName);
     if (!hasSound())
         return;
+    // A cursor before the start plays from the start, and the clock counts
+    // from there too.
+    m_currentTimeMs = std::max(m_currentTimeMs, 0);
     setupPlayVariables();
     const qint32 t = m_currentTimeMs;
-    m_sound.play(m_fileName, t == -1 ? 0 : t, -1, false);
+    m_sound.play(m_fileName, t, -1, false);
     m_playing = true;
     m_playUpdateTimer->start();
     m_playEndTick = m_ticks.now() + (qint64(m_soundLengthMs) - t);

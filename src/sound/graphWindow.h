@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
+
 #include "platform/Dialogs.h"
 #include "platform/SoundService.h"
 #include "platform/TickSource.h"
@@ -27,6 +29,10 @@ public:
     /// missing file is asked for; read cFileName afterwards for the path that
     /// was loaded. Throws mk::RuntimeError when an existing file cannot be read.
     void setcFileName(const QString& path);
+    /// The same, with a last word for the host: once the sound has been read
+    /// and measured, `accept(lengthMs)` false abandons the load and leaves
+    /// the view exactly as it was.
+    void setcFileName(const QString& path, const std::function<bool(qint32 lengthMs)>& accept);
 
     qint32 cCurrentTime() const;
     void setcCurrentTime(qint32 v);
@@ -98,8 +104,12 @@ protected:
 private:
     void initialise();
     void setNoSoundState();
-    void load(QString path);
-    bool locate(QString& path);
+    void load(QString path, const std::function<bool(qint32)>& accept);
+    /// Asks for the missing file `name`; false (and no sound) when the user
+    /// gives up, otherwise `path` is the file chosen.
+    bool locate(const QString& name, QString& path);
+    /// Forgets the sound: the state of a view without one.
+    void dropSound();
     void clearSurface();
     void placeBars();
     void dealWithCursor();
@@ -107,6 +117,8 @@ private:
     void showPlayEndTick();
     void startClock(qint32 fromMs, qint32 toMs);
     double scaleX(const QPointF& pixel) const;
+    /// The time under a cursor position, within the sound.
+    qint32 cursorMs(qint32 position) const;
     bool hasSound() const;
     void showMessage(const QString& text, const QString& title, mk::MessageButtons buttons, mk::MessageIcon icon);
     void drawWaveform(QImage& image, bool& failed);

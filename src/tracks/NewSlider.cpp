@@ -112,7 +112,7 @@ NewSlider::NewSlider(mk::Joystick& joystick, QWidget* parent)
         auto* label = new QLabel(indicatorBox);
         label->setObjectName(QStringLiteral("JoyIndicator%1").arg(i));
         label->setPixmap(indicatorPicture(i));
-        label->setToolTip(tr("Steered by joystick channel %1").arg(i));
+        label->setToolTip(tr("Steered by joystick channel %1").arg(i + 1)); // as the Setup window counts
         label->setVisible(false);
         indicatorLayout->addWidget(label);
         m_indicators[i] = label;

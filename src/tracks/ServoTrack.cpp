@@ -114,11 +114,13 @@ QString ServoTrack::serialPortString()
 
 void ServoTrack::setCurrentFrame(qint32 f)
 {
-    // 1. The array follows the frames it is asked for, active or not.
-    if (f > m_maxframe) {
+    // 1. The array follows the frames it is asked for, active or not. It
+    // only ever grows here: an array made longer than maxframe (datalength)
+    // keeps the positions beyond f.
+    if (f > datalength())
         resizeData(f);
+    if (f > m_maxframe)
         m_maxframe = f;
-    }
     // 2.
     if (f < 0)
         f = 0;
@@ -164,9 +166,13 @@ void ServoTrack::setCurrentFrame(qint32 f)
             if (f - m_lastFrame == 2) {
                 checkIndex(m_lastFrame);
                 checkIndex(f - 1);
-                const double mean = (static_cast<double>(value) + m_data[static_cast<size_t>(m_lastFrame)]) / 2.0;
-                gapValue = roundTo<qint16>(mean);
-                fillGap = true;
+                // A last frame with nothing recorded (0) is not a position: the
+                // mean with it would jerk the servo towards its minimum.
+                const qint16 before = m_data[static_cast<size_t>(m_lastFrame)];
+                if (before != 0) {
+                    gapValue = roundTo<qint16>((static_cast<double>(value) + before) / 2.0);
+                    fillGap = true;
+                }
             }
         } else if (recorded != 0) {
             value = clampToSlider(recorded);

@@ -230,19 +230,64 @@ private Q_SLOTS:
         QVERIFY(rig.w->SMPTEtimer()->isItRunning());
     }
 
-    void spaceInNameBoxIsText()
+    // Space (with Shift or Ctrl too) starts and stops the show from any
+    // control but a servo's name, which takes it as a blank. The countdown's
+    // seconds box takes no blank.
+    void spaceWhereverTheFocus_data()
     {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("transport");
+        QTest::addColumn<QString>("text"); // of the focused box after the second Space
+        const int shift = int(Qt::ShiftModifier), ctrl = int(Qt::ControlModifier);
+        QTest::newRow("seconds box") << "Text1" << 0 << true << "12";
+        QTest::newRow("seconds box, Shift") << "Text1" << shift << true << "12";
+        QTest::newRow("slider, Ctrl") << "slider" << ctrl << true << "";
+        QTest::newRow("slider, Ctrl+Shift") << "slider" << (ctrl | shift) << true << "";
+        QTest::newRow("slider, Alt") << "slider" << int(Qt::AltModifier) << false << "";
+        QTest::newRow("servo name") << "theServoName" << 0 << false << "Jaw  ";
+        QTest::newRow("servo name, Shift") << "theServoName" << shift << false << "Jaw  ";
+    }
+
+    void spaceWhereverTheFocus()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, modifiers);
+        QFETCH(bool, transport);
         Rig rig;
         rig.w->show();
-        auto* name = rig.w->slider(0)->findChild<QLineEdit*>("theServoName");
-        QVERIFY(name);
-        name->setFocus();
-        name->setText("Jaw");
-        name->setCursorPosition(3);
-        QTest::keyClick(name, Qt::Key_Space);
-        QTest::keyClicks(name, "x");
-        QCOMPARE(name->text(), QStringLiteral("Jaw x"));
+        QWidget* target = focus == "Text1" ? rig.w->countdownTimer()->findChild<QWidget*>(focus)
+                                           : rig.w->slider(0)->findChild<QWidget*>(focus);
+        QVERIFY(target);
+        auto* box = qobject_cast<QLineEdit*>(target);
+        if (box) {
+            box->setText(focus == "Text1" ? "12" : "Jaw");
+            box->setCursorPosition(box->text().size());
+        }
+        target->setFocus();
+        const auto mods = Qt::KeyboardModifiers(modifiers);
+        QTest::keyClick(target, Qt::Key_Space, mods);
+        QCOMPARE(rig.w->SMPTEtimer()->isItRunning(), transport);
+        QTest::keyClick(target, Qt::Key_Space, mods);
         QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
+        if (box)
+            QTEST(box->text(), "text");
+    }
+
+    // Through the real menu items: choosing the port in use again reopens it
+    // and keeps its check mark, and frames go on flowing.
+    void portsMenuKeepsCheckMark()
+    {
+        Rig rig;
+        QAction* com1 = rig.w->menuItem("selectCOM1");
+        for (int k = 0; k < 3; ++k) {
+            com1->trigger();
+            QVERIFY(com1->isChecked());
+            QVERIFY(rig.w->MSComm()->PortOpen());
+            rig.w->onFrameChange();
+            QCOMPARE(rig.pty.read(24), centreFrame());
+        }
+        QVERIFY(rig.dialogs.messages.isEmpty());
     }
 
     void unpluggedPortDuringPlay()

@@ -1,7 +1,9 @@
 // SdlSound against SDL's disk audio driver, which writes every sample the
 // device is given (silence between plays) to a file, in real time: the cases
 // play a few hundred ms at most and then read back exactly what was heard.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "platform/SdlSound.h"
+#include "sound/TestWav.h"
 
 using mk::SdlSound;
 using mk::SoundService;
@@ -92,6 +95,16 @@ std::vector<Run> runsIn(const std::vector<qint16>& raw)
     return runs;
 }
 
+/// Whether this process holds `path` open.
+bool isOpenHere(const QString& path)
+{
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::Files | QDir::System))
+        if (fd.symLinkTarget() == wanted)
+            return true;
+    return false;
+}
+
 } // namespace
 
 class TestSdlSound : public QObject {
@@ -135,6 +148,8 @@ private slots:
         QTest::newRow("0.5 ms to even 0") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(4) << 0;
         QTest::newRow("1.5 ms to even 2") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(12) << 2;
         QTest::newRow("2.5 ms to even 2") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(20) << 2;
+        QTest::newRow("lowest rate, 1 kHz") << 1000 << 1 << int(SF_FORMAT_PCM_16) << qint64(1500) << 1500;
+        QTest::newRow("highest rate, 384 kHz") << 384000 << 2 << int(SF_FORMAT_PCM_16) << qint64(38400) << 100;
     }
 
     void lengthInMs()
@@ -153,7 +168,8 @@ private slots:
         // The length query readies the device for this sound's own format.
         QCOMPARE(sound.stats().rate, rate);
         QCOMPARE(sound.stats().channels, std::min(channels, 2));
-        QVERIFY(sound.stats().bufferFrames * 100 <= std::max(rate, 6400));
+        // At most 10 ms whatever the rate: closing the device waits a buffer.
+        QVERIFY(sound.stats().bufferFrames * 100 <= rate);
     }
 
     void undecodableFile_data()
@@ -163,6 +179,9 @@ private slots:
         QTest::newRow("missing") << QByteArray() << false;
         QTest::newRow("empty") << QByteArray() << true;
         QTest::newRow("RIFF header cut short") << QByteArray("RIFF\x24\0\0\0WAVEfmt ", 16) << true;
+        // Rates no output plays are refused, not played a buffer a minute.
+        for (int rate : {1, 3, 999, 384001})
+            QTest::addRow("%d Hz", rate) << testwav::canonical(1, rate, 16, QByteArray(64, 1)) << true;
     }
 
     void undecodableFile()
@@ -270,6 +289,23 @@ private slots:
         QCOMPARE(runs[1].count, qint64(882));
         QCOMPARE(runs[2].first, qint64(441000));
         QCOMPARE(runs[2].count, playedBeforeStop);
+    }
+
+    // No file stays open once a play is over, waited for or not.
+    void fileClosedAfterPlay()
+    {
+        const QString path = file("closed.wav");
+        writeSound(path, 8000, 1, SF_FORMAT_PCM_16, 800);
+        SdlSound sound;
+        qint32 ms = 0;
+        QCOMPARE(sound.length(path, ms), int(SoundService::NoError));
+        QVERIFY(!isOpenHere(path));
+        QCOMPARE(sound.play(path, 0, 20, true), int(SoundService::NoError));
+        QVERIFY(!isOpenHere(path));
+        QCOMPARE(sound.play(path, 0, -1, false), int(SoundService::NoError));
+        QVERIFY(isOpenHere(path));
+        QTRY_VERIFY_WITH_TIMEOUT(!sound.stats().playing, 3000);
+        QVERIFY(!isOpenHere(path));
     }
 
     void withoutAudioOutput()

@@ -14,6 +14,7 @@
 #include "timing/SMTPtimer.h"
 #include "timing/countdownTimer.h"
 #include "tracks/NewSlider.h"
+#include "tracks/ServoTrack.h"
 
 namespace {
 
@@ -130,6 +131,68 @@ private Q_SLOTS:
         QCOMPARE(track->maxframe(), 300);
         track->setDataStartPoint(200);
         QCOMPARE(int(track->data()), 99);
+
+        // Nothing of the previous sound is left to scrub or play.
+        rig.sound.commands.clear();
+        for (int x : {250, 200, 150})
+            QTest::mouseClick(rig.w->graphWindow(), Qt::LeftButton, {}, QPoint(x, 50));
+        rig.w->playClicked();
+        QVERIFY(rig.sound.plays().isEmpty());
+        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0);
+        QCOMPARE(track->maxframe(), 300);
+        QCOMPARE(track->datalength(), 300);
+    }
+
+    // Good recording at frame `recorded` of a 10 s show (300 frames), then a
+    // sound of `lengthMs`: asked first when positions would be cut off.
+    void askBeforeCuttingTheRecording_data()
+    {
+        QTest::addColumn<int>("recorded");
+        QTest::addColumn<int>("lengthMs");
+        QTest::addColumn<int>("answer"); // -1: not asked
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<int>("maxframe");
+        const int yes = int(mk::MessageAnswer::Yes), no = int(mk::MessageAnswer::No);
+        QTest::newRow("cut off, Yes") << 200 << 5000 << yes << true << 150;
+        QTest::newRow("cut off, No") << 200 << 5000 << no << false << 300;
+        QTest::newRow("last frame kept") << 150 << 5000 << -1 << true << 150;
+        QTest::newRow("longer sound") << 300 << 20000 << -1 << true << 600;
+    }
+
+    void askBeforeCuttingTheRecording()
+    {
+        QFETCH(int, recorded);
+        QFETCH(int, lengthMs);
+        QFETCH(int, answer);
+        QFETCH(bool, replaced);
+        Rig rig;
+        rig.sound.lengthMs = 10000;
+        const QString first = rig.wav("first.wav");
+        rig.import(first);
+        rig.record(recorded, 99);
+        rig.sound.lengthMs = lengthMs;
+        if (answer >= 0)
+            rig.dialogs.answers << mk::MessageAnswer(answer);
+        const QString second = rig.wav("second.wav");
+        rig.import(second);
+
+        QCOMPARE(rig.dialogs.messages.size(), answer >= 0 ? 1 : 0);
+        if (answer >= 0) {
+            const QChar cr(13);
+            QCOMPARE(rig.dialogs.messages[0].text,
+                     QStringLiteral("Importing this sound will shorten the tracks to 150 frames.") + cr
+                         + "Recorded positions after that will be lost." + cr + "Do you wish to continue?");
+            QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Import Sound"));
+            QCOMPARE(rig.dialogs.messages[0].buttons, mk::MessageButtons::YesNo);
+        }
+        QCOMPARE(rig.w->graphWindow()->cFileName(), replaced ? second : first);
+        QCOMPARE(rig.w->graphWindow()->cSoundLengthInMilliseconds(), replaced ? lengthMs : 10000);
+        QVERIFY(rig.w->soundLoaded);
+        for (int i = 0; i < 8; ++i) {
+            QTEST(rig.w->slider(i)->maxframe(), "maxframe");
+            if (!replaced)
+                QCOMPARE(rig.w->slider(i)->track().at(recorded), qint16(99));
+        }
     }
 
     void playEndAndRepeat()

@@ -3,6 +3,7 @@
 // the length and its error chosen by the test.
 #include <QList>
 
+#include "platform/RuntimeError.h"
 #include "platform/SoundService.h"
 
 struct RecordingSound : mk::SoundService {
@@ -16,10 +17,13 @@ struct RecordingSound : mk::SoundService {
     QList<Command> commands;
     qint32 lengthMs = 3500;
     int lengthError = NoError;
+    bool lengthOverflows = false; ///< the length query throws run-time error 6
 
     int length(const QString& path, qint32& ms) override
     {
         commands.append({QStringLiteral("length"), path});
+        if (lengthOverflows)
+            throw mk::RuntimeError::overflow();
         ms = lengthError == NoError ? lengthMs : 0;
         return lengthError;
     }

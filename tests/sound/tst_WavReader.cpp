@@ -47,8 +47,12 @@ private Q_SLOTS:
         QTest::newRow("empty file") << QByteArray() << Problem::NotRiff << 0 << 0 << 0 << 0 << QString();
         QTest::newRow("truncated after 14 bytes") << QByteArray("RIFF\x10\x00\x00\x00WAVEfm", 14) << Problem::NoDataTag
                                                   << 0 << 0 << 0 << 0 << QString();
-        QTest::newRow("byte count cut off") << riff(fmt(1, 1000, 8)) + QByteArray("data\x10\x00", 6) << Problem::None
-                                            << 45 << 16 << -29 << 8 << "8bit  mono   1kHz   0.016seconds";
+        QTest::newRow("byte count cut off") << riff(fmt(1, 1000, 8)) + QByteArray("data\x10\x00", 6)
+                                            << Problem::NoSamples << 0 << 0 << 0 << 0 << QString();
+        QTest::newRow("no samples") << canonical(1, 8000, 8, QByteArray()) << Problem::NoSamples << 0 << 0 << 0 << 0
+                                    << QString();
+        QTest::newRow("count, but the file ends") << canonical(1, 8000, 8, QByteArray(), 100) << Problem::NoSamples
+                                                  << 0 << 0 << 0 << 0 << QString();
         QTest::newRow("zero sample rate") << canonical(2, 0, 16, few, 1000) << Problem::None << 45 << 1000 << 955 << 500
                                           << "16bit  stereo   0kHz   0seconds";
         QTest::newRow("zero channels") << canonical(0, 44100, 16, few, 176400) << Problem::None << 45 << 176400

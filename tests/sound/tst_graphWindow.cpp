@@ -9,6 +9,7 @@
 
 
 #include "RecordingSound.h"
+#include "support/RuntimeErrors.h"
 #include "TestWav.h"
 #include "platform/Dialogs.h"
 #include "platform/TickSource.h"
@@ -113,57 +114,133 @@ private Q_SLOTS:
         QCOMPARE(r.view.cClipEnd(), 1000);
     }
 
-    // A file the header reader rejects (the sound is left as it was) or one the
-    // sound service cannot measure (its length is 0, not the previous sound's).
+    // A file the header reader rejects, or one the sound service cannot
+    // measure, after a good sound: the view ends up in the complete no-sound
+    // state (never the rejected name with the previous numbers), so a click
+    // plays nothing and moves the cursor to 0 ms, and Play plays nothing.
     void failedLoad_data()
     {
-        QTest::addColumn<QByteArray>("bytes"); // empty: the song, measured with `error`
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes"); // empty: the song, measured as `error` says
+        QTest::addColumn<int>("error");        // 263, 326; -1: measured as 0 ms; -6: the length overflows
+        QTest::addColumn<QString>("text");     // empty: no message but run-time error 6
         QTest::addColumn<QString>("title");
         QTest::addColumn<int>("icon");
-        QTest::addColumn<int>("lengthMs");
-        QTest::addColumn<int>("scrubs");
         const QString notWav = QStringLiteral("This file does not appear to be a .wav file");
         const QString problem = QStringLiteral("This doesn't seem to be a valid .wav file.") + CR
                                 + "Try opening this file in another program such as Sound Recorder" + CR
-                                + "and saving it right back out again." + CR + "Reason: Didn't find \"data\"";
+                                + "and saving it right back out again." + CR + "Reason: ";
+        const QString noData = problem + "Didn't find \"data\"";
+        const QString noSamples = problem + "No samples";
         const int none = int(mk::MessageIcon::None);
         const int exclamation = int(mk::MessageIcon::Exclamation);
-        QTest::newRow("not RIFF") << QByteArray("RIFX0000WAVE") << 0 << notWav << "MarionetteKit" << none << 3500 << 1;
-        QTest::newRow("data at 10001") << dataAt(10001, QByteArray(8, 0)) << 0 << problem << "Sound Problem" << exclamation
-                                       << 3500 << 1;
-        QTest::newRow("truncated header") << QByteArray("RIFF\x24\x00\x00\x00WA", 10) << 0 << problem << "Sound Problem"
-                                          << exclamation << 3500 << 1;
+        QTest::newRow("not RIFF") << QByteArray("RIFX0000WAVE") << 0 << notWav << "MarionetteKit" << none;
+        QTest::newRow("data at 10001") << dataAt(10001, QByteArray(8, 0)) << 0 << noData << "Sound Problem" << exclamation;
+        QTest::newRow("truncated header") << QByteArray("RIFF\x24\x00\x00\x00WA", 10) << 0 << noData << "Sound Problem"
+                                          << exclamation;
+        QTest::newRow("empty data chunk") << canonical(1, 8000, 8, QByteArray()) << 0 << noSamples << "Sound Problem"
+                                          << exclamation;
+        QTest::newRow("unknown count, nothing after it")
+            << canonical(2, 44100, 16, QByteArray(), 0xFFFFFFFFLL) << 0 << noSamples << "Sound Problem" << exclamation;
+        QTest::newRow("measured as 0 ms") << QByteArray() << -1 << noSamples << "Sound Problem" << exclamation;
         QTest::newRow("326") << QByteArray() << 326
                              << QStringLiteral("It appears that either you do not have a sound card installed") + CR
                                     + "or that you do not have the drivers installed which are " + CR
                                     + "necessary to play Wave (.wav) files"
-                             << "MarionetteKit" << none << 0 << 2;
+                             << "MarionetteKit" << none;
         QTest::newRow("263") << QByteArray() << 263
                              << QStringLiteral("GW:Had trouble with this file...") + CR + "Error Description = " + CR
                                     + "Error Code = 263"
-                             << "MarionetteKit" << none << 0 << 2;
+                             << "MarionetteKit" << none;
+        QTest::newRow("6 Overflow") << QByteArray() << -6 << QString() << QString() << none;
     }
 
     void failedLoad()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, error);
+        QFETCH(QString, text);
         Rig r;
         r.view.setcFileName(m_song);
-        r.sound.lengthError = error;
-        r.view.setcFileName(bytes.isEmpty() ? m_song : file(QStringLiteral("bad.wav"), bytes));
-        QCOMPARE(r.dialogs.messages.size(), 1);
-        QTEST(r.dialogs.messages[0].text, "text");
-        QTEST(r.dialogs.messages[0].title, "title");
-        QTEST(int(r.dialogs.messages[0].icon), "icon");
-        QCOMPARE(r.dialogs.messages[0].buttons, mk::MessageButtons::Ok);
+        if (error == -1)
+            r.sound.lengthMs = 0;
+        else if (error == -6)
+            r.sound.lengthOverflows = true;
+        else
+            r.sound.lengthError = error;
+        const QString path = bytes.isEmpty() ? m_song : file(QStringLiteral("bad.wav"), bytes);
+        QCOMPARE(mk::test::errorNumber([&] { r.view.setcFileName(path); }), text.isEmpty() ? 6 : 0);
+        QCOMPARE(r.dialogs.messages.size(), text.isEmpty() ? 0 : 1);
+        if (!text.isEmpty()) {
+            QTEST(r.dialogs.messages[0].text, "text");
+            QTEST(r.dialogs.messages[0].title, "title");
+            QTEST(int(r.dialogs.messages[0].icon), "icon");
+            QCOMPARE(r.dialogs.messages[0].buttons, mk::MessageButtons::Ok);
+        }
         QCOMPARE(r.view.cFileName(), QStringLiteral("noSound"));
-        QCOMPARE(r.view.cSoundStart(), 45);
-        QCOMPARE(r.view.cSoundLength(), 617400);
-        QTEST(int(r.view.cSoundLengthInMilliseconds()), "lengthMs");
-        QTEST(int(r.scrubs.count()), "scrubs");
+        QCOMPARE(r.view.cSoundLengthInMilliseconds(), 0);
+        QCOMPARE(r.view.cSoundStart(), 0);
+        QCOMPARE(r.view.cSoundLength(), 1000);
+        QCOMPARE(r.view.cDisplayStart(), 1);
+        QCOMPARE(r.view.cDisplayEnd(), 1000);
+        QCOMPARE(r.view.cCurrentTime(), 500);
+        QCOMPARE(r.scrubs.count(), 1); // the good sound's only
+
+        r.sound.commands.clear();
+        QTest::mouseClick(&r.view, Qt::LeftButton, {}, QPoint(900, 100));
+        QCOMPARE(r.view.cCurrentTimeInMilliseconds(), 0);
+        r.view.playFromCursor();
+        r.view.play();
+        QVERIFY(r.sound.plays().isEmpty());
+        QVERIFY(!r.view.playing());
+    }
+
+    // Every cursor time lies within the sound: left of its start (over a long
+    // header chunk) is 0 ms, snippets last 20 ms, and a play from there starts
+    // at 0 with the clock counting the whole sound.
+    void scrubBeforeTheStart_data()
+    {
+        QTest::addColumn<int>("how"); // 0: press, 1: drag, 2: cCurrentTime set before the start
+        QTest::newRow("press") << 0;
+        QTest::newRow("drag") << 1;
+        QTest::newRow("cCurrentTime") << 2;
+    }
+
+    void scrubBeforeTheStart()
+    {
+        QFETCH(int, how);
+        Rig r;
+        // 8-bit mono at 1 kHz, 2 s of samples after a 5000-byte chunk.
+        const QString path = file(QStringLiteral("late.wav"),
+                                  riff(fmt(1, 1000, 8) + chunk("junk", QByteArray(5000, 'j')) + data(QByteArray(2000, 0))));
+        r.sound.lengthMs = 2000;
+        r.view.setcFileName(path);
+        QVERIFY(r.view.cSoundStart() > 5000);
+        r.view.setcDisplayStart(1); // only the header in view
+        r.view.setcDisplayEnd(5000);
+        r.sound.commands.clear();
+        if (how == 2) {
+            r.view.setcCurrentTime(1);
+        } else {
+            QTest::mousePress(&r.view, Qt::LeftButton, {}, QPoint(how == 0 ? 0 : 400, 100));
+            if (how == 1) {
+                QTest::mouseMove(&r.view, QPoint(10, 100));
+                QTest::mouseMove(&r.view, QPoint(0, 100));
+            }
+            QTest::mouseRelease(&r.view, Qt::LeftButton, {}, QPoint(0, 100));
+        }
+        QCOMPARE(r.view.cCurrentTimeInMilliseconds(), 0);
+        for (const RecordingSound::Command& c : r.sound.plays()) {
+            QVERIFY(c.from >= 0);
+            QCOMPARE(c.to - c.from, 20);
+        }
+        r.sound.commands.clear();
+        const qint64 now = r.ticks.now();
+        r.view.playFromCursor();
+        QCOMPARE(r.sound.plays().size(), 1);
+        QCOMPARE(r.sound.plays()[0].from, 0);
+        QCOMPARE(r.sound.plays()[0].to, -1);
+        QCOMPARE(r.view.playStartMs(), 0);
+        QCOMPARE(r.view.playEndTick(), now + 2000);
     }
 
     void locate_data()

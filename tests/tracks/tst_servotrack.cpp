@@ -169,10 +169,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("v2");
         QTest::addColumn<QList<int>>("between");
 
-        QTest::newRow("102.5 -> 102") << 10 << 12 << 100 << 105 << QList<int>{102};
-        QTest::newRow("127.5 -> 128") << 10 << 12 << 127 << 128 << QList<int>{128};
-        QTest::newRow("gap of 2: no fill") << 10 << 13 << 100 << 105 << QList<int>{0, 0};
-        QTest::newRow("backwards: no fill") << 12 << 10 << 100 << 105 << QList<int>{0};
+        QTest::addColumn<bool>("firstHeld"); // else the first frame only plays back its 0
+
+        QTest::newRow("102.5 -> 102") << 10 << 12 << 100 << 105 << QList<int>{102} << true;
+        QTest::newRow("127.5 -> 128") << 10 << 12 << 127 << 128 << QList<int>{128} << true;
+        QTest::newRow("gap of 2: no fill") << 10 << 13 << 100 << 105 << QList<int>{0, 0} << true;
+        QTest::newRow("backwards: no fill") << 12 << 10 << 100 << 105 << QList<int>{0} << true;
+        QTest::newRow("nothing at last frame: no fill") << 10 << 12 << 100 << 105 << QList<int>{0} << false;
     }
 
     void gapFill()
@@ -182,16 +185,48 @@ private Q_SLOTS:
         QFETCH(int, v1);
         QFETCH(int, v2);
         QFETCH(QList<int>, between);
+        QFETCH(bool, firstHeld);
 
         Fixture fx;
-        fx.t.setSliderHeld(true);
+        fx.t.setSliderHeld(firstHeld);
         fx.t.setPosition(v1);
         fx.t.setCurrentFrame(first);
+        fx.t.setSliderHeld(true);
         fx.t.setPosition(v2);
         fx.t.setCurrentFrame(second);
         QCOMPARE(fx.t.at(second), qint16(v2));
         for (int i = 0; i < between.size(); ++i)
             QCOMPARE(fx.t.at(std::min(first, second) + 1 + i), qint16(between[i]));
+    }
+
+    // The frame update grows the array to the frame, never shrinks it, and
+    // moves maxframe up to the frame.
+    void frameUpdateOnlyGrows_data()
+    {
+        QTest::addColumn<int>("maxframe");
+        QTest::addColumn<int>("datalength"); // written after maxframe
+        QTest::addColumn<int>("frame");
+        QTest::addColumn<int>("newDatalength");
+        QTest::addColumn<int>("newMaxframe");
+        QTest::newRow("longer array kept") << 10 << 500 << 20 << 500 << 20;
+        QTest::newRow("beyond both") << 10 << 50 << 80 << 80 << 80;
+        QTest::newRow("shorter array grows") << 10 << 5 << 8 << 8 << 10;
+    }
+
+    void frameUpdateOnlyGrows()
+    {
+        QFETCH(int, maxframe);
+        QFETCH(int, datalength);
+        QFETCH(int, frame);
+        Fixture fx;
+        fx.t.setMaxframe(maxframe);
+        fx.t.setDatalength(datalength);
+        fx.t.setDataStartPoint(datalength);
+        fx.t.setData(77); // the last recorded position
+        fx.t.setCurrentFrame(frame);
+        QTEST(fx.t.datalength(), "newDatalength");
+        QTEST(fx.t.maxframe(), "newMaxframe");
+        QCOMPARE(fx.t.at(datalength), qint16(77));
     }
 
     // Readings X, Y, Z; channel 0 calibrated 1000..5000, channel 1 0..32767,
@@ -251,7 +286,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("number");
-        QTest::newRow("frame beyond a shrunk array") << 0 << 9;
         QTest::newRow("zero calibration span") << 1 << 11;
         QTest::newRow("span beyond 16 bits") << 2 << 6;
         QTest::newRow("range beyond 16 bits") << 3 << 6;
@@ -275,7 +309,6 @@ private Q_SLOTS:
 
         std::function<void()> action = [&] { t.setCurrentFrame(12); };
         switch (kind) {
-        case 0: t.setMaxframe(20); t.setDatalength(11); break;
         case 1: fx.calibrate({500, 500}); t.setUsesJoystick(true); break;
         case 2: fx.calibrate({-30000, 30000}); t.setUsesJoystick(true); break;
         case 3: t.setMinValue(-30000); t.setMaxValue(30000); t.setUsesJoystick(true); break;
