@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <new>
 
+#include "app/TakeHistory.h"
 #include "app/mainForm.h"
 #include "link/MSComm.h"
 #include "link/PositionCommand.h"
@@ -37,6 +38,7 @@ void mainForm::playClicked()
         // The clock starts before the sound.
         m_clock->startTimer();
         m_graph->playFromCursor();
+        m_takes->beginPass();
     } catch (...) {
         reportFailure(QStringLiteral("There was an error while trying to Play."), QStringLiteral("Play Error"),
                       std::current_exception());
@@ -48,6 +50,7 @@ void mainForm::stopClicked()
     m_clock->stopTimer();
     m_graph->stopPlaying();
     m_countdown->stopTimer();
+    m_takes->endPass();
 }
 
 void mainForm::rewindClicked()
@@ -57,6 +60,7 @@ void mainForm::rewindClicked()
     m_graph->stopPlaying();
     m_graph->setcCurrentTime(m_graph->cSoundStart());
     m_countdown->stopTimer();
+    m_takes->endPass();
 }
 
 void mainForm::spacePressed()
@@ -112,6 +116,7 @@ void mainForm::onSoundHasStopped()
 {
     m_clock->stopTimer();
     m_countdown->startTimer();
+    m_takes->endPass();
 }
 
 void mainForm::onCountdownFinished()
@@ -121,6 +126,7 @@ void mainForm::onCountdownFinished()
     m_graph->playFromCursor();
     m_clock->setFrameNumber(0);
     m_clock->startTimer();
+    m_takes->beginPass();
 }
 
 void mainForm::reportFailure(const QString& sentence, const QString& title, std::exception_ptr error)

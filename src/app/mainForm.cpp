@@ -111,6 +111,7 @@ void mainForm::buildControls()
     m_comm->setDevicePaths(m_services.portPaths.isEmpty() ? ::MSComm::defaultDevicePaths() : m_services.portPaths);
     m_ports = new mk::SerialPorts(*m_comm, m_services.dialogs, this);
     connect(m_ports, &mk::SerialPorts::itemsChanged, this, &mainForm::refreshPortItems);
+    buildTakeTools(column, bottom);
 }
 
 void mainForm::buildMenus()

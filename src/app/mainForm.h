@@ -22,8 +22,11 @@ class about;
 class convertAudio;
 class SetupServo;
 class calibrateJoystick;
+class MotionLanes;
+class QBoxLayout;
 
 namespace mk { class SerialPorts; }
+namespace mk { class TakeHistory; }
 
 class mainForm : public QMainWindow {
     Q_OBJECT
@@ -89,6 +92,10 @@ public:
     /// File > Export Project for CD Playback (CdExportCommand.cpp).
     void exportToCd();
 
+    // What was recorded, shown and undoable (src/app/TakeTools.cpp).
+    ::MotionLanes* motionLanes() const { return m_lanes; }
+    mk::TakeHistory& takes() const { return *m_takes; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -119,6 +126,10 @@ private:
     bool writeProject(const QString& path, qint32 frames, bool endMarker, const QString& sentence);
     void reportError(const QString& sentence, const QString& title, const mk::project::Error& error);
     void tellSoundNameCut();
+    /// The motion lanes under the waveform, the undo history and its buttons.
+    void buildTakeTools(QBoxLayout* column, QBoxLayout* transport);
+    /// After Import Sound: one undo step when it cut recorded positions.
+    void noteSoundImport(const QString& previousSound, bool previousLoaded);
 
     mk::Services m_services;
     std::array<NewSlider*, 8> m_sliders{};
@@ -140,4 +151,6 @@ private:
     bool m_busy = false;
     /// The name the shared file dialog last held, offered again by Open.
     QString m_lastProjectDialogName;
+    ::MotionLanes* m_lanes = nullptr;
+    mk::TakeHistory* m_takes = nullptr;
 };

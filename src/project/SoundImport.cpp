@@ -68,6 +68,8 @@ bool mainForm::confirmShortening(qint32 lastFrame)
 
 void mainForm::loadSound(const QString& path)
 {
+    const QString previousSound = m_graph->cFileName();
+    const bool previousLoaded = soundLoaded;
     bool declined = false;
     m_graph->setcFileName(path, [&](qint32 ms) {
         declined = !confirmShortening(lastFrameOf(ms));
@@ -88,4 +90,5 @@ void mainForm::loadSound(const QString& path)
     const qint32 lastFrame = lastFrameOf(m_graph->cSoundLengthInMilliseconds());
     for (int i = 0; i <= lastServoIndex; ++i)
         slider(i)->setMaxframe(lastFrame);
+    noteSoundImport(previousSound, previousLoaded);
 }

@@ -127,6 +127,8 @@ public:
     qint32 lastFrame() const { return m_lastFrame; }
     /// Element i of the recording; throws 9 outside the array.
     qint16 at(qint32 i) const;
+    /// The whole recording, for views and the take history (read only).
+    const std::vector<qint16>& recording() const { return m_data; }
 
     /// The joystick mapping: the slider value a reading r stands for, with the
     /// slider's range sliderMin..sliderMax and the channel's calibration

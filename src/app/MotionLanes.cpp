@@ -1,0 +1,297 @@
+#include "app/MotionLanes.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QVector>
+
+#include <algorithm>
+#include <cmath>
+
+#include "sound/WaveformMath.h"
+#include "sound/graphWindow.h"
+#include "timing/SMTPtimer.h"
+#include "tracks/NewSlider.h"
+
+namespace lanes = mk::lanes;
+
+namespace {
+
+// The waveform's colours, so the lanes read as part of the same view.
+const QColor backgroundColour(12, 20, 28);
+const QColor laneColour(18, 30, 40);
+const QColor lineColour(90, 220, 130);
+const QColor dimmedColour(70, 110, 90);
+const QColor cursorColour(255, 240, 140);
+const QColor labelColour(210, 225, 235);
+const QColor dimmedLabelColour(120, 135, 145);
+const QColor labelBackColour(12, 20, 28, 170);
+constexpr int cursorWidth = 2;
+
+const QString noSound = QStringLiteral("noSound");
+
+} // namespace
+
+MotionLanes::MotionLanes(::graphWindow* view, const std::array<NewSlider*, kLanes>& tracks, ::SMTPtimer* clock,
+                         QWidget* parent)
+    : QWidget(parent), m_view(view), m_tracks(tracks), m_clock(clock)
+{
+    setObjectName(QStringLiteral("motionLanes"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setToolTip(tr("Recorded motion of each servo; click or drag to scrub"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    // The waveform repaints whenever its span changes and moves its cursor
+    // bar whenever the cursor moves: both tell the lanes to follow.
+    m_view->installEventFilter(this);
+    m_viewCursor = m_view->findChild<QWidget*>(QStringLiteral("cursor"));
+    if (m_viewCursor)
+        m_viewCursor->installEventFilter(this);
+    connect(m_clock, &::SMTPtimer::frameChange, this, [this] {
+        frameRecorded();
+        followView();
+    });
+    connect(m_view, &::graphWindow::scrub, this, [this] {
+        frameRecorded();
+        followView();
+    });
+    for (NewSlider* t : m_tracks) {
+        // Names typed and boxes ticked by the user show at once.
+        if (auto* name = t->findChild<QLineEdit*>(QStringLiteral("theServoName")))
+            connect(name, &QLineEdit::textChanged, this, &MotionLanes::followView);
+        if (auto* box = t->findChild<QCheckBox*>(QStringLiteral("Active")))
+            connect(box, &QCheckBox::toggled, this, &MotionLanes::followView);
+    }
+    for (int i = 0; i < kLanes; ++i)
+        m_envelopes[size_t(i)].assign(m_tracks[size_t(i)]->track().recording());
+}
+
+QSize MotionLanes::sizeHint() const
+{
+    return {400, kLanes * (kLaneHeight + kLaneGap)};
+}
+
+QSize MotionLanes::minimumSizeHint() const
+{
+    return {100, kLanes * (kLaneHeight + kLaneGap)};
+}
+
+QRect MotionLanes::laneRect(int lane) const
+{
+    return {0, lane * (kLaneHeight + kLaneGap), width(), kLaneHeight};
+}
+
+bool MotionLanes::active() const
+{
+    return isVisible();
+}
+
+MotionLanes::Scale MotionLanes::scaleOf(int lane) const
+{
+    const mk::ServoTrack& t = m_tracks[size_t(lane)]->track();
+    return {t.minValue(), t.maxValue()};
+}
+
+int MotionLanes::rowOf(int lane, qint32 v) const
+{
+    const Scale& s = m_scales[size_t(lane)];
+    // One pixel of room above and below the line.
+    return laneRect(lane).top() + 1 + lanes::rowOf(v, s.low, s.high, kLaneHeight - 2);
+}
+
+void MotionLanes::resync()
+{
+    if (!active())
+        return;
+    for (int i = 0; i < kLanes; ++i) {
+        const auto data = m_tracks[size_t(i)]->track().recording();
+        const lanes::FrameSpan changed = m_envelopes[size_t(i)].syncAll(data);
+        if (changed.to >= changed.from)
+            refreshFrames(i, changed.from, changed.to);
+    }
+    followView();
+}
+
+void MotionLanes::frameRecorded()
+{
+    if (!active())
+        return;
+    // A frame update writes its own frame and, filling a one-frame gap, the
+    // one before; a new length means the track was resized.
+    const qint64 f = std::max<qint64>(m_clock->frameNumber(), 0);
+    for (int i = 0; i < kLanes; ++i) {
+        const auto& data = m_tracks[size_t(i)]->track().recording();
+        auto& env = m_envelopes[size_t(i)];
+        const lanes::FrameSpan changed =
+            qint64(data.size()) == env.size() ? env.sync(data, f - 1, f) : env.syncAll(data);
+        if (changed.to >= changed.from)
+            refreshFrames(i, changed.from, changed.to);
+    }
+}
+
+void MotionLanes::followView()
+{
+    if (!active())
+        return;
+    const bool hasSound = m_view->cFileName() != noSound;
+    const lanes::FrameWindow w = lanes::frameWindow(hasSound, m_view->cDisplayStart(), m_view->cDisplayEnd(),
+                                                    m_view->cSoundStart(), m_view->cSoundLength(),
+                                                    m_view->cSoundLengthInMilliseconds(),
+                                                    m_tracks[1]->maxframe());
+    if (w.first != m_window.first || w.last != m_window.last || m_columnsFor != width()) {
+        m_window = w;
+        recomputeAll();
+    }
+
+    for (int i = 0; i < kLanes; ++i) {
+        const mk::ServoTrack& t = m_tracks[size_t(i)]->track();
+        const Scale s = scaleOf(i);
+        if (t.nameBoxText() != m_names[size_t(i)] || t.activeChecked() != m_active[size_t(i)]
+            || s != m_scales[size_t(i)]) {
+            m_names[size_t(i)] = t.nameBoxText();
+            m_active[size_t(i)] = t.activeChecked();
+            m_scales[size_t(i)] = s;
+            update(laneRect(i));
+        }
+    }
+
+    // The same arithmetic as the waveform's cursor bar, so both stand on
+    // the same column when the two are equally wide.
+    const qint64 x = qint64(mk::wave::cursorX(m_view->cCurrentTime(), m_view->cDisplayStart(), m_view->cDisplayEnd()))
+        * width() / mk::wave::scaleWidth;
+    const int cursor = int(std::clamp<qint64>(x, -100000, 100000));
+    if (cursor != m_cursorX) {
+        update(QRect(m_cursorX, 0, cursorWidth, height()));
+        m_cursorX = cursor;
+        update(QRect(m_cursorX, 0, cursorWidth, height()));
+    }
+}
+
+void MotionLanes::recomputeAll()
+{
+    m_columnsFor = width();
+    for (int i = 0; i < kLanes; ++i)
+        m_columns[size_t(i)] = m_envelopes[size_t(i)].columns(m_window.first, m_window.last, width());
+    update();
+}
+
+void MotionLanes::refreshFrames(int lane, qint64 from, qint64 to)
+{
+    auto& cols = m_columns[size_t(lane)];
+    const int n = int(cols.size());
+    if (n == 0)
+        return;
+    const double k = (m_window.last - m_window.first) / n;
+    int c0 = 0;
+    int c1 = n - 1;
+    if (k > 0 && std::isfinite(k)) {
+        // The columns whose frames can include from..to, with one to spare.
+        c0 = int(std::clamp(std::floor((from - 0.5 - m_window.first) / k) - 1, 0.0, double(n - 1)));
+        c1 = int(std::clamp(std::ceil((to + 0.5 - m_window.first) / k) + 1, 0.0, double(n - 1)));
+    }
+    const auto& env = m_envelopes[size_t(lane)];
+    int first = -1;
+    int last = -1;
+    for (int c = c0; c <= c1; ++c) {
+        const lanes::FrameSpan s = lanes::columnFrames(m_window.first, m_window.last, n, c);
+        const lanes::ColumnRange r = env.range(s.from, s.to);
+        if (r == cols[size_t(c)])
+            continue;
+        cols[size_t(c)] = r;
+        if (first < 0)
+            first = c;
+        last = c;
+    }
+    if (first >= 0) {
+        // A column's line reaches back to its neighbour: the next one changes too.
+        const QRect lr = laneRect(lane);
+        update(QRect(first, lr.top(), last - first + 2, lr.height()));
+    }
+}
+
+void MotionLanes::paintEvent(QPaintEvent* event)
+{
+    QPainter p(this);
+    const QRect dirty = event->rect();
+    p.fillRect(dirty, backgroundColour);
+    QVector<QLine> lines;
+    for (int i = 0; i < kLanes; ++i) {
+        const QRect lr = laneRect(i);
+        if (!lr.intersects(dirty))
+            continue;
+        p.fillRect(lr.intersected(dirty), laneColour);
+        const auto& cols = m_columns[size_t(i)];
+        const int c0 = std::max(dirty.left(), 0);
+        const int c1 = std::min(dirty.right(), int(cols.size()) - 1);
+        lines.clear();
+        for (int c = c0; c <= c1; ++c) {
+            const lanes::ColumnRange r = cols[size_t(c)];
+            if (r.empty())
+                continue; // nothing recorded: a gap
+            qint32 lo = r.lo;
+            qint32 hi = r.hi;
+            // Reach to the previous column's range, so a moving line stays joined.
+            if (c > 0 && !cols[size_t(c - 1)].empty()) {
+                const lanes::ColumnRange prev = cols[size_t(c - 1)];
+                lo = std::min<qint32>(lo, prev.hi);
+                hi = std::max<qint32>(hi, prev.lo);
+            }
+            lines.append(QLine(c, rowOf(i, hi), c, rowOf(i, lo)));
+        }
+        const bool on = m_active[size_t(i)];
+        p.setPen(QPen(on ? lineColour : dimmedColour, 0));
+        p.drawLines(lines);
+
+        // The track's number and name at the left, over the lane.
+        const QString label = QStringLiteral("%1 %2").arg(i).arg(m_names[size_t(i)].trimmed());
+        QFont f = font();
+        f.setPixelSize(11);
+        p.setFont(f);
+        const QRect text = p.fontMetrics().boundingRect(label).adjusted(-3, 0, 3, 0);
+        const QRect box(lr.left(), lr.top(), text.width(), std::min(lr.height(), text.height()));
+        if (box.intersects(dirty)) {
+            p.fillRect(box, labelBackColour);
+            p.setPen(on ? labelColour : dimmedLabelColour);
+            p.drawText(box, Qt::AlignCenter, label);
+        }
+    }
+    if (m_cursorX >= 0 && m_cursorX < width())
+        p.fillRect(QRect(m_cursorX, 0, cursorWidth, height()), cursorColour);
+}
+
+void MotionLanes::resizeEvent(QResizeEvent*)
+{
+    followView();
+}
+
+void MotionLanes::showEvent(QShowEvent*)
+{
+    // Nothing was followed while hidden.
+    resync();
+}
+
+bool MotionLanes::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched == m_view && (event->type() == QEvent::Paint || event->type() == QEvent::Resize))
+        || (watched == m_viewCursor && event->type() == QEvent::Move))
+        followView();
+    return QWidget::eventFilter(watched, event);
+}
+
+// A press or drag in a lane is a press or drag at the same place of the
+// waveform: the same cursor arithmetic, snippets and scrub.
+void MotionLanes::forwardMouse(QMouseEvent* event)
+{
+    const double x = width() > 0 ? event->position().x() * m_view->width() / width() : 0.0;
+    const QPointF local(x, m_view->height() / 2.0);
+    QMouseEvent copy(event->type(), local, m_view->mapToGlobal(local), event->button(), event->buttons(),
+                     event->modifiers());
+    QCoreApplication::sendEvent(m_view, &copy);
+}
+
+void MotionLanes::mousePressEvent(QMouseEvent* event) { forwardMouse(event); }
+void MotionLanes::mouseMoveEvent(QMouseEvent* event) { forwardMouse(event); }
+void MotionLanes::mouseReleaseEvent(QMouseEvent* event) { forwardMouse(event); }

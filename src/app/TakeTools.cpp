@@ -1,0 +1,86 @@
+// The main window's view of what was recorded: the motion lanes under the
+// waveform with the check box that shows or hides them (kept between runs),
+// and undo and redo of takes with their buttons beside the transport.
+#include <QAction>
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QSettings>
+#include <QToolButton>
+
+#include "app/MotionLanes.h"
+#include "app/TakeHistory.h"
+#include "app/mainForm.h"
+#include "platform/Dialogs.h"
+#include "sound/graphWindow.h"
+#include "timing/SMTPtimer.h"
+#include "timing/countdownTimer.h"
+
+namespace {
+const QString kNoSound = QStringLiteral("noSound");
+const QString kLanesShownKey = QStringLiteral("view/motionLanesShown");
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("MarionetteKit"), QStringLiteral("MarionetteKit"));
+}
+} // namespace
+
+void mainForm::buildTakeTools(QBoxLayout* column, QBoxLayout* transport)
+{
+    m_lanes = new ::MotionLanes(m_graph, m_sliders, m_clock, centralWidget() ? centralWidget() : m_graph->parentWidget());
+    column->insertWidget(column->indexOf(m_graph) + 1, m_lanes);
+
+    m_takes = new mk::TakeHistory(
+        m_sliders, [this] { return m_clock->isItRunning() || m_countdown->isItRunning(); }, this);
+    connect(m_takes, &mk::TakeHistory::tracksChanged, m_lanes, &::MotionLanes::resync);
+    // Scrubbing with a sound stops the clock: that ends the pass.
+    connect(m_graph, &::graphWindow::scrub, m_takes, &mk::TakeHistory::endPassIfStopped);
+    // Window-wide keys, not menu items: the menus stay as they are. A text
+    // box keeps Ctrl+Z for its own text.
+    addAction(m_takes->undoAction());
+    addAction(m_takes->redoAction());
+
+    int at = transport->indexOf(m_stop) + 1;
+    transport->insertSpacing(at++, 12);
+    for (QAction* a : {m_takes->undoAction(), m_takes->redoAction()}) {
+        auto* b = new QToolButton(m_lanes->parentWidget());
+        b->setObjectName(a->objectName() + QStringLiteral("Button"));
+        b->setDefaultAction(a);
+        b->setIconSize(QSize(32, 32));
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        transport->insertWidget(at++, b);
+    }
+    auto* shown = new QCheckBox(tr("Lanes"), m_lanes->parentWidget());
+    shown->setObjectName(QStringLiteral("motionLanesShown"));
+    shown->setToolTip(tr("Show each servo's recorded motion under the waveform"));
+    shown->setFocusPolicy(Qt::NoFocus);
+    transport->insertSpacing(at++, 12);
+    transport->insertWidget(at++, shown);
+    const bool on = settings().value(kLanesShownKey, true).toBool();
+    shown->setChecked(on);
+    m_lanes->setVisible(on);
+    connect(shown, &QCheckBox::toggled, this, [this](bool visible) {
+        m_lanes->setVisible(visible);
+        settings().setValue(kLanesShownKey, visible);
+    });
+}
+
+void mainForm::noteSoundImport(const QString& previousSound, bool previousLoaded)
+{
+    const QString sound = m_graph->cFileName();
+    // Undo puts the previous sound back with the tracks, so the two agree.
+    auto loadSoundOnly = [this](const QString& path, bool loaded) {
+        try {
+            m_graph->setcFileName(path);
+            soundLoaded = loaded && m_graph->cFileName() != kNoSound;
+        } catch (...) {
+            soundLoaded = false;
+            reportFailure(QStringLiteral("There was an error while importing your sound."),
+                          QStringLiteral("Import Error"), std::current_exception());
+        }
+    };
+    m_takes->commit(
+        tr("Import Sound"), true, [=] { loadSoundOnly(previousSound, previousLoaded); },
+        [=] { loadSoundOnly(sound, true); });
+}

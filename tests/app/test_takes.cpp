@@ -1,0 +1,422 @@
+// What was recorded, seen and taken back, in the real main window offscreen:
+// the motion lanes' columns, gaps and cursor in step with the waveform's span
+// (zoom and pan included), scrubbing from a lane, undo and redo of a recorded
+// pass (tracks exact, the wire bytes of a playback unchanged), the history's
+// memory bound, Import Sound's step, and the lanes' shown/hidden setting.
+#include <QAction>
+#include <QCheckBox>
+#include <QSettings>
+#include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTest>
+#include <QUndoStack>
+#include <cmath>
+#include <memory>
+
+#include "app/MotionLanes.h"
+#include "app/TakeHistory.h"
+#include "app/mainForm.h"
+#include "link/MSComm.h"
+#include "link/SerialPorts.h"
+#include "sound/RecordingSound.h"
+#include "sound/TestWav.h"
+#include "sound/graphWindow.h"
+#include "support/PseudoTerminal.h"
+#include "timing/SMTPtimer.h"
+#include "tracks/NewSlider.h"
+
+using mk::test::PseudoTerminal;
+namespace lanes = mk::lanes;
+
+namespace {
+
+struct TrackState {
+    std::vector<qint16> data;
+    qint32 maxframe;
+    friend bool operator==(const TrackState&, const TrackState&) = default;
+};
+using ShowState = std::array<TrackState, 8>;
+
+struct Rig {
+    mk::ManualTickSource ticks;
+    mk::FixedJoystick joystick;
+    mk::ScriptedDialogs dialogs;
+    RecordingSound sound;
+    PseudoTerminal pty;
+    QTemporaryDir dir;
+    std::unique_ptr<mainForm> w;
+
+    Rig()
+    {
+        w = std::make_unique<mainForm>(mk::Services{ticks, joystick, dialogs, sound,
+                                                    {pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"}});
+        w->resize(1000, 760);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        // Ctrl+Z is a window shortcut: the window must be the active one.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    }
+    MotionLanes* lanes() const { return w->motionLanes(); }
+    ::graphWindow* graph() const { return w->graphWindow(); }
+    /// A 10-second sound: frames 0 to 300.
+    void loadShow(const QString& name = QStringLiteral("show.wav"), qint32 ms = 10000)
+    {
+        sound.lengthMs = ms;
+        const QString path = dir.filePath(name);
+        QVERIFY(testwav::write(path, testwav::canonical(2, 44100, 16, QByteArray(40000, '\0'))));
+        w->importSoundFile(path);
+    }
+    ShowState state() const
+    {
+        ShowState s;
+        for (int i = 0; i < 8; ++i)
+            s[size_t(i)] = {w->slider(i)->track().recording(), w->slider(i)->maxframe()};
+        return s;
+    }
+    void tick(int ms)
+    {
+        ticks.advance(ms);
+        w->SMPTEtimer()->tick();
+    }
+    /// Plays from the cursor for `frames` frames, holding track `track`'s
+    /// slider at `value` from frame 10 to 40 when track >= 0. Returns the
+    /// frame messages written.
+    QByteArray pass(int track, int value, int frames = 60)
+    {
+        if (w->MSComm()->PortOpen())
+            pty.read(1 << 20, 50); // what scrubbing sent before
+        w->playClicked();
+        const qint64 start = w->SMPTEtimer()->startTick();
+        QSlider* s = track >= 0 ? w->slider(track)->findChild<QSlider*>("slider") : nullptr;
+        for (int f = 1; f <= frames; ++f) {
+            if (s && f == 10) {
+                QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
+                s->setValue(value);
+            }
+            if (s && f == 40)
+                QTest::mouseRelease(s, Qt::LeftButton, {}, s->rect().center());
+            // The first millisecond at which the clock shows frame f.
+            ticks.set(start + qint64(std::ceil(f * 100.0 / 3)));
+            w->SMPTEtimer()->tick();
+            if (w->SMPTEtimer()->frameNumber() != f)
+                qFatal("the clock shows frame %d, not %d", w->SMPTEtimer()->frameNumber(), f);
+        }
+        w->stopClicked();
+        return w->MSComm()->PortOpen() ? pty.read(24 * frames) : QByteArray();
+    }
+    /// Every frame message of a playback of the first `frames` frames.
+    QByteArray playback(int frames = 60)
+    {
+        w->rewindClicked();
+        // From the same pose every time: frames with nothing recorded keep
+        // the servo where it was.
+        for (int i = 0; i < 8; ++i)
+            w->slider(i)->setPosition(128);
+        return pass(-1, 0, frames);
+    }
+    QImage lanesImage() const { return lanes()->grab().toImage(); }
+};
+
+/// What the lanes must show for the data of one track over their span.
+std::vector<lanes::ColumnRange> expectedColumns(const MotionLanes* l, const std::vector<qint16>& data)
+{
+    std::vector<lanes::ColumnRange> out;
+    const lanes::FrameWindow w = l->window();
+    for (int c = 0; c < l->width(); ++c) {
+        const lanes::FrameSpan s = lanes::columnFrames(w.first, w.last, l->width(), c);
+        out.push_back(lanes::rangeOf(data, s.from, s.to));
+    }
+    return out;
+}
+
+/// The span the waveform shows, in frames.
+lanes::FrameWindow waveformSpan(const ::graphWindow* g)
+{
+    return lanes::frameWindow(true, g->cDisplayStart(), g->cDisplayEnd(), g->cSoundStart(), g->cSoundLength(),
+                              g->cSoundLengthInMilliseconds(), 0);
+}
+
+} // namespace
+
+class TestTakes : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings(QStringLiteral("MarionetteKit"), QStringLiteral("MarionetteKit")).clear();
+    }
+
+    void lanesDrawTracksInStepWithTheWaveform()
+    {
+        Rig rig;
+        rig.loadShow();
+        MotionLanes* l = rig.lanes();
+        QVERIFY(l->isVisible());
+        QCOMPARE(l->width(), rig.graph()->width());
+        // Track 5: nothing up to frame 99, a ramp 100..199, a single frame at 250.
+        NewSlider* t = rig.w->slider(5);
+        t->setMinValue(10);
+        t->setMaxValue(250);
+        for (int f = 100; f < 200; ++f) {
+            t->setDataStartPoint(f);
+            t->setData(qint16(20 + f));
+        }
+        t->setDataStartPoint(250);
+        t->setData(240);
+        l->resync();
+
+        for (const char* view : {"whole", "zoomed", "panned"}) {
+            if (QByteArray(view) == "zoomed") {
+                rig.graph()->setczoom(200);
+                rig.graph()->reDraw();
+            } else if (QByteArray(view) == "panned") {
+                rig.graph()->setcpan(7000);
+                rig.graph()->reDraw();
+            }
+            // The lanes follow the waveform's redraw by themselves.
+            const lanes::FrameWindow span = waveformSpan(rig.graph());
+            QTRY_COMPARE(l->window().first, span.first);
+            QCOMPARE(l->window().last, span.last);
+            const auto& cols = l->laneColumns(5);
+            QVERIFY2(cols == expectedColumns(l, t->track().recording()), view);
+            QVERIFY(std::all_of(cols.begin(), cols.end(), [](auto r) { return r.empty() || r.lo >= 120; }));
+
+            const QImage img = rig.lanesImage();
+            const QRect lane = l->laneRect(5);
+            int drawn = 0;
+            for (int c = 120; c < l->width(); ++c) { // right of the name
+                if (c == l->cursorColumn() || c == l->cursorColumn() + 1)
+                    continue;
+                const lanes::ColumnRange r = cols[size_t(c)];
+                const bool prevEmpty = c == 0 || cols[size_t(c - 1)].empty();
+                if (r.empty()) {
+                    // A gap: the lane's own colour from top to bottom, no line at position 0.
+                    for (int y = lane.top(); y <= lane.bottom(); ++y)
+                        QCOMPARE(img.pixelColor(c, y), img.pixelColor(c, lane.top()));
+                } else {
+                    // The line touches the column's max and min; a line that
+                    // starts here runs exactly from the one to the other.
+                    QVERIFY(img.pixelColor(c, l->rowOf(5, r.hi)) != img.pixelColor(c, lane.top()));
+                    QVERIFY(img.pixelColor(c, l->rowOf(5, r.lo)) != img.pixelColor(c, lane.top()));
+                    if (prevEmpty && l->rowOf(5, r.hi) > lane.top())
+                        QCOMPARE(img.pixelColor(c, l->rowOf(5, r.hi) - 1), img.pixelColor(c, lane.top()));
+                    if (prevEmpty && l->rowOf(5, r.lo) < lane.bottom())
+                        QCOMPARE(img.pixelColor(c, l->rowOf(5, r.lo) + 1), img.pixelColor(c, lane.top()));
+                    ++drawn;
+                }
+            }
+            QVERIFY(drawn > 100);
+            // Other lanes are empty; the cursor stands where the waveform's does.
+            QVERIFY(std::all_of(l->laneColumns(0).begin(), l->laneColumns(0).end(), [](auto r) { return r.empty(); }));
+            QTRY_COMPARE(l->cursorColumn(), rig.graph()->findChild<QWidget*>("cursor")->x());
+        }
+
+        // The cursor follows a move that raises no event (Rewind), and
+        // inactive lanes are drawn dimmed.
+        rig.graph()->setczoom(1000);
+        rig.graph()->reDraw();
+        rig.graph()->setcCurrentTimeInMilliseconds(5000);
+        QTRY_COMPARE(l->cursorColumn(), rig.graph()->findChild<QWidget*>("cursor")->x());
+        QVERIFY(l->cursorColumn() > 400);
+        const int c250 = int((250 - l->window().first) / (l->window().last - l->window().first) * l->width());
+        const int bright = rig.lanesImage().pixelColor(c250, l->rowOf(5, 240)).green();
+        QCOMPARE(bright, 220);
+        rig.w->rewindClicked();
+        QTRY_COMPARE(l->cursorColumn(), rig.graph()->findChild<QWidget*>("cursor")->x());
+        QVERIFY(l->cursorColumn() < 5);
+        rig.w->slider(5)->findChild<QCheckBox*>("Active")->setChecked(false);
+        QVERIFY(rig.lanesImage().pixelColor(c250, l->rowOf(5, 240)).green() < bright);
+    }
+
+    void scrubFromALaneIsScrubbingTheWaveform()
+    {
+        Rig rig;
+        rig.loadShow();
+        rig.graph()->setczoom(400);
+        rig.graph()->reDraw();
+        for (int x : {0, 137, 512, 899}) {
+            QTest::mousePress(rig.lanes(), Qt::LeftButton, {}, QPoint(x, 30));
+            const qint32 fromLane = rig.graph()->cCurrentTime();
+            const qint32 frameFromLane = rig.w->SMPTEtimer()->frameNumber();
+            QTest::mouseRelease(rig.lanes(), Qt::LeftButton, {}, QPoint(x, 30));
+            rig.w->rewindClicked();
+            QTest::mousePress(rig.graph(), Qt::LeftButton, {}, QPoint(x, 30));
+            QTest::mouseRelease(rig.graph(), Qt::LeftButton, {}, QPoint(x, 30));
+            QCOMPARE(fromLane, rig.graph()->cCurrentTime());
+            QCOMPARE(frameFromLane, rig.w->SMPTEtimer()->frameNumber());
+        }
+        // A drag goes the same way: the cursor ends where the mouse is.
+        const int before = rig.sound.plays().size();
+        QTest::mousePress(rig.lanes(), Qt::LeftButton, {}, QPoint(100, 5));
+        QMouseEvent move(QEvent::MouseMove, QPointF(300, 5), rig.lanes()->mapToGlobal(QPointF(300, 5)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(rig.lanes(), &move);
+        QCOMPARE(rig.sound.plays().size(), before + 2); // a snippet for the press and one for the move
+        const qint32 dragged = rig.graph()->cCurrentTime();
+        QTest::mouseRelease(rig.lanes(), Qt::LeftButton, {}, QPoint(300, 5));
+        rig.w->rewindClicked();
+        QTest::mousePress(rig.graph(), Qt::LeftButton, {}, QPoint(300, 5));
+        QCOMPARE(dragged, rig.graph()->cCurrentTime());
+    }
+
+    void undoAndRedoATake()
+    {
+        Rig rig;
+        rig.w->ports().selectPort(1);
+        QVERIFY(rig.w->MSComm()->PortOpen());
+        rig.loadShow();
+        mk::TakeHistory& h = rig.w->takes();
+        QAction* undo = h.undoAction();
+        QAction* redo = h.redoAction();
+        QVERIFY(!undo->isEnabled());
+        QVERIFY(!redo->isEnabled());
+
+        rig.pass(2, 140); // a first take on track 2
+        const ShowState first = rig.state();
+        const QByteArray wireFirst = rig.playback();
+        rig.w->rewindClicked();
+        rig.pass(6, 200); // the take to undo, on track 6...
+        QCOMPARE(h.stack().count(), 2);
+        QCOMPARE(h.stack().undoText(), QStringLiteral("Take"));
+        QVERIFY(undo->toolTip().contains(QStringLiteral("Ctrl+Z")));
+        const ShowState second = rig.state();
+        QVERIFY(second != first);
+        // ...which the lanes drew as it was recorded, without being told.
+        const auto& drawn = rig.lanes()->laneColumns(6);
+        QVERIFY(std::count_if(drawn.begin(), drawn.end(), [](auto r) { return !r.empty(); }) > 50);
+        const QByteArray wireSecond = rig.playback();
+        QVERIFY(wireSecond != wireFirst);
+
+        // Disabled while playing: Ctrl+Z changes nothing.
+        rig.w->playClicked();
+        QVERIFY(!undo->isEnabled());
+        QTest::keyClick(rig.w.get(), Qt::Key_Z, Qt::ControlModifier);
+        rig.w->stopClicked();
+        QCOMPARE(rig.state(), second);
+        QVERIFY(undo->isEnabled());
+
+        QTest::keyClick(rig.w.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rig.state(), first);
+        QVERIFY(redo->isEnabled());
+        QVERIFY(std::all_of(drawn.begin(), drawn.end(), [](auto r) { return r.empty(); }));
+        QCOMPARE(rig.playback(), wireFirst);
+        QTest::keyClick(rig.w.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(rig.state(), second);
+        QTest::keyClick(rig.w.get(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(rig.w.get(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(rig.state(), second);
+        // The same bytes go out on the wire after the round trip.
+        QCOMPARE(rig.playback(), wireSecond);
+        // The buttons beside the transport do the same.
+        rig.w->findChild<QToolButton*>("undoTakeButton")->click();
+        rig.w->findChild<QToolButton*>("undoTakeButton")->click();
+        QVERIFY(std::all_of(rig.state().begin(), rig.state().end(),
+                            [](const TrackState& t) { return std::count(t.data.begin(), t.data.end(), 0) == 301; }));
+        QVERIFY(!undo->isEnabled());
+        // A playback that records nothing adds no step.
+        rig.playback();
+        QCOMPARE(h.stack().count(), 2);
+    }
+
+    void memoryIsBoundedDroppingTheOldestSteps()
+    {
+        Rig rig;
+        rig.loadShow(QStringLiteral("show.wav"), 600000); // ten minutes: 18000 frames
+        mk::TakeHistory& h = rig.w->takes();
+        // A step per pass, each changing one stretch of 1000 frames of a track.
+        auto take = [&](int n) {
+            NewSlider* t = rig.w->slider(n % 8);
+            t->setDataStartPoint((n * 1000) % 17000);
+            for (int f = 0; f < 1000; ++f)
+                t->setData(qint16(1 + (n + f) % 250));
+            h.endPass();
+        };
+        for (int n = 0; n < 120; ++n)
+            take(n);
+        QCOMPARE(h.stack().count(), 120); // at least a hundred steps of takes
+        QVERIFY(h.memoryHeld() < 120 * 5000);
+
+        const qint64 step = h.memoryHeld() / 120;
+        h.setMemoryLimit(10 * step);
+        QVERIFY(h.memoryHeld() <= 10 * step);
+        QCOMPARE(h.stack().count(), 10);
+        for (int n = 120; n < 130; ++n)
+            take(n);
+        QCOMPARE(h.stack().count(), 10);
+        // The kept steps are the newest: undoing all of them goes back to
+        // the state after step 119, which stays for good.
+        for (int i = 0; i < 10; ++i)
+            h.undo();
+        QVERIFY(!h.stack().canUndo());
+        NewSlider* t = rig.w->slider(119 % 8);
+        QCOMPARE(t->track().at((119 * 1000) % 17000), qint16(1 + 119 % 250));
+        for (int i = 0; i < 10; ++i)
+            h.redo();
+        QCOMPARE(rig.w->slider(129 % 8)->track().at((129 * 1000) % 17000), qint16(1 + 129 % 250));
+    }
+
+    void importSoundThatCutsIsOneStep()
+    {
+        Rig rig;
+        rig.loadShow(QStringLiteral("long.wav"), 10000);
+        const QString longSound = rig.graph()->cFileName();
+        for (int i = 0; i < 8; ++i) {
+            rig.w->slider(i)->setDataStartPoint(250);
+            rig.w->slider(i)->setData(qint16(100 + i));
+        }
+        rig.w->takes().endPass();
+        const ShowState before = rig.state();
+        QCOMPARE(rig.w->takes().stack().count(), 1);
+
+        rig.loadShow(QStringLiteral("short.wav"), 2000); // frames 0..60: frame 250 is cut
+        const ShowState cut = rig.state();
+        QCOMPARE(rig.w->takes().stack().count(), 2);
+        QCOMPARE(rig.w->takes().stack().undoText(), QStringLiteral("Import Sound"));
+        rig.w->takes().undo();
+        QCOMPARE(rig.state(), before);
+        QCOMPARE(rig.graph()->cFileName(), longSound);
+        QVERIFY(rig.w->soundLoaded);
+        QCOMPARE(rig.lanes()->laneColumns(3), expectedColumns(rig.lanes(), before[3].data));
+        rig.w->takes().redo();
+        QCOMPARE(rig.state(), cut);
+        QVERIFY(rig.graph()->cFileName().endsWith(QStringLiteral("short.wav")));
+
+        // A longer sound cuts nothing: no step.
+        rig.loadShow(QStringLiteral("longer.wav"), 20000);
+        QCOMPARE(rig.w->takes().stack().count(), 2);
+        QCOMPARE(rig.w->slider(0)->maxframe(), 600);
+    }
+
+    void lanesShownOrHiddenIsKeptBetweenRuns()
+    {
+        {
+            Rig rig;
+            auto* box = rig.w->findChild<QCheckBox*>("motionLanesShown");
+            QVERIFY(box && box->isChecked());
+            box->setChecked(false);
+            QVERIFY(!rig.lanes()->isVisible());
+        }
+        {
+            Rig rig;
+            QVERIFY(!rig.lanes()->isVisible());
+            auto* box = rig.w->findChild<QCheckBox*>("motionLanesShown");
+            QVERIFY(!box->isChecked());
+            // Shown again, the lanes catch up with what changed while hidden.
+            rig.w->slider(1)->setDataStartPoint(1);
+            rig.w->slider(1)->setData(129);
+            box->setChecked(true);
+            QVERIFY(rig.lanes()->isVisible());
+            QCOMPARE(rig.lanes()->laneColumns(1), expectedColumns(rig.lanes(), rig.w->slider(1)->track().recording()));
+        }
+        QVERIFY(QSettings(QStringLiteral("MarionetteKit"), QStringLiteral("MarionetteKit"))
+                    .value(QStringLiteral("view/motionLanesShown"))
+                    .toBool());
+    }
+};
+
+QTEST_MAIN(TestTakes)
+#include "test_takes.moc"
