@@ -1,0 +1,176 @@
+// Prints what the motion lanes cost: one redraw of all eight lanes (columns
+// worked out from the tracks and painted) for a 10-second and a 2-hour show,
+// whole and zoomed, and the cost per frame of the real frame loop while a
+// track records, with the lanes shown and hidden.
+//
+//   bench_lanes [repeats]      (default 50)
+//
+// The sounds are sparse WAV files of the right length (the lanes never read
+// them; the waveform reads its thousand bytes). The main window runs
+// offscreen, 1100 pixels wide.
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "app/MotionLanes.h"
+#include "app/mainForm.h"
+#include "sound/graphWindow.h"
+#include "timing/SMTPtimer.h"
+#include "tracks/NewSlider.h"
+
+namespace {
+
+/// A sound service that plays nothing and knows lengths from the header.
+class SilentSound : public mk::SoundService {
+public:
+    qint32 lengthMs = 0;
+    int length(const QString&, qint32& ms) override { ms = lengthMs; return NoError; }
+    int play(const QString&, qint32, qint32, bool) override { return NoError; }
+    int stop(const QString&) override { return NoError; }
+};
+
+/// 16-bit stereo 44.1 kHz, `seconds` long, as a sparse file.
+QString writeSound(const QString& dir, int seconds)
+{
+    const quint32 bytes = quint32(seconds) * 176400u;
+    QByteArray h("RIFF");
+    auto le32 = [&](quint32 v) { char b[4]; qToLittleEndian(v, b); h.append(b, 4); };
+    auto le16 = [&](quint16 v) { char b[2]; qToLittleEndian(v, b); h.append(b, 2); };
+    le32(bytes + 36);
+    h.append("WAVEfmt ");
+    le32(16); le16(1); le16(2); le32(44100); le32(176400); le16(4); le16(16);
+    h.append("data");
+    le32(bytes);
+    const QString path = QStringLiteral("%1/show%2.wav").arg(dir).arg(seconds);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(h) != h.size() || !f.resize(h.size() + bytes))
+        return {};
+    return path;
+}
+
+struct Stats {
+    double p50 = 0, p99 = 0, max = 0;
+};
+Stats stats(std::vector<double> v)
+{
+    if (v.empty())
+        return {};
+    std::sort(v.begin(), v.end());
+    auto at = [&](double p) { return v[std::min(v.size() - 1, size_t(p / 100.0 * double(v.size() - 1) + 0.5))]; };
+    return {at(50), at(99), v.back()};
+}
+
+/// Motion on every track: slow swings with a gap of nothing recorded in
+/// every minute, different per track.
+void fillTracks(mainForm& w, qint32 frames)
+{
+    for (int i = 0; i < 8; ++i) {
+        NewSlider* t = w.slider(i);
+        t->setMinValue(1);
+        t->setMaxValue(255);
+        t->setDataStartPoint(0);
+        for (qint32 f = 0; f <= frames; ++f) {
+            const bool gap = (f / 300 + i) % 6 == 0;
+            t->setData(gap ? 0 : qint16(128 + 120 * std::sin(f / (40.0 + 7 * i))));
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int repeats = argc > 1 ? std::max(3, atoi(argv[1])) : 50;
+    QTemporaryDir dir;
+
+    mk::ManualTickSource ticks;
+    mk::FixedJoystick joystick;
+    mk::ScriptedDialogs dialogs;
+    SilentSound sound;
+    mainForm w(mk::Services{ticks, joystick, dialogs, sound, {"", "", "", ""}});
+    w.resize(1100, 800);
+    w.show();
+    if (auto* box = w.findChild<QCheckBox*>(QStringLiteral("motionLanesShown")))
+        box->setChecked(true);
+    QApplication::processEvents();
+    MotionLanes* lanes = w.motionLanes();
+    ::graphWindow* g = w.graphWindow();
+
+    std::printf("lanes %d x %d pixels, %d redraws a case\n\n", lanes->width(), lanes->height(), repeats);
+    std::printf("%-10s %-22s %s\n", "show", "view", "redraw p50 / p99 / max (ms)");
+    for (int seconds : {10, 7200}) {
+        sound.lengthMs = seconds * 1000;
+        w.importSoundFile(writeSound(dir.path(), seconds));
+        const qint32 frames = w.slider(0)->maxframe();
+        fillTracks(w, frames);
+        lanes->resync();
+        QApplication::processEvents();
+
+        struct Case { const char* name; qint16 zoom; qint16 panA, panB; };
+        const Case cases[] = {{"whole", 1000, 0, 0}, {"zoomed to 1/10", 100, 5000, 5001}, {"zoomed to 1/1000", 1, 5000, 5001}};
+        for (const Case& c : cases) {
+            std::vector<double> ms;
+            for (int r = 0; r < repeats; ++r) {
+                // A new span every time, so the columns are worked out afresh.
+                if (c.zoom == 1000) {
+                    g->setczoom(r % 2 ? 1000 : 999);
+                } else {
+                    g->setczoom(c.zoom);
+                    g->setcpan(r % 2 ? c.panA : c.panB);
+                }
+                g->reDraw();
+                QElapsedTimer t;
+                t.start();
+                lanes->followView();
+                lanes->repaint();
+                ms.push_back(t.nsecsElapsed() / 1e6);
+                QApplication::processEvents();
+            }
+            const Stats s = stats(ms);
+            std::printf("%-10s %-22s %.2f / %.2f / %.2f\n", seconds == 10 ? "10 s" : "2 h", c.name, s.p50, s.p99,
+                        s.max);
+        }
+    }
+
+    // The real frame loop over the 2-hour show, track 3 recording from the
+    // joystick: the clock's tick (every track's update, the frame message,
+    // the lanes taking in the frame) and the repaint it causes.
+    g->setczoom(1000);
+    g->reDraw();
+    QApplication::processEvents();
+    NewSlider* rec = w.slider(3);
+    rec->setWhichJoystickChannel(0);
+    rec->setUsesJoystick(true);
+    joystick.reading.buttons = 1;
+    std::printf("\nframe loop, 2 h show, track 3 recording      per frame p50 / p99 / max (ms)\n");
+    for (bool shown : {true, false}) {
+        w.findChild<QCheckBox*>(QStringLiteral("motionLanesShown"))->setChecked(shown);
+        QApplication::processEvents();
+        std::vector<double> ms;
+        w.playClicked();
+        const qint64 start = w.SMPTEtimer()->startTick();
+        for (int f = 1; f <= 30 * repeats; ++f) {
+            joystick.reading.x = quint32(16000 + 15000 * std::sin(f / 20.0));
+            ticks.set(start + qint64(std::ceil(f * 100.0 / 3)));
+            QElapsedTimer t;
+            t.start();
+            w.SMPTEtimer()->tick();
+            QApplication::processEvents();
+            ms.push_back(t.nsecsElapsed() / 1e6);
+        }
+        w.stopClicked();
+        const Stats s = stats(ms);
+        std::printf("lanes %-38s %.3f / %.3f / %.3f\n", shown ? "shown" : "hidden", s.p50, s.p99, s.max);
+    }
+    return 0;
+}
