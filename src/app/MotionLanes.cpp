@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QImage>
 #include <QPaintEvent>
+#include <QTimer>
 #include <QVector>
 
 #include <algorithm>
@@ -43,6 +45,9 @@ MotionLanes::MotionLanes(::graphWindow* view, const std::array<NewSlider*, kLane
     setAttribute(Qt::WA_OpaquePaintEvent);
     setToolTip(tr("Recorded motion of each servo; click or drag to scrub"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_catchUp = new QTimer(this);
+    m_catchUp->setSingleShot(true);
+    connect(m_catchUp, &QTimer::timeout, this, &MotionLanes::followView);
 
     // The waveform repaints whenever its span changes and moves its cursor
     // bar whenever the cursor moves: both tell the lanes to follow.
@@ -120,13 +125,12 @@ void MotionLanes::frameRecorded()
     if (!active())
         return;
     // A frame update writes its own frame and, filling a one-frame gap, the
-    // one before; a new length means the track was resized.
+    // one before, and grows the track when the frame lies past its end.
     const qint64 f = std::max<qint64>(m_clock->frameNumber(), 0);
     for (int i = 0; i < kLanes; ++i) {
         const auto& data = m_tracks[size_t(i)]->track().recording();
         auto& env = m_envelopes[size_t(i)];
-        const lanes::FrameSpan changed =
-            qint64(data.size()) == env.size() ? env.sync(data, f - 1, f) : env.syncAll(data);
+        const lanes::FrameSpan changed = env.sync(data, f - 1, f);
         if (changed.to >= changed.from)
             refreshFrames(i, changed.from, changed.to);
     }
@@ -141,9 +145,20 @@ void MotionLanes::followView()
                                                     m_view->cSoundStart(), m_view->cSoundLength(),
                                                     m_view->cSoundLengthInMilliseconds(),
                                                     m_tracks[1]->maxframe());
-    if (w.first != m_window.first || w.last != m_window.last || m_columnsFor != width()) {
+    if (m_columnsFor != width()) {
         m_window = w;
         recomputeAll();
+    } else if (w.first != m_window.first || w.last != m_window.last) {
+        // Without a sound the span is the track's length, which grows with
+        // every frame recorded past the end: while the show runs, redraw the
+        // whole lanes for that a few times a second, not on every frame.
+        const qint64 since = m_lastRedraw.isValid() ? m_lastRedraw.elapsed() : kRedrawInterval;
+        if (!m_clock->isItRunning() || since >= kRedrawInterval) {
+            m_window = w;
+            recomputeAll();
+        } else if (!m_catchUp->isActive()) {
+            m_catchUp->start(int(kRedrawInterval - since));
+        }
     }
 
     for (int i = 0; i < kLanes; ++i) {
@@ -172,6 +187,7 @@ void MotionLanes::followView()
 
 void MotionLanes::recomputeAll()
 {
+    m_lastRedraw.start();
     m_columnsFor = width();
     for (int i = 0; i < kLanes; ++i)
         m_columns[size_t(i)] = m_envelopes[size_t(i)].columns(m_window.first, m_window.last, width());
@@ -214,49 +230,61 @@ void MotionLanes::refreshFrames(int lane, qint64 from, qint64 to)
 
 void MotionLanes::paintEvent(QPaintEvent* event)
 {
-    QPainter p(this);
-    const QRect dirty = event->rect();
-    p.fillRect(dirty, backgroundColour);
-    QVector<QLine> lines;
+    // The lines go straight into the pixels of the dirty rectangle: eight
+    // lanes of a thousand columns, each a vertical run of a few pixels, cost
+    // far less that way than as eight thousand painter lines.
+    const QRect dirty = event->rect().intersected(rect());
+    if (dirty.isEmpty())
+        return;
+    QImage img(dirty.size(), QImage::Format_RGB32);
+    img.fill(backgroundColour);
+    const auto put = [&](int x, int y0, int y1, QRgb colour) {
+        y0 = std::max(y0, dirty.top());
+        y1 = std::min(y1, dirty.bottom());
+        for (int y = y0; y <= y1; ++y)
+            reinterpret_cast<QRgb*>(img.scanLine(y - dirty.top()))[x - dirty.left()] = colour;
+    };
     for (int i = 0; i < kLanes; ++i) {
-        const QRect lr = laneRect(i);
-        if (!lr.intersects(dirty))
+        const QRect lr = laneRect(i).intersected(dirty);
+        if (lr.isEmpty())
             continue;
-        p.fillRect(lr.intersected(dirty), laneColour);
         const auto& cols = m_columns[size_t(i)];
-        const int c0 = std::max(dirty.left(), 0);
-        const int c1 = std::min(dirty.right(), int(cols.size()) - 1);
-        lines.clear();
-        for (int c = c0; c <= c1; ++c) {
-            const lanes::ColumnRange r = cols[size_t(c)];
-            if (r.empty())
+        const QRgb line = (m_active[size_t(i)] ? lineColour : dimmedColour).rgb();
+        for (int y = lr.top(); y <= lr.bottom(); ++y) {
+            QRgb* row = reinterpret_cast<QRgb*>(img.scanLine(y - dirty.top())) - dirty.left();
+            std::fill(row + lr.left(), row + lr.right() + 1, laneColour.rgb());
+        }
+        for (int c = lr.left(); c <= lr.right(); ++c) {
+            if (c >= int(cols.size()) || cols[size_t(c)].empty())
                 continue; // nothing recorded: a gap
-            qint32 lo = r.lo;
-            qint32 hi = r.hi;
+            qint32 lo = cols[size_t(c)].lo;
+            qint32 hi = cols[size_t(c)].hi;
             // Reach to the previous column's range, so a moving line stays joined.
             if (c > 0 && !cols[size_t(c - 1)].empty()) {
                 const lanes::ColumnRange prev = cols[size_t(c - 1)];
                 lo = std::min<qint32>(lo, prev.hi);
                 hi = std::max<qint32>(hi, prev.lo);
             }
-            lines.append(QLine(c, rowOf(i, hi), c, rowOf(i, lo)));
+            put(c, rowOf(i, hi), rowOf(i, lo), line);
         }
-        const bool on = m_active[size_t(i)];
-        p.setPen(QPen(on ? lineColour : dimmedColour, 0));
-        p.drawLines(lines);
+    }
+    QPainter p(this);
+    p.drawImage(dirty.topLeft(), img);
 
-        // The track's number and name at the left, over the lane.
+    // The track's number and name at the left, over the lane.
+    QFont f = font();
+    f.setPixelSize(11);
+    p.setFont(f);
+    for (int i = 0; i < kLanes; ++i) {
+        const QRect lr = laneRect(i);
         const QString label = QStringLiteral("%1 %2").arg(i).arg(m_names[size_t(i)].trimmed());
-        QFont f = font();
-        f.setPixelSize(11);
-        p.setFont(f);
         const QRect text = p.fontMetrics().boundingRect(label).adjusted(-3, 0, 3, 0);
         const QRect box(lr.left(), lr.top(), text.width(), std::min(lr.height(), text.height()));
-        if (box.intersects(dirty)) {
-            p.fillRect(box, labelBackColour);
-            p.setPen(on ? labelColour : dimmedLabelColour);
-            p.drawText(box, Qt::AlignCenter, label);
-        }
+        if (!box.intersects(dirty))
+            continue;
+        p.fillRect(box, labelBackColour);
+        p.setPen(m_active[size_t(i)] ? labelColour : dimmedLabelColour);
+        p.drawText(box, Qt::AlignCenter, label);
     }
     if (m_cursorX >= 0 && m_cursorX < width())
         p.fillRect(QRect(m_cursorX, 0, cursorWidth, height()), cursorColour);

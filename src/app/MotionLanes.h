@@ -13,6 +13,7 @@
 // While hidden they do nothing and catch up when shown again.
 //
 // Everything here runs on the user-interface thread.
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <vector>
@@ -22,6 +23,7 @@
 class NewSlider;
 class SMTPtimer;
 class graphWindow;
+class QTimer;
 
 class MotionLanes : public QWidget {
     Q_OBJECT
@@ -89,4 +91,7 @@ private:
     mk::lanes::FrameWindow m_window;
     int m_columnsFor = -1; ///< the width the columns were worked out for
     int m_cursorX = -1;
+    static constexpr qint64 kRedrawInterval = 200; ///< ms, for a span that keeps changing
+    QElapsedTimer m_lastRedraw;
+    QTimer* m_catchUp = nullptr;
 };

@@ -27,7 +27,7 @@ QSettings settings()
 
 void mainForm::buildTakeTools(QBoxLayout* column, QBoxLayout* transport)
 {
-    m_lanes = new ::MotionLanes(m_graph, m_sliders, m_clock, centralWidget() ? centralWidget() : m_graph->parentWidget());
+    m_lanes = new ::MotionLanes(m_graph, m_sliders, m_clock, m_graph->parentWidget());
     column->insertWidget(column->indexOf(m_graph) + 1, m_lanes);
 
     m_takes = new mk::TakeHistory(

@@ -99,12 +99,12 @@ void MotionEnvelope::rebuildBlock(int level, qint64 block)
 FrameSpan MotionEnvelope::sync(std::span<const qint16> data, qint64 from, qint64 to)
 {
     const qint64 n = qint64(data.size());
-    if (n != size()) {
-        // A new length: compare what both hold, count the rest as changed,
-        // and start afresh.
-        const qint64 common = std::min(n, size());
-        FrameSpan changed{common, std::max(n, size()) - 1};
-        for (qint64 i = 0; i < common; ++i) {
+    const qint64 old = size();
+    if (n < old) {
+        // Cut short: compare what both hold, count the rest as changed, and
+        // start afresh.
+        FrameSpan changed{n, old - 1};
+        for (qint64 i = 0; i < n; ++i) {
             if (data[size_t(i)] != m_values[size_t(i)]) {
                 changed.from = i;
                 break;
@@ -113,16 +113,30 @@ FrameSpan MotionEnvelope::sync(std::span<const qint16> data, qint64 from, qint64
         assign(data);
         return changed;
     }
-    from = std::max<qint64>(from, 0);
-    to = std::min(to, n - 1);
     FrameSpan changed;
+    if (n > old) {
+        // Grown (a track recorded past its end grows by a frame at a time):
+        // the new frames are taken in and count as changed.
+        m_values.insert(m_values.end(), data.begin() + old, data.end());
+        for (int l = 0; l < kLevels; ++l) {
+            const qint64 blocks = (n + blockSize(l) - 1) / blockSize(l);
+            m_lo[l].resize(size_t(blocks), 0);
+            m_hi[l].resize(size_t(blocks), 0);
+        }
+        changed = {old, n - 1};
+    }
+    from = std::max<qint64>(from, 0);
+    to = std::min(to, old - 1);
     for (qint64 i = from; i <= to; ++i) {
         if (data[size_t(i)] == m_values[size_t(i)])
             continue;
         m_values[size_t(i)] = data[size_t(i)];
-        if (changed.to < changed.from)
-            changed.from = i;
-        changed.to = i;
+        if (changed.to < changed.from) {
+            changed = {i, i};
+        } else {
+            changed.from = std::min(changed.from, i);
+            changed.to = std::max(changed.to, i);
+        }
     }
     if (changed.to < changed.from)
         return {};
@@ -138,23 +152,34 @@ ColumnRange MotionEnvelope::range(qint64 from, qint64 to) const
 {
     from = std::max<qint64>(from, 0);
     to = std::min(to, size() - 1);
-    ColumnRange r;
+    // Plain ints in the loop; 0 (nothing recorded) never lowers lo.
+    int lo = 0x10000;
+    int hi = -0x10000;
+    const auto take = [&](qint16 l, qint16 h) {
+        if (l == 0 && h == 0)
+            return;
+        lo = std::min<int>(lo, l);
+        hi = std::max<int>(hi, h);
+    };
     qint64 i = from;
     while (i <= to) {
-        // The largest block that starts here and ends within the range.
+        // The largest block that starts here and ends within the range
+        // (block sizes are powers of two: masks and shifts, no division).
         int level = kLevels - 1;
-        while (level >= 0 && (i % blockSize(level) != 0 || i + blockSize(level) - 1 > to))
+        while (level >= 0 && ((i & (blockSize(level) - 1)) != 0 || i + blockSize(level) - 1 > to))
             --level;
         if (level < 0) {
-            widen(r, m_values[size_t(i)], m_values[size_t(i)]);
-            ++i;
+            // Single frames up to the next block boundary.
+            const qint64 end = std::min(to, i | (blockSize(0) - 1));
+            for (; i <= end; ++i)
+                take(m_values[size_t(i)], m_values[size_t(i)]);
         } else {
-            const size_t b = size_t(i / blockSize(level));
-            widen(r, m_lo[level][b], m_hi[level][b]);
+            const size_t b = size_t(i >> (kShift * (level + 1)));
+            take(m_lo[level][b], m_hi[level][b]);
             i += blockSize(level);
         }
     }
-    return r;
+    return hi < lo ? ColumnRange{} : ColumnRange{qint16(lo), qint16(hi)};
 }
 
 std::vector<ColumnRange> MotionEnvelope::columns(double first, double last, int columns) const

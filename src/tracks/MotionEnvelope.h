@@ -44,9 +44,10 @@ class MotionEnvelope {
 public:
     /// Takes a copy of the whole track.
     void assign(std::span<const qint16> data);
-    /// Brings the copy up to date with `data` over frames from..to (and the
-    /// whole of it when its length changed). Returns the first and last frame
-    /// that differed, or {0, -1} when nothing did.
+    /// Brings the copy up to date with `data` over frames from..to, and over
+    /// the frames a longer `data` adds (the whole of it when it is shorter).
+    /// Returns the first and last frame that differed, or {0, -1} when
+    /// nothing did.
     FrameSpan sync(std::span<const qint16> data, qint64 from, qint64 to);
     /// sync() over the whole track.
     FrameSpan syncAll(std::span<const qint16> data) { return sync(data, 0, qint64(data.size()) - 1); }

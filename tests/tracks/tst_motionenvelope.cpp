@@ -127,8 +127,14 @@ private Q_SLOTS:
         QCOMPARE(grown.from, qint64(216001));
         QCOMPARE(grown.to, qint64(299999));
         QCOMPARE(e.range(0, 299999), rangeOf(data, 0, 299999));
+        // Recording past the end grows the track a frame at a time.
+        data.push_back(17);
+        const FrameSpan one = e.sync(data, 299999, 300000);
+        QCOMPARE(one.from, qint64(300000));
+        QCOMPARE(one.to, qint64(300000));
+        QCOMPARE(e.range(299000, 300000), rangeOf(data, 299000, 300000));
         data.resize(10);
-        QCOMPARE(e.syncAll(data).to, qint64(299999));
+        QCOMPARE(e.syncAll(data).to, qint64(300000));
         QCOMPARE(e.size(), qint64(10));
     }
 
