@@ -5,6 +5,7 @@
 // memory bound, Import Sound's step, and the lanes' shown/hidden setting.
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QSettings>
 #include <QSlider>
 #include <QStandardPaths>
@@ -19,7 +20,9 @@
 #include "app/TakeHistory.h"
 #include "app/mainForm.h"
 #include "link/MSComm.h"
+#include "export/CdExport.h"
 #include "link/SerialPorts.h"
+#include "project/ProjectFile.h"
 #include "sound/RecordingSound.h"
 #include "sound/TestWav.h"
 #include "sound/graphWindow.h"
@@ -61,13 +64,51 @@ struct Rig {
     }
     MotionLanes* lanes() const { return w->motionLanes(); }
     ::graphWindow* graph() const { return w->graphWindow(); }
-    /// A 10-second sound: frames 0 to 300.
-    void loadShow(const QString& name = QStringLiteral("show.wav"), qint32 ms = 10000)
+    /// A 10-second sound: frames 0 to 300. The file holds `bytes` of
+    /// silence, as long as the sound only when the test exports it.
+    void loadShow(const QString& name = QStringLiteral("show.wav"), qint32 ms = 10000, int bytes = 40000)
     {
         sound.lengthMs = ms;
         const QString path = dir.filePath(name);
-        QVERIFY(testwav::write(path, testwav::canonical(2, 44100, 16, QByteArray(40000, '\0'))));
+        QVERIFY(testwav::write(path, testwav::canonical(2, 44100, 16, QByteArray(bytes, '\0'))));
         w->importSoundFile(path);
+    }
+    /// The bytes the CD export (as File > Export Project for CD Playback
+    /// runs it) writes now.
+    QByteArray exported(const QString& name)
+    {
+        std::array<NewSlider*, 8> tracks{};
+        for (int i = 0; i < 8; ++i)
+            tracks[size_t(i)] = w->slider(i);
+        const std::span<NewSlider* const> shown(tracks);
+        mk::cd::Progress progress;
+        const QString path = dir.filePath(name);
+        const auto r = mk::cd::exportForCd(graph()->cFileName(), path, w->slider(1)->maxframe(),
+                                           [shown](qint32 f) { return mk::cd::frameMessage(shown, f); }, progress);
+        QFile f(path);
+        return r.status == mk::cd::ExportResult::Status::Complete && f.open(QIODevice::ReadOnly) ? f.readAll()
+                                                                                                  : QByteArray();
+    }
+    /// A key typed into the window with the focus on a slider (in a name box
+    /// Ctrl+Z undoes typing).
+    void key(Qt::Key k, Qt::KeyboardModifiers m)
+    {
+        w->slider(0)->findChild<QSlider*>("slider")->setFocus();
+        QTest::keyClick(w.get(), k, m);
+    }
+    /// The bytes of the project file saved now.
+    QByteArray saved(const QString& name)
+    {
+        std::array<NewSlider*, 8> tracks{};
+        for (int i = 0; i < 8; ++i)
+            tracks[size_t(i)] = w->slider(i);
+        const mk::project::Project p = mk::project::snapshot<NewSlider>(
+            tracks, w->lastServoIndex, w->slider(1)->datalength(), graph()->cFileName(), 10, false);
+        const QString path = dir.filePath(name);
+        if (!mk::project::saveFile(path, p).ok)
+            return {};
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     ShowState state() const
     {
@@ -268,7 +309,7 @@ private Q_SLOTS:
         Rig rig;
         rig.w->ports().selectPort(1);
         QVERIFY(rig.w->MSComm()->PortOpen());
-        rig.loadShow();
+        rig.loadShow(QStringLiteral("show.wav"), 10000, 1764000);
         mk::TakeHistory& h = rig.w->takes();
         QAction* undo = h.undoAction();
         QAction* redo = h.redoAction();
@@ -278,6 +319,10 @@ private Q_SLOTS:
         rig.pass(2, 140); // a first take on track 2
         const ShowState first = rig.state();
         const QByteArray wireFirst = rig.playback();
+        const QByteArray cdFirst = rig.exported(QStringLiteral("first.wav"));
+        const QByteArray projectFirst = rig.saved(QStringLiteral("first.pjt"));
+        QVERIFY(cdFirst.size() > 1764000);
+        QVERIFY(projectFirst.size() > 8 * 301 * 2);
         rig.w->rewindClicked();
         rig.pass(6, 200); // the take to undo, on track 6...
         QCOMPARE(h.stack().count(), 2);
@@ -290,27 +335,39 @@ private Q_SLOTS:
         QVERIFY(std::count_if(drawn.begin(), drawn.end(), [](auto r) { return !r.empty(); }) > 50);
         const QByteArray wireSecond = rig.playback();
         QVERIFY(wireSecond != wireFirst);
+        const QByteArray cdSecond = rig.exported(QStringLiteral("second.wav"));
+        const QByteArray projectSecond = rig.saved(QStringLiteral("second.pjt"));
+        QVERIFY(cdSecond != cdFirst);
+        QVERIFY(projectSecond != projectFirst);
 
         // Disabled while playing: Ctrl+Z changes nothing.
         rig.w->playClicked();
         QVERIFY(!undo->isEnabled());
-        QTest::keyClick(rig.w.get(), Qt::Key_Z, Qt::ControlModifier);
+        rig.key(Qt::Key_Z, Qt::ControlModifier);
         rig.w->stopClicked();
         QCOMPARE(rig.state(), second);
         QVERIFY(undo->isEnabled());
 
-        QTest::keyClick(rig.w.get(), Qt::Key_Z, Qt::ControlModifier);
+        rig.key(Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(rig.state(), first);
         QVERIFY(redo->isEnabled());
         QVERIFY(std::all_of(drawn.begin(), drawn.end(), [](auto r) { return r.empty(); }));
         QCOMPARE(rig.playback(), wireFirst);
-        QTest::keyClick(rig.w.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        // Undone, the show writes the same export and project bytes as before the take...
+        QVERIFY(rig.exported(QStringLiteral("undone.wav")) == cdFirst);
+        QVERIFY(rig.saved(QStringLiteral("undone.pjt")) == projectFirst);
+        rig.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(rig.state(), second);
-        QTest::keyClick(rig.w.get(), Qt::Key_Z, Qt::ControlModifier);
-        QTest::keyClick(rig.w.get(), Qt::Key_Y, Qt::ControlModifier);
+        rig.key(Qt::Key_Z, Qt::ControlModifier);
+        rig.key(Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(rig.state(), second);
-        // The same bytes go out on the wire after the round trip.
+        // ...and after the round trip the same as after it: wire, export, project.
         QCOMPARE(rig.playback(), wireSecond);
+        QVERIFY(rig.exported(QStringLiteral("redone.wav")) == cdSecond);
+        QVERIFY(rig.saved(QStringLiteral("redone.pjt")) == projectSecond);
+        // Saving keeps the history.
+        QCOMPARE(h.stack().count(), 2);
+        QVERIFY(undo->isEnabled());
         // The buttons beside the transport do the same.
         rig.w->findChild<QToolButton*>("undoTakeButton")->click();
         rig.w->findChild<QToolButton*>("undoTakeButton")->click();
