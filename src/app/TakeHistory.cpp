@@ -132,7 +132,9 @@ void TakeHistory::commit(const QString& text, bool onlyWhenCut, std::function<vo
                          std::function<void()> redoExtra)
 {
     auto data = std::make_shared<StepData>();
-    if (!collect(data->changes))
+    // A command with more to put back than recordings (undoExtra) is a step
+    // even when it left the recordings alone.
+    if (!collect(data->changes) && (onlyWhenCut || !undoExtra))
         return;
     if (onlyWhenCut && std::none_of(data->changes.begin(), data->changes.end(),
                                     [](const takes::TrackChange& c) { return c.cutsRecording(); })) {

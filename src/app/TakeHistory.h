@@ -52,7 +52,8 @@ public:
     /// A step named `text` for what a command changed in the tracks. With
     /// `onlyWhenCut`, a change that cut no recorded position is taken as the
     /// new starting point without a step. `undoExtra`/`redoExtra` run before
-    /// the tracks are put back (for example to reload the sound).
+    /// the tracks are put back (for example to reload the sound); with them
+    /// the step is made even when no recording changed.
     void commit(const QString& text, bool onlyWhenCut = false, std::function<void()> undoExtra = {},
                 std::function<void()> redoExtra = {});
     /// Forgets the tracks' state since the last step without a step (for a

@@ -8,12 +8,14 @@
 #include <QToolButton>
 
 #include "app/MotionLanes.h"
+#include "app/ShowSetup.h"
 #include "app/TakeHistory.h"
 #include "app/mainForm.h"
 #include "platform/Dialogs.h"
 #include "sound/graphWindow.h"
 #include "timing/SMTPtimer.h"
 #include "timing/countdownTimer.h"
+#include "tracks/NewSlider.h"
 
 namespace {
 const QString kNoSound = QStringLiteral("noSound");
@@ -83,4 +85,70 @@ void mainForm::noteSoundImport(const QString& previousSound, bool previousLoaded
     m_takes->commit(
         tr("Import Sound"), true, [=] { loadSoundOnly(previousSound, previousLoaded); },
         [=] { loadSoundOnly(sound, true); });
+}
+
+mk::ShowSetup mainForm::showSetup() const
+{
+    mk::ShowSetup s;
+    for (int i = 0; i < int(s.tracks.size()); ++i) {
+        const mk::ServoTrack& t = slider(i)->track();
+        s.tracks[size_t(i)] = {t.nameBoxText(), t.minValue(), t.maxValue(), t.isReversed(), t.playbackSwitch(),
+                               t.activeChecked(), t.usesJoystick(), t.whichJoystickChannel(), t.position()};
+    }
+    s.lastServoIndex = lastServoIndex;
+    s.sound = m_graph->cFileName();
+    s.soundLoaded = soundLoaded;
+    s.countdownDuration = m_countdown->duration();
+    s.countdownEnabled = m_countdown->enabled();
+    s.projectFile = currentProjectFile;
+    s.title = windowTitle();
+    return s;
+}
+
+void mainForm::restoreShowSetup(const mk::ShowSetup& s)
+{
+    for (int i = 0; i < int(s.tracks.size()); ++i) {
+        const mk::ShowSetup::Track& r = s.tracks[size_t(i)];
+        NewSlider* t = slider(i);
+        t->setServoName(r.name);
+        // Through a maximum above any minimum, so that the guards take both.
+        t->setMaxValue(32767);
+        t->setMinValue(r.minValue);
+        t->setMaxValue(r.maxValue);
+        t->setIsReversed(r.reversed);
+        t->setPlaybackEnabled(r.playbackSwitch);
+        if (auto* box = t->findChild<QCheckBox*>(QStringLiteral("Active")))
+            box->setChecked(r.activeChecked);
+        t->setWhichJoystickChannel(r.channel);
+        t->setUsesJoystick(r.usesJoystick);
+        t->setPosition(r.position);
+    }
+    lastServoIndex = s.lastServoIndex;
+    if (s.sound != m_graph->cFileName()) {
+        try {
+            m_graph->setcFileName(s.sound);
+        } catch (...) {
+            reportFailure(QStringLiteral("There was an error while importing your sound."),
+                          QStringLiteral("Import Error"), std::current_exception());
+        }
+    }
+    soundLoaded = s.soundLoaded && m_graph->cFileName() != kNoSound;
+    m_countdown->setDuration(s.countdownDuration);
+    m_countdown->setEnabled(s.countdownEnabled);
+    currentProjectFile = s.projectFile;
+    setWindowTitle(s.title);
+}
+
+mk::ShowSetup mainForm::beginShowCommand()
+{
+    // What was recorded before the command is a step of its own.
+    m_takes->commit(tr("Recording"));
+    return showSetup();
+}
+
+void mainForm::noteShowCommand(const QString& text, const mk::ShowSetup& before)
+{
+    const mk::ShowSetup after = showSetup();
+    m_takes->commit(
+        text, false, [this, before] { restoreShowSetup(before); }, [this, after] { restoreShowSetup(after); });
 }

@@ -27,6 +27,7 @@ class QBoxLayout;
 
 namespace mk { class SerialPorts; }
 namespace mk { class TakeHistory; }
+namespace mk { struct ShowSetup; }
 
 class mainForm : public QMainWindow {
     Q_OBJECT
@@ -130,6 +131,13 @@ private:
     void buildTakeTools(QBoxLayout* column, QBoxLayout* transport);
     /// After Import Sound: one undo step when it cut recorded positions.
     void noteSoundImport(const QString& previousSound, bool previousLoaded);
+    /// Open Project and New Project: the show as it is before the command
+    /// (what was recorded so far becomes a step first), then one undo step
+    /// for all the command changed.
+    mk::ShowSetup beginShowCommand();
+    void noteShowCommand(const QString& text, const mk::ShowSetup& before);
+    mk::ShowSetup showSetup() const;
+    void restoreShowSetup(const mk::ShowSetup& s);
 
     mk::Services m_services;
     std::array<NewSlider*, 8> m_sliders{};

@@ -12,6 +12,7 @@
 #include <array>
 
 #include "app/Dialogs.h"
+#include "app/ShowSetup.h"
 #include "app/mainForm.h"
 #include "platform/Rounding.h"
 #include "project/ProjectFile.h"
@@ -258,6 +259,7 @@ mk::project::ReadResult::Status mainForm::openProjectFile(const QString& path)
         return read.status;
     }
     const project::Project& p = read.project;
+    const mk::ShowSetup before = beginShowCommand();
     setBusy(true);
     try {
         setWindowTitle(kTitlePrefix + QFileInfo(path).fileName());
@@ -288,10 +290,12 @@ mk::project::ReadResult::Status mainForm::openProjectFile(const QString& path)
     } catch (...) {
         unloadProgress();
         setBusy(false);
+        noteShowCommand(QStringLiteral("Open Project"), before); // what was opened can be taken back
         reportFailure(sentence, QStringLiteral("Open Error"), std::current_exception());
         return Status::Failed;
     }
     setBusy(false);
+    noteShowCommand(QStringLiteral("Open Project"), before);
     return Status::Ok;
 }
 
@@ -305,6 +309,7 @@ void mainForm::newProject()
         QStringLiteral("Warning"), mk::MessageButtons::YesNo, mk::MessageIcon::Exclamation);
     if (answer != mk::MessageAnswer::Yes)
         return;
+    const mk::ShowSetup before = beginShowCommand();
     try {
         currentProjectFile = project::notPreviouslySaved();
         for (int i = 0; i <= lastServoIndex; ++i) {
@@ -340,4 +345,5 @@ void mainForm::newProject()
         reportFailure(QStringLiteral("There was an error while creating a new project."), QStringLiteral("Error"),
                       std::current_exception());
     }
+    noteShowCommand(QStringLiteral("New Project"), before);
 }

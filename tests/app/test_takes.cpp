@@ -448,6 +448,68 @@ private Q_SLOTS:
         QCOMPARE(rig.w->slider(0)->maxframe(), 600);
     }
 
+    void openAndNewProjectAreSteps()
+    {
+        Rig rig;
+        rig.loadShow(QStringLiteral("show.wav"), 10000, 1764000);
+        mk::TakeHistory& h = rig.w->takes();
+        auto fileBytes = [](const QString& path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        rig.w->slider(4)->setServoName(QStringLiteral("Jaw"));
+        rig.w->slider(4)->setMinValue(60);
+        rig.w->slider(4)->setIsReversed(true);
+        rig.pass(4, 129);
+        const QString a = rig.dir.filePath(QStringLiteral("a.pjt"));
+        rig.dialogs.paths << a;
+        QVERIFY(rig.w->saveProjectAs());
+        QVERIFY(rig.w->saveProject());
+        const QByteArray savedA = fileBytes(a);
+        const QByteArray cd = rig.exported(QStringLiteral("a.wav"));
+        const ShowState recorded = rig.state();
+        const QString sound = rig.graph()->cFileName();
+        const QString title = rig.w->windowTitle();
+        const int steps = h.stack().count();
+
+        rig.w->newProject(); // the warning is answered Yes
+        QCOMPARE(h.stack().count(), steps + 1);
+        QCOMPARE(h.stack().undoText(), QStringLiteral("New Project"));
+        const ShowState fresh = rig.state();
+        QVERIFY(fresh != recorded);
+        h.undo();
+        QCOMPARE(rig.state(), recorded);
+        QCOMPARE(rig.w->slider(4)->servoName().trimmed(), QStringLiteral("Jaw"));
+        QCOMPARE(rig.w->slider(4)->minValue(), qint16(60));
+        QVERIFY(rig.w->slider(4)->isReversed());
+        QCOMPARE(rig.graph()->cFileName(), sound);
+        QVERIFY(rig.w->soundLoaded);
+        QCOMPARE(rig.w->currentProjectFile, a);
+        QCOMPARE(rig.w->windowTitle(), title);
+        // Saved and exported again, the show gives the same bytes.
+        QVERIFY(rig.w->saveProject());
+        QCOMPARE(fileBytes(a), savedA);
+        QVERIFY(rig.exported(QStringLiteral("b.wav")) == cd);
+        h.redo();
+        QCOMPARE(rig.state(), fresh);
+        QCOMPARE(rig.graph()->cFileName(), QStringLiteral("noSound"));
+
+        rig.dialogs.paths << a;
+        rig.w->openProject();
+        QCOMPARE(h.stack().undoText(), QStringLiteral("Open Project"));
+        const ShowState opened = rig.state();
+        QCOMPARE(rig.w->slider(4)->servoName().trimmed(), QStringLiteral("Jaw"));
+        h.undo();
+        QCOMPARE(rig.state(), fresh);
+        QCOMPARE(rig.w->slider(4)->servoName().trimmed(), QStringLiteral("Servo Name"));
+        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+        h.redo();
+        QCOMPARE(rig.state(), opened);
+        QCOMPARE(rig.w->currentProjectFile, a);
+        QVERIFY(rig.w->saveProject());
+        QCOMPARE(fileBytes(a), savedA);
+    }
+
     void lanesShownOrHiddenIsKeptBetweenRuns()
     {
         {
