@@ -42,6 +42,12 @@ struct TrackState {
 };
 using ShowState = std::array<TrackState, 8>;
 
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 struct Rig {
     mk::ManualTickSource ticks;
     mk::FixedJoystick joystick;
@@ -85,9 +91,7 @@ struct Rig {
         const QString path = dir.filePath(name);
         const auto r = mk::cd::exportForCd(graph()->cFileName(), path, w->slider(1)->maxframe(),
                                            [shown](qint32 f) { return mk::cd::frameMessage(shown, f); }, progress);
-        QFile f(path);
-        return r.status == mk::cd::ExportResult::Status::Complete && f.open(QIODevice::ReadOnly) ? f.readAll()
-                                                                                                  : QByteArray();
+        return r.status == mk::cd::ExportResult::Status::Complete ? fileBytes(path) : QByteArray();
     }
     /// A key typed into the window with the focus on a slider (in a name box
     /// Ctrl+Z undoes typing).
@@ -96,7 +100,9 @@ struct Rig {
         w->slider(0)->findChild<QSlider*>("slider")->setFocus();
         QTest::keyClick(w.get(), k, m);
     }
-    /// The bytes of the project file saved now.
+    /// The bytes of the project file saved now, as Save Project writes them
+    /// (through the project codec: the command's progress window would take
+    /// the keyboard from the main window).
     QByteArray saved(const QString& name)
     {
         std::array<NewSlider*, 8> tracks{};
@@ -105,10 +111,7 @@ struct Rig {
         const mk::project::Project p = mk::project::snapshot<NewSlider>(
             tracks, w->lastServoIndex, w->slider(1)->datalength(), graph()->cFileName(), 10, false);
         const QString path = dir.filePath(name);
-        if (!mk::project::saveFile(path, p).ok)
-            return {};
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return mk::project::saveFile(path, p).ok ? fileBytes(path) : QByteArray();
     }
     ShowState state() const
     {
@@ -116,11 +119,6 @@ struct Rig {
         for (int i = 0; i < 8; ++i)
             s[size_t(i)] = {w->slider(i)->track().recording(), w->slider(i)->maxframe()};
         return s;
-    }
-    void tick(int ms)
-    {
-        ticks.advance(ms);
-        w->SMPTEtimer()->tick();
     }
     /// Plays from the cursor for `frames` frames, holding track `track`'s
     /// slider at `value` from frame 10 to 40 when track >= 0. Returns the
@@ -460,10 +458,6 @@ private Q_SLOTS:
         Rig rig;
         rig.loadShow(QStringLiteral("show.wav"), 10000, 1764000);
         mk::TakeHistory& h = rig.w->takes();
-        auto fileBytes = [](const QString& path) {
-            QFile f(path);
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        };
         rig.w->slider(4)->setServoName(QStringLiteral("Jaw"));
         rig.w->slider(4)->setMinValue(60);
         rig.w->slider(4)->setIsReversed(true);
