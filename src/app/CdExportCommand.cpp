@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <array>
@@ -40,6 +41,16 @@ private:
 
 void mainForm::exportToCd()
 {
+    // Hiding the window moves its focus; without this it comes back in a
+    // check box or a name box, where Space no longer plays.
+    const QPointer<QWidget> focused = focusWidget();
+    auto comeBack = [this, &focused] {
+        show();
+        if (focused)
+            focused->setFocus();
+        else
+            setFocus();
+    };
     try {
         stopClicked();
         const QString sound = m_graph->cFileName();
@@ -84,11 +95,11 @@ void mainForm::exportToCd()
         if (result.message)
             tell(*result.message);
         dialog->hide();
-        show();
+        comeBack();
     } catch (...) {
         if (m_progress)
             m_progress->hide();
-        show();
+        comeBack();
         reportFailure(QStringLiteral("There was an error while exporting."), QStringLiteral("Export Error"),
                       std::current_exception());
     }

@@ -142,6 +142,8 @@ private Q_SLOTS:
         QCOMPARE(dialog->percentLabel()->text(), QStringLiteral("100.00%"));
         QVERIFY(!dialog->isVisible());
         QVERIFY(rig.w->isVisible());
+        // Back on a slider, not in a name box, so Space plays again.
+        QCOMPARE(rig.w->focusWidget(), rig.w->slider(0)->findChild<QWidget*>("slider"));
         // Only the main window comes back.
         QVERIFY(!rig.w->findChild<QDialog*>("about")->isVisible());
         QVERIFY(!rig.w->setupServo()->isVisible());
