@@ -376,7 +376,8 @@ private Q_SLOTS:
         // The buttons beside the transport do the same.
         rig.w->findChild<QToolButton*>("undoTakeButton")->click();
         rig.w->findChild<QToolButton*>("undoTakeButton")->click();
-        QVERIFY(std::all_of(rig.state().begin(), rig.state().end(),
+        const auto undone = rig.state();
+        QVERIFY(std::all_of(undone.begin(), undone.end(),
                             [](const TrackState& t) { return std::count(t.data.begin(), t.data.end(), 0) == 301; }));
         QVERIFY(!undo->isEnabled());
         // A playback that records nothing adds no step.
