@@ -1,6 +1,5 @@
 #include "app/CdCommands.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -136,13 +135,10 @@ std::optional<QString> soundFor(const Show& show, const QString& projectPath, co
         printMessage(cd::noSoundMessage());
         return std::nullopt;
     }
-    QString sound = show.soundName;
     // As Open Project: a project from another machine finds its sound beside
     // it; failing that, --sound answers where the window would ask.
-    const QString beside = QFileInfo(projectPath).dir().filePath(wav::bareName(sound));
-    if (QFileInfo(sound).isFile() || QFileInfo(beside).isFile()) {
-        if (!QFileInfo(sound).isFile())
-            sound = beside;
+    QString sound = project::soundPathFor(show.soundName, projectPath);
+    if (QFileInfo(sound).isFile()) {
         if (!override.isEmpty())
             printErr(QStringLiteral("The project's own sound is used: %1").arg(sound));
     } else if (!override.isEmpty()) {

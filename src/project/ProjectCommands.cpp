@@ -8,12 +8,14 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <array>
 
 #include "app/Dialogs.h"
 #include "app/ShowSetup.h"
 #include "app/mainForm.h"
+#include "export/CdAudio.h"
 #include "platform/Rounding.h"
 #include "project/ProjectFile.h"
 #include "sound/graphWindow.h"
@@ -93,15 +95,16 @@ bool mainForm::saveProject()
         const qint32 frames = slider(1)->datalength();
         if (frames == 0)
             return saveSettingsOnly();
+        // Destroyed before a handler below runs, so a failure is reported with
+        // the progress window gone and the commands back.
+        const auto done = qScopeGuard([this] {
+            unloadProgress();
+            setBusy(false);
+        });
         setBusy(true);
         showSaveProgress();
-        const bool ok = writeProject(currentProjectFile, frames, false, sentence);
-        unloadProgress();
-        setBusy(false);
-        return ok;
+        return writeProject(currentProjectFile, frames, false, sentence);
     } catch (...) {
-        unloadProgress();
-        setBusy(false);
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
         return false;
     }
@@ -116,25 +119,21 @@ bool mainForm::saveProjectAs()
         const qint32 frames = slider(0)->maxframe();
         if (frames == 0)
             return saveSettingsOnly();
+        const auto done = qScopeGuard([this] {
+            unloadProgress();
+            setBusy(false);
+        });
         setBusy(true);
         showSaveProgress();
         const auto chosen = m_services.dialogs.saveFile(saveRequest());
-        if (!chosen) {
-            unloadProgress();
-            setBusy(false);
+        if (!chosen)
             return false;
-        }
         const QString path = withDefaultExtension(*chosen);
         m_lastProjectDialogName = path;
         setWindowTitle(kTitlePrefix + QFileInfo(path).fileName());
         currentProjectFile = path;
-        const bool ok = writeProject(path, frames, true, sentence);
-        unloadProgress();
-        setBusy(false);
-        return ok;
+        return writeProject(path, frames, true, sentence);
     } catch (...) {
-        unloadProgress();
-        setBusy(false);
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
         return false;
     }
@@ -205,7 +204,7 @@ bool mainForm::writeProject(const QString& path, qint32 frames, bool endMarker, 
             if (newTrack)
                 m_progress->stageLabel()->setText(QStringLiteral("Saving Servo %1's Data").arg(track));
             const double share = double(k) / frames;
-            m_progress->percentLabel()->setText(project::percentText(share));
+            m_progress->percentLabel()->setText(mk::cd::percentText(share * 100.0));
             m_progress->ProgressBar()->setValue(mk::roundTo<int>(share * 100.0));
         }
         shownTrack = track;

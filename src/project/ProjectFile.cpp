@@ -170,14 +170,6 @@ QString decodeText(QByteArrayView field)
     return s;
 }
 
-QString percentText(double share)
-{
-    QString s = QString::number(share * 100.0, 'f', 2);
-    if (s.startsWith(QLatin1String("0.")))
-        s.remove(0, 1);
-    return s + QLatin1Char('%');
-}
-
 QString soundPathFor(const QString& storedName, const QString& projectPath)
 {
     const QString stored = storedName.trimmed();

@@ -159,10 +159,6 @@ QString decodeText(QByteArrayView field);
 
 // --- Helpers for the commands --------------------------------------------------
 
-/// A share (0..1) as the progress dialog shows it, "#.00%": no digit before
-/// the point below 1 percent (0.005 -> ".50%", 0.1234 -> "12.34%", 1 -> "100.00%").
-QString percentText(double share);
-
 /// The sound to load for a project opened from `projectPath`. A stored path
 /// that names no file (a project from another machine, "C:\Shows\a.wav") is
 /// replaced by a file of the same base name in the project's folder when there
@@ -190,6 +186,25 @@ ServoRecord servoRecordOf(Track& t)
     return r;
 }
 
+/// The set-up part of a project from the tracks 0..lastServoIndex, without
+/// version, frame count or positions. Throws mk::RuntimeError 9 when `tracks`
+/// has fewer than lastServoIndex + 1 entries.
+template <typename Track>
+Project setupSnapshot(std::span<Track* const> tracks, quint8 lastServoIndex, const QString& soundName,
+                      qint16 countdownDuration, bool countdownEnabled)
+{
+    if (size_t(lastServoIndex) >= tracks.size())
+        throw RuntimeError::subscriptOutOfRange();
+    Project p;
+    p.lastServoIndex = lastServoIndex;
+    p.soundName = soundName;
+    p.countdownDuration = countdownDuration;
+    p.countdownEnabled = countdownEnabled;
+    for (int i = 0; i <= lastServoIndex; ++i)
+        p.servos.push_back(servoRecordOf(*tracks[i]));
+    return p;
+}
+
 /// A project from the tracks 0..lastServoIndex with frames 0..F, read through
 /// dataStartPoint and data. Throws mk::RuntimeError 9 when a track holds fewer
 /// than F + 1 positions or `tracks` has fewer than lastServoIndex + 1 entries,
@@ -198,17 +213,11 @@ template <typename Track>
 Project snapshot(std::span<Track* const> tracks, quint8 lastServoIndex, qint32 frameCount,
                  const QString& soundName, qint16 countdownDuration, bool countdownEnabled)
 {
-    if (frameCount < 0 || size_t(lastServoIndex) >= tracks.size())
+    if (frameCount < 0)
         throw RuntimeError::subscriptOutOfRange();
-    Project p;
+    Project p = setupSnapshot(tracks, lastServoIndex, soundName, countdownDuration, countdownEnabled);
     p.version = "03";
     p.frameCount = frameCount;
-    p.lastServoIndex = lastServoIndex;
-    p.soundName = soundName;
-    p.countdownDuration = countdownDuration;
-    p.countdownEnabled = countdownEnabled;
-    for (int i = 0; i <= lastServoIndex; ++i)
-        p.servos.push_back(servoRecordOf(*tracks[i]));
     p.positions.resize(size_t(lastServoIndex) + 1);
     for (int i = 0; i <= lastServoIndex; ++i) {
         Track& t = *tracks[i];
@@ -228,17 +237,9 @@ template <typename Track>
 Project settingsSnapshot(std::span<Track* const> tracks, quint8 lastServoIndex, const QString& soundName,
                          qint16 countdownDuration, bool countdownEnabled)
 {
-    if (size_t(lastServoIndex) >= tracks.size())
-        throw RuntimeError::subscriptOutOfRange();
-    Project p;
+    Project p = setupSnapshot(tracks, lastServoIndex, soundName, countdownDuration, countdownEnabled);
     p.version = "02";
     p.frameCount = 1;
-    p.lastServoIndex = lastServoIndex;
-    p.soundName = soundName;
-    p.countdownDuration = countdownDuration;
-    p.countdownEnabled = countdownEnabled;
-    for (int i = 0; i <= lastServoIndex; ++i)
-        p.servos.push_back(servoRecordOf(*tracks[i]));
     p.positions.assign(size_t(lastServoIndex) + 1, std::vector<qint16>(2, 0));
     return p;
 }

@@ -92,8 +92,6 @@ private Q_SLOTS:
     void everyTruncationIsRefused();
     void textFields_data();
     void textFields();
-    void percentages_data();
-    void percentages();
     void openingAppliesInOrder();
     void progressAtEvery200th();
     void failedSavesKeepThePreviousFile();
@@ -279,24 +277,6 @@ void tst_projectfile::textFields()
     QCOMPARE(encodeText(text, width, &wasCut), bytes);
     QCOMPARE(wasCut, cut);
     QCOMPARE(decodeText(bytes), readBack);
-}
-
-void tst_projectfile::percentages_data()
-{
-    QTest::addColumn<double>("share");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("0") << 0.0 << ".00%";
-    QTest::newRow("0.005") << 0.005 << ".50%";
-    QTest::newRow("0.1234") << 0.1234 << "12.34%";
-    QTest::newRow("0.5") << 0.5 << "50.00%";
-    QTest::newRow("1") << 1.0 << "100.00%";
-}
-
-void tst_projectfile::percentages()
-{
-    QFETCH(double, share);
-    QFETCH(QString, shown);
-    QCOMPARE(percentText(share), shown);
 }
 
 void tst_projectfile::openingAppliesInOrder()
