@@ -3,7 +3,7 @@
 // the exporter): the canonical header, the serial characters of the servo
 // stream, and a show of eight tracks whose positions are known in advance.
 #include <QByteArray>
-#include <QFile>
+#include <QTemporaryDir>
 #include <QtEndian>
 #include <array>
 #include <memory>
@@ -11,23 +11,17 @@
 #include <vector>
 
 #include "export/CdAudio.h"
+#include "export/CdExport.h"
 #include "platform/Joystick.h"
+#include "sound/TestWav.h"
+#include "support/Files.h"
 #include "tracks/ServoTrack.h"
 
 namespace cdrules {
 
-inline QByteArray le16(qint16 v)
-{
-    QByteArray b(2, 0);
-    qToLittleEndian<qint16>(v, b.data());
-    return b;
-}
-inline QByteArray le32(quint32 v)
-{
-    QByteArray b(4, 0);
-    qToLittleEndian<quint32>(v, b.data());
-    return b;
-}
+using testwav::le16;
+using testwav::le32;
+using mk::test::readFile;
 
 /// RIFF, length, WAVE, "fmt " 16, PCM, 2 channels, 44 100, 176 400, 4, 16, "data", data length.
 inline QByteArray header(quint32 riffField, quint32 dataField)
@@ -65,12 +59,6 @@ inline std::vector<qint16> slot(const QByteArray& message)
 inline qint16 sample(const QByteArray& file, qint64 k, bool right)
 {
     return qFromLittleEndian<qint16>(file.constData() + 44 + 4 * k + (right ? 2 : 0));
-}
-
-inline QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 /// Eight tracks as a freshly started program sets them up, with the range
@@ -135,6 +123,28 @@ struct RecordingProgress : mk::cd::Progress {
     void stage(const QString& s) override { stages << s; }
     void percent(double p) override { percents << p; }
     bool cancelled() override { return cancelAfterChecks >= 0 && ++checks > cancelAfterChecks; }
+};
+
+/// The export of Show(lastFrame) with `sound`.
+inline mk::cd::ExportResult exportShow(const QString& sound, const QString& out, qint32 lastFrame,
+                                       RecordingProgress& progress)
+{
+    Show show(lastFrame);
+    const auto tracks = show.all();
+    return mk::cd::exportForCd(sound, out, lastFrame, [tracks](qint32 f) { return mk::cd::frameMessage(tracks, f); },
+                               progress);
+}
+
+/// A temporary folder for a test's files.
+struct Folder {
+    QTemporaryDir dir;
+    QString path(const QString& name) const { return dir.filePath(name); }
+    /// Writes `bytes` to `name`; its path.
+    QString write(const QString& name, const QByteArray& bytes) const
+    {
+        testwav::write(path(name), bytes);
+        return path(name);
+    }
 };
 
 } // namespace cdrules

@@ -7,16 +7,14 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 #include "CdRules.h"
 #include "app/Dialogs.h"
 #include "app/mainForm.h"
 #include "export/CdExport.h"
-#include "sound/RecordingSound.h"
 #include "sound/TestWav.h"
+#include "support/WindowRig.h"
 #include "timing/SMTPtimer.h"
 #include "tracks/SetupServo.h"
 #include "tracks/calibrateJoystick.h"
@@ -26,31 +24,23 @@ using namespace cdrules;
 
 namespace {
 
-struct Rig {
-    mk::ManualTickSource ticks;
-    mk::FixedJoystick joystick;
-    mk::ScriptedDialogs dialogs;
-    RecordingSound sound;
-    QTemporaryDir dir;
-    std::unique_ptr<mainForm> w;
-
+struct Rig : mk::test::WindowRig {
     Rig()
     {
-        w = std::make_unique<mainForm>(mk::Services{ticks, joystick, dialogs, sound, {"", "", "", ""}});
-        dialogs.messages.clear(); // the probe's "no free port" message
+        open();
         w->show();
     }
     /// Loads a sound of `seconds` as Import Sound does and records the show
     /// of Show::value into every track (F = 30 x seconds).
     QString loadShow(qint32 rate, int channels, int seconds)
     {
-        const QString path = dir.filePath("show.wav");
+        const QString file = path("show.wav");
         QByteArray frame = le16(700);
         if (channels == 2)
             frame += le16(-700);
-        testwav::write(path, testwav::canonical(qint16(channels), rate, 16, frame.repeated(rate * seconds)));
+        testwav::write(file, testwav::canonical(qint16(channels), rate, 16, frame.repeated(rate * seconds)));
         sound.lengthMs = 1000 * seconds;
-        w->importSoundFile(path);
+        w->importSoundFile(file);
         for (int i = 0; i < 8; ++i) {
             NewSlider* t = w->slider(i);
             t->setMaxValue(255);
@@ -59,12 +49,12 @@ struct Rig {
             for (qint32 f = 0; f <= t->maxframe(); ++f)
                 t->setData(qint16(Show::value(i, f)));
         }
-        return path;
+        return file;
     }
     void exportTo(const QString& path)
     {
         dialogs.paths << path;
-        w->menuItem("fileExportToCD")->trigger();
+        trigger("fileExportToCD");
     }
 };
 
@@ -76,7 +66,7 @@ private Q_SLOTS:
     void refusedWithoutSound()
     {
         Rig rig;
-        rig.exportTo(rig.dir.filePath("never.wav"));
+        rig.exportTo(rig.path("never.wav"));
         QCOMPARE(rig.dialogs.fileRequests.size(), 0);
         QCOMPARE(rig.dialogs.messages.size(), 1);
         QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("No sound"));
@@ -90,7 +80,7 @@ private Q_SLOTS:
         Rig rig;
         rig.loadShow(22050, 1, 1);
         rig.w->playClicked();
-        rig.w->menuItem("fileExportToCD")->trigger(); // no path: the dialog is cancelled
+        rig.trigger("fileExportToCD"); // no path: the dialog is cancelled
         QCOMPARE(rig.dialogs.fileRequests.size(), 1);
         const auto& r = rig.dialogs.fileRequests[0];
         QCOMPARE(r.title, QStringLiteral("Export for CD playback"));
@@ -130,9 +120,9 @@ private Q_SLOTS:
                     visible << top->objectName();
             seen << dialog->stageLabel()->text() + ": " + visible.join(',');
         });
-        rig.exportTo(rig.dir.filePath("show for cd")); // the default extension is added
+        rig.exportTo(rig.path("show for cd")); // the default extension is added
         QVERIFY(rig.dialogs.messages.isEmpty());
-        const QString out = rig.dir.filePath("show for cd.wav");
+        const QString out = rig.path("show for cd.wav");
         QVERIFY(!seen.isEmpty());
         for (const QString& s : seen)
             QVERIFY2(s.endsWith(": convertAudio"), qPrintable(s));
@@ -149,16 +139,11 @@ private Q_SLOTS:
         QVERIFY(!rig.w->setupServo()->isVisible());
         QVERIFY(!rig.w->calibrationDialog()->isVisible());
 
-        Show show(rig.w->slider(1)->maxframe());
-        QCOMPARE(show.lastFrame, 60);
+        QCOMPARE(rig.w->slider(1)->maxframe(), 60);
         RecordingProgress progress;
-        const QString headless = rig.dir.filePath("headless.wav");
-        const auto tracks = show.all();
-        QCOMPARE(mk::cd::exportForCd(sound, headless, show.lastFrame,
-                                     [tracks](qint32 f) { return mk::cd::frameMessage(tracks, f); }, progress)
-                     .status,
-                 mk::cd::ExportResult::Status::Complete);
-        QCOMPARE(readAll(out), readAll(headless));
+        const QString headless = rig.path("headless.wav");
+        QCOMPARE(exportShow(sound, headless, 60, progress).status, mk::cd::ExportResult::Status::Complete);
+        QCOMPARE(readFile(out), readFile(headless));
         for (int i = 0; i < 8; ++i) // every track ends the export at the last frame
             QCOMPARE(rig.w->slider(i)->track().lastFrame(), 60);
     }
@@ -172,7 +157,7 @@ private Q_SLOTS:
             if (v >= 50 && dialog->stageLabel()->text() == QLatin1String("Encoding data into new file."))
                 dialog->Command1()->click();
         });
-        const QString out = rig.dir.filePath("half.wav");
+        const QString out = rig.path("half.wav");
         rig.exportTo(out);
         QCOMPARE(rig.dialogs.messages.size(), 1);
         const auto& m = rig.dialogs.messages[0];
@@ -181,7 +166,7 @@ private Q_SLOTS:
         QCOMPARE(m.icon, mk::MessageIcon::Exclamation);
         QVERIFY(!dialog->isVisible());
         QVERIFY(rig.w->isVisible());
-        const QByteArray partial = readAll(out);
+        const QByteArray partial = readFile(out);
         // Frames 0..60 were encoded (the cancel is seen before frame 61); the
         // length fields were never finished.
         QCOMPARE(partial.mid(40, 4), le32(quint32(partial.size() + 1 - 45)));
@@ -195,7 +180,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.loadShow(48000, 2, 1);
-        const QString out = rig.dir.filePath("high.wav");
+        const QString out = rig.path("high.wav");
         rig.exportTo(out);
         QCOMPARE(rig.dialogs.messages.size(), 1);
         QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Sound Problem"));

@@ -39,25 +39,11 @@ QByteArray pcm16(std::initializer_list<int> values)
     return out;
 }
 
-ExportResult exportShow(const QString& sound, const QString& out, RecordingProgress& progress, qint32 lastFrame = 0)
-{
-    Show show(lastFrame);
-    const auto tracks = show.all();
-    return mk::cd::exportForCd(sound, out, lastFrame,
-                               [tracks](qint32 f) { return mk::cd::frameMessage(tracks, f); }, progress);
-}
-
 } // namespace
 
 class TestCdAudio : public QObject {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QString path(const QString& name) { return m_dir.filePath(name); }
-    QString wav(const QString& name, const QByteArray& bytes)
-    {
-        testwav::write(path(name), bytes);
-        return path(name);
-    }
+    Folder files;
 
 private Q_SLOTS:
     void verdicts_data()
@@ -86,7 +72,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         QFETCH(Verdict, verdict);
         QFETCH(bool, pcm);
-        const auto c = mk::cd::checkSoundFormat(wav("v.wav", file));
+        const auto c = mk::cd::checkSoundFormat(files.write("v.wav", file));
         QCOMPARE(c.verdict, verdict);
         QCOMPARE(c.pcm, pcm);
     }
@@ -118,11 +104,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, sound);
         QFETCH(QByteArray, samples);
         RecordingProgress progress;
-        const QString out = path("copy.wav");
-        QCOMPARE(mk::cd::copySound(wav("s.wav", sound), out, progress), mk::cd::AudioResult::Done);
+        const QString out = files.path("copy.wav");
+        QCOMPARE(mk::cd::copySound(files.write("s.wav", sound), out, progress), mk::cd::AudioResult::Done);
         const quint32 length = 40 + 176400 + quint32(samples.size());
         const QByteArray expected = header(length, length - 45) + QByteArray(176400 - 4, 0) + samples;
-        QCOMPARE(readAll(out), expected);
+        QCOMPARE(readFile(out), expected);
         QCOMPARE(progress.stages,
                  QStringList({"Adding 1 second leader", "Copying the sound data to the new file."}));
         // 21 leader steps (every 4096 values of 88 200), then one per piece.
@@ -138,13 +124,13 @@ private Q_SLOTS:
         for (int i = 0; i < s.size(); ++i)
             s[i] = char(i * 7);
         RecordingProgress progress;
-        const QString sound = wav("long.wav", testwav::canonical(2, 44100, 16, s));
-        QCOMPARE(mk::cd::copySound(sound, path("pieces.wav"), progress), mk::cd::AudioResult::Done);
+        const QString sound = files.write("long.wav", testwav::canonical(2, 44100, 16, s));
+        QCOMPARE(mk::cd::copySound(sound, files.path("pieces.wav"), progress), mk::cd::AudioResult::Done);
         const QList<double> tail = progress.percents.mid(21);
         QCOMPARE(tail.size(), 3);
         QCOMPARE(tail[0], 20044.0 / 50044 * 100);
         QCOMPARE(tail[2], 100.0);
-        QCOMPARE(readAll(path("pieces.wav")).mid(176440), s);
+        QCOMPARE(readFile(files.path("pieces.wav")).mid(176440), s);
     }
 
     void percentFormat_data()
@@ -200,14 +186,14 @@ private Q_SLOTS:
         QFETCH(QByteArray, sound);
         QFETCH(QList<int>, frames);
         RecordingProgress progress;
-        const QString out = path("resampled.wav");
-        QCOMPARE(mk::cd::resample(wav("r.wav", sound), out, progress), mk::cd::AudioResult::Done);
+        const QString out = files.path("resampled.wav");
+        QCOMPARE(mk::cd::resample(files.write("r.wav", sound), out, progress), mk::cd::AudioResult::Done);
         QByteArray samples;
         for (int v : frames)
             samples += le16(qint16(v));
         // The length field holds the next free position: the file length + 1.
         const quint32 next = 44 + 176400 + quint32(samples.size()) + 1;
-        QCOMPARE(readAll(out), header(next, next - 45) + QByteArray(176400, 0) + samples);
+        QCOMPARE(readFile(out), header(next, next - 45) + QByteArray(176400, 0) + samples);
     }
 
     void resampleProgressAndCancel()
@@ -217,9 +203,9 @@ private Q_SLOTS:
         QByteArray s;
         for (int i = 0; i < 2001; ++i)
             s += le16(qint16(i));
-        const QString sound = wav("ramp.wav", testwav::canonical(1, 22050, 16, s));
+        const QString sound = files.write("ramp.wav", testwav::canonical(1, 22050, 16, s));
         RecordingProgress progress;
-        QCOMPARE(mk::cd::resample(sound, path("ramp-cd.wav"), progress), mk::cd::AudioResult::Done);
+        QCOMPARE(mk::cd::resample(sound, files.path("ramp-cd.wav"), progress), mk::cd::AudioResult::Done);
         QStringList shown;
         for (double p : progress.percents)
             shown << mk::cd::percentText(p);
@@ -227,9 +213,9 @@ private Q_SLOTS:
 
         RecordingProgress cancelling;
         cancelling.cancelAfterChecks = 10;
-        const QString out = path("ramp-cancelled.wav");
+        const QString out = files.path("ramp-cancelled.wav");
         QCOMPARE(mk::cd::resample(sound, out, cancelling), mk::cd::AudioResult::Cancelled);
-        const QByteArray partial = readAll(out);
+        const QByteArray partial = readFile(out);
         QCOMPARE(partial.size(), 44 + 176400 + 10 * 2 * 4); // ten pairs, two output frames each
         QCOMPARE(partial.left(8), QByteArray("RIFF\0\0\0\0", 8)); // lengths never written
         QCOMPARE(sample(partial, 44100 + 19, true), qint16(10)); // 9.5 rounds to even
@@ -276,10 +262,10 @@ private Q_SLOTS:
         QFETCH(QString, firstLine);
         QFETCH(int, icon);
         QFETCH(bool, fileWritten);
-        const QString soundPath = sound.isEmpty() ? path("missing.wav") : wav("refused.wav", sound);
-        const QString out = path(QStringLiteral("refused-%1.wav").arg(QTest::currentDataTag()));
+        const QString soundPath = sound.isEmpty() ? files.path("missing.wav") : files.write("refused.wav", sound);
+        const QString out = files.path(QStringLiteral("refused-%1.wav").arg(QTest::currentDataTag()));
         RecordingProgress progress;
-        const ExportResult r = exportShow(soundPath, out, progress);
+        const ExportResult r = exportShow(soundPath, out, 0, progress);
         QVERIFY(r.status != ExportResult::Status::Complete);
         QVERIFY(r.message);
         QCOMPARE(r.message->title, title);
@@ -295,22 +281,22 @@ private Q_SLOTS:
     void soundIsNotOverwritten()
     {
         const QByteArray bytes = testwav::canonical(2, 44100, 16, pcm16({1, 2, 3, 4}));
-        const QString sound = wav("own.wav", bytes);
+        const QString sound = files.write("own.wav", bytes);
         RecordingProgress progress;
-        const ExportResult r = exportShow(sound, m_dir.path() + "/./own.wav", progress);
+        const ExportResult r = exportShow(sound, files.dir.path() + "/./own.wav", 0, progress);
         QCOMPARE(r.status, ExportResult::Status::Refused);
         QCOMPARE(r.message->title, QStringLiteral("Export Error"));
-        QCOMPARE(readAll(sound), bytes);
+        QCOMPARE(readFile(sound), bytes);
     }
 
     void dataTagAt1000StillResamples()
     {
         const QByteArray s = pcm16({1, 2, 3, 4});
-        const QString sound = wav("at1000.wav", testwav::riff(testwav::fmt(1, 22050, 16)
+        const QString sound = files.write("at1000.wav", testwav::riff(testwav::fmt(1, 22050, 16)
                                                               + testwav::chunk("junk", QByteArray(1000 - 45, 'j'))
                                                               + testwav::data(s)));
         RecordingProgress progress;
-        QCOMPARE(exportShow(sound, path("at1000-cd.wav"), progress).status, ExportResult::Status::Complete);
+        QCOMPARE(exportShow(sound, files.path("at1000-cd.wav"), 0, progress).status, ExportResult::Status::Complete);
     }
 
     void exactMessages()

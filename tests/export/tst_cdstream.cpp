@@ -2,7 +2,6 @@
 // frame slots and the time origin, the length fields, a show longer than its
 // sound, a cancel; then the decoder of verify-cd and, independently of both,
 // sigrok's UART decoder on the same files.
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +11,7 @@
 #include "export/CdExport.h"
 #include "platform/RuntimeError.h"
 #include "sound/TestWav.h"
+#include "support/RunProgram.h"
 
 using namespace cdrules;
 using Status = mk::cd::ExportResult::Status;
@@ -27,26 +27,11 @@ QByteArray constantSound(qint32 rate, int channels, qint64 frames, qint16 left =
     return testwav::canonical(qint16(channels), rate, 16, one.repeated(frames));
 }
 
-mk::cd::ExportResult run(const QString& sound, const QString& out, qint32 lastFrame,
-                         RecordingProgress& progress)
-{
-    Show show(lastFrame);
-    const auto tracks = show.all();
-    return mk::cd::exportForCd(sound, out, lastFrame,
-                               [tracks](qint32 f) { return mk::cd::frameMessage(tracks, f); }, progress);
-}
-
 } // namespace
 
 class TestCdStream : public QObject {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QString path(const QString& name) { return m_dir.filePath(name); }
-    QString wav(const QString& name, const QByteArray& bytes)
-    {
-        testwav::write(path(name), bytes);
-        return path(name);
-    }
+    Folder files;
 
 private Q_SLOTS:
     void byteToBits_data()
@@ -70,11 +55,11 @@ private Q_SLOTS:
     // from the rules, the left channel untouched, the length fields.
     void slotsSampleBySample()
     {
-        const QString out = path("two.wav");
+        const QString out = files.path("two.wav");
         RecordingProgress progress;
-        const QString sound = wav("two-s.wav", constantSound(44100, 2, 88200));
-        QCOMPARE(run(sound, out, 1, progress).status, Status::Complete);
-        const QByteArray file = readAll(out);
+        const QString sound = files.write("two-s.wav", constantSound(44100, 2, 88200));
+        QCOMPARE(exportShow(sound, out, 1, progress).status, Status::Complete);
+        const QByteArray file = readFile(out);
         QCOMPARE(file.size(), 44 + 4 * 88200 + 4 * 44099); // the sound keeps its length
         for (qint32 f = 0; f <= 1; ++f) {
             const auto want = slot(Show::expected(f));
@@ -115,9 +100,9 @@ private Q_SLOTS:
         QFETCH(int, lastFrame);
         QFETCH(qint64, fileSize);
         RecordingProgress progress;
-        const QString out = path("len.wav");
-        QCOMPARE(run(wav("len-s.wav", sound), out, lastFrame, progress).status, Status::Complete);
-        const QByteArray file = readAll(out);
+        const QString out = files.path("len.wav");
+        QCOMPARE(exportShow(files.write("len-s.wav", sound), out, lastFrame, progress).status, Status::Complete);
+        const QByteArray file = readFile(out);
         const quint32 dataLength = quint32((lastFrame + 1) * 1470 + 44100) * 4;
         if (lastFrame == 300)
             QCOMPARE(dataLength, 1946280u);
@@ -147,9 +132,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, sound);
         QFETCH(qint64, soundFrames);
         RecordingProgress progress;
-        const QString out = path("longer.wav");
-        QCOMPARE(run(wav("short.wav", sound), out, 60, progress).status, Status::Complete);
-        const QByteArray file = readAll(out);
+        const QString out = files.path("longer.wav");
+        QCOMPARE(exportShow(files.write("short.wav", sound), out, 60, progress).status, Status::Complete);
+        const QByteArray file = readFile(out);
         const qint64 streamEnd = 44100 + 61 * 1470;
         QCOMPARE(qint64(file.size()), 44 + 4 * streamEnd + 2);
         QCOMPARE(sample(file, soundFrames - 1, false), qint16(1000));
@@ -171,11 +156,11 @@ private Q_SLOTS:
         Show show(4);
         const std::span<mk::ServoTrack* const> three(show.tracks.data(), 3);
         RecordingProgress progress;
-        const QString out = path("three.wav");
-        const auto r = mk::cd::exportForCd(wav("three-s.wav", constantSound(44100, 2, 2 * 44100)), out, 4,
+        const QString out = files.path("three.wav");
+        const auto r = mk::cd::exportForCd(files.write("three-s.wav", constantSound(44100, 2, 2 * 44100)), out, 4,
                                            [three](qint32 f) { return mk::cd::frameMessage(three, f); }, progress);
         QCOMPARE(r.status, Status::Complete);
-        const QByteArray file = readAll(out);
+        const QByteArray file = readFile(out);
         for (qint32 f = 0; f <= 4; ++f) {
             const QByteArray message = Show::expected(f).left(9);
             std::vector<qint16> want;
@@ -194,14 +179,14 @@ private Q_SLOTS:
     {
         RecordingProgress progress;
         progress.cancelAfterChecks = 100; // frames 0..99 encoded, then Cancel
-        const QString out = path("cancelled.wav");
-        const QString sound = wav("ten.wav", constantSound(44100, 2, 10 * 44100));
-        const auto r = run(sound, out, 299, progress);
+        const QString out = files.path("cancelled.wav");
+        const QString sound = files.write("ten.wav", constantSound(44100, 2, 10 * 44100));
+        const auto r = exportShow(sound, out, 299, progress);
         QCOMPARE(r.status, Status::Cancelled);
         QVERIFY(r.message);
         QCOMPARE(r.message->title, QStringLiteral("Conversion canceled"));
         QVERIFY(r.message->text.contains(QChar(13) + out + QChar(13)));
-        const QByteArray file = readAll(out);
+        const QByteArray file = readFile(out);
         QCOMPARE(file.size(), 40 + 11 * 176400); // the partial file stays
         QCOMPARE(file.mid(4, 4), le32(quint32(file.size()))); // lengths as the copy left them
         const auto want = slot(Show::expected(99));
@@ -214,10 +199,10 @@ private Q_SLOTS:
     {
         Show show(10);
         RecordingProgress progress;
-        const QString out = path("bad.wav");
+        const QString out = files.path("bad.wav");
         const auto tracks = show.all();
         const auto r = mk::cd::exportForCd(
-            wav("bad-s.wav", constantSound(44100, 2, 44100)), out, 10,
+            files.write("bad-s.wav", constantSound(44100, 2, 44100)), out, 10,
             [tracks](qint32 f) -> QByteArray {
                 if (f == 5)
                     throw mk::RuntimeError::typeMismatch(); // a serialPortString that is not a number
@@ -241,19 +226,19 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, sound);
         RecordingProgress progress;
-        const QString out = path("verify.wav");
-        QCOMPARE(run(wav("verify-s.wav", sound), out, 89, progress).status, Status::Complete);
+        const QString out = files.path("verify.wav");
+        QCOMPARE(exportShow(files.write("verify-s.wav", sound), out, 89, progress).status, Status::Complete);
         const auto good = mk::cd::verifyFrames(mk::cd::decodeCdFile(out), 89, &Show::expected);
         QCOMPARE(good.framesMatching, 90);
         QVERIFY2(good.allMatch(), qPrintable(good.report()));
         QCOMPARE(good.report(), QStringLiteral("90 of 90 frames match.\n"));
 
         // Frame 40, character 7, data bit 3: samples 14..17 of the character.
-        QByteArray file = readAll(out);
+        QByteArray file = readFile(out);
         const qint64 k = 44100 + 1470 * 40 + 46 * 7 + 16;
         qToLittleEndian<qint16>(qint16(-sample(file, k, true)), file.data() + 44 + 4 * k + 2);
-        testwav::write(path("flipped.wav"), file);
-        const auto bad = mk::cd::verifyFrames(mk::cd::decodeCdFile(path("flipped.wav")), 89, &Show::expected);
+        testwav::write(files.path("flipped.wav"), file);
+        const auto bad = mk::cd::verifyFrames(mk::cd::decodeCdFile(files.path("flipped.wav")), 89, &Show::expected);
         QCOMPARE(bad.framesMatching, 89);
         QVERIFY(!bad.allMatch());
         QCOMPARE(bad.firstMismatches.size(), 1);
@@ -286,26 +271,25 @@ private Q_SLOTS:
         const QString sigrok = QStandardPaths::findExecutable("sigrok-cli");
         QVERIFY2(!sigrok.isEmpty(), "sigrok-cli is installed by scripts/install-deps");
         RecordingProgress progress;
-        const QString out = path("sigrok.wav");
+        const QString out = files.path("sigrok.wav");
         const qint32 lastFrame = 119;
-        QCOMPARE(run(wav("sigrok-s.wav", sound), out, lastFrame, progress).status, Status::Complete);
-        const QByteArray file = readAll(out);
+        QCOMPARE(exportShow(files.write("sigrok-s.wav", sound), out, lastFrame, progress).status, Status::Complete);
+        const QByteArray file = readFile(out);
         const qint64 frames = qFromLittleEndian<quint32>(file.constData() + 40) / 4;
         QByteArray logic(16, char(1)); // idle in front, so a start at sample 0 has an edge
         for (qint64 k = 0; k < frames; ++k)
             logic.append(char(sample(file, k, true) <= 0 ? 1 : 0));
-        testwav::write(path("logic.bin"), logic);
+        testwav::write(files.path("logic.bin"), logic);
 
         QByteArray want;
         for (qint32 f = 0; f <= lastFrame; ++f)
             want += Show::expected(f);
         for (const char* annotation : {"uart=rx-data", "uart=rx-warnings"}) {
-            QProcess p;
-            p.start(sigrok, {"-I", "binary:numchannels=1:samplerate=44100", "-i", path("logic.bin"), "-P",
-                             "uart:rx=0:baudrate=9587", "-A", annotation});
-            QVERIFY(p.waitForFinished(60000));
-            QCOMPARE(p.exitCode(), 0);
-            const QByteArray text = p.readAllStandardOutput();
+            const auto run = mk::test::runProgram(sigrok, {"-I", "binary:numchannels=1:samplerate=44100", "-i",
+                                                           files.path("logic.bin"), "-P", "uart:rx=0:baudrate=9587",
+                                                           "-A", annotation});
+            QCOMPARE(run.status, 0);
+            const QByteArray text = run.out.toLocal8Bit();
             if (QByteArray(annotation) == "uart=rx-warnings") {
                 QCOMPARE(text, QByteArray()); // no framing errors
                 continue;

@@ -15,23 +15,23 @@
 #include <QMenuBar>
 #include <QSlider>
 #include <QTimer>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
 #include <memory>
 #include <unistd.h>
 
-#include "LayoutBuilder.h"
+#include "support/LayoutBuilder.h"
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/mainForm.h"
 #include "link/MSComm.h"
 #include "link/SerialPorts.h"
-#include "sound/RecordingSound.h"
 #include "sound/TestWav.h"
 #include "sound/graphWindow.h"
+#include "support/Files.h"
 #include "support/PseudoTerminal.h"
+#include "support/RunProgram.h"
+#include "support/WindowRig.h"
 #include "timing/SMTPtimer.h"
 #include "timing/countdownTimer.h"
 #include "tracks/NewSlider.h"
@@ -43,23 +43,11 @@ namespace {
 
 const QChar CR(13);
 
-struct Rig {
-    mk::ManualTickSource ticks;
-    mk::FixedJoystick joystick;
-    mk::ScriptedDialogs dialogs;
-    RecordingSound sound;
+struct Rig : mk::test::WindowRig {
     PseudoTerminal pty;
-    QTemporaryDir dir;
-    std::unique_ptr<mainForm> w;
 
-    Rig()
-    {
-        w = std::make_unique<mainForm>(mk::Services{
-            ticks, joystick, dialogs, sound, {pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"}});
-        dialogs.messages.clear();
-    }
-    QString path(const QString& name) const { return dir.filePath(name); }
-    void trigger(const char* item) { w->menuItem(item)->trigger(); }
+    Rig() { open({pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"}); }
+    ~Rig() { w.reset(); } // the window closes its port before the terminal goes
     /// Tracks of frames 0..frames with a recognisable recording.
     void record(qint32 frames)
     {
@@ -98,17 +86,8 @@ struct Rig {
         f.enabled = true;
         return f;
     }
-    QByteArray file(const QString& p) const
-    {
-        QFile in(p);
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
-    void write(const QString& p, const QByteArray& bytes) const
-    {
-        QFile out(p);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-    }
+    QByteArray file(const QString& p) const { return mk::test::readFile(p); }
+    void write(const QString& p, const QByteArray& bytes) const { QVERIFY(testwav::write(p, bytes)); }
     /// Plays `frames` frames from the start with the port open; the wire's bytes.
     QByteArray play(int frames)
     {
@@ -598,25 +577,17 @@ void TestProjectCommands::openOnTheCommandLine()
     QTemporaryDir dir;
     layout::File f;
     f.servos[0].name = "From the command line";
-    QFile file(dir.filePath("cli.pjt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(f.bytes());
-    file.close();
-    QFile junk(dir.filePath("junk.pjt"));
-    QVERIFY(junk.open(QIODevice::WriteOnly));
-    junk.write("junk");
-    junk.close();
+    QVERIFY(testwav::write(dir.filePath("cli.pjt"), f.bytes()));
+    QVERIFY(testwav::write(dir.filePath("junk.pjt"), "junk"));
     struct Case {
         QString file;
         QString stderrHas;
     };
-    for (const Case& c : {Case{file.fileName(), ""}, Case{junk.fileName(), "is not a MarionetteKit project"},
+    for (const Case& c : {Case{dir.filePath("cli.pjt"), ""}, Case{dir.filePath("junk.pjt"), "is not a MarionetteKit project"},
                           Case{dir.filePath("none.pjt"), "53 File not found"}}) {
-        QProcess p;
-        p.start(MK_BINARY, {"--open", c.file, "--screenshot", dir.filePath("shot.png")});
-        QVERIFY(p.waitForFinished(30000));
-        const QString errText = QString::fromLocal8Bit(p.readAllStandardError());
-        QCOMPARE(p.exitCode(), 0);
+        const auto run = mk::test::runProgram(MK_BINARY, {"--open", c.file, "--screenshot", dir.filePath("shot.png")});
+        const QString errText = run.err;
+        QCOMPARE(run.status, 0);
         if (c.stderrHas.isEmpty())
             QVERIFY2(!errText.contains("Open Error") && !errText.contains("not a MarionetteKit"), qPrintable(errText));
         else

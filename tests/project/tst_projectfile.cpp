@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "LayoutBuilder.h"
+#include "support/LayoutBuilder.h"
 #include "platform/Joystick.h"
 #include "project/ProjectFile.h"
 #include "tracks/ServoTrack.h"
