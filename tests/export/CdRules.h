@@ -43,7 +43,8 @@ inline std::vector<qint16> character(quint8 b)
     return out;
 }
 
-/// One frame slot: the characters of the message, then 366 samples of 0.
+/// One frame slot of 1470 samples: the characters of the message, then 0s
+/// (366 after the eight commands of a whole show).
 inline std::vector<qint16> slot(const QByteArray& message)
 {
     std::vector<qint16> out;
@@ -51,7 +52,7 @@ inline std::vector<qint16> slot(const QByteArray& message)
         const auto ch = character(quint8(c));
         out.insert(out.end(), ch.begin(), ch.end());
     }
-    out.insert(out.end(), 366, 0);
+    out.resize(1470, 0);
     return out;
 }
 

@@ -56,7 +56,6 @@ private Q_SLOTS:
         QTest::newRow("48 kHz") << testwav::riff(fmtChunk(1, 2, 48000, 16) + d) << Verdict::High << true;
         QTest::newRow("44.1 kHz mono") << testwav::riff(fmtChunk(1, 1, 44100, 16) + d) << Verdict::Bad << true;
         QTest::newRow("44.1 kHz 8-bit stereo") << testwav::riff(fmtChunk(1, 2, 44100, 8) + d) << Verdict::Bad << true;
-        QTest::newRow("22.05 kHz mono") << testwav::riff(fmtChunk(1, 1, 22050, 16) + d) << Verdict::Bad << true;
         QTest::newRow("mu-law") << testwav::riff(fmtChunk(7, 1, 8000, 8, le16(0)) + d) << Verdict::Bad << false;
         QTest::newRow("IMA ADPCM") << testwav::riff(fmtChunk(0x11, 1, 22050, 4, le16(2) + le16(505)) + d)
                                    << Verdict::Bad << false;
@@ -92,8 +91,6 @@ private Q_SLOTS:
         QTest::newRow("chunk after data") << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::data(s)
                                                            + testwav::chunk("id3 ", QByteArray(10, 'i')))
                                           << s;
-        QTest::newRow("data count beyond the end")
-            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::data(s, 1000)) << s;
         QTest::newRow("unknown data count")
             << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::data(s, 0xFFFFFFFFll)) << s;
         QTest::newRow("no samples") << testwav::canonical(2, 44100, 16, {}) << QByteArray();
@@ -227,41 +224,35 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("sound");
         QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("firstLine");
+        QTest::addColumn<QString>("text"); // how the message starts
         QTest::addColumn<int>("icon");
-        QTest::addColumn<bool>("fileWritten");
         const QByteArray s = pcm16({1, 2, 3, 4});
         const int excl = int(mk::MessageIcon::Exclamation);
         const int crit = int(mk::MessageIcon::Critical);
+        const QString unsupported = QStringLiteral("Your sound file is of a type that MarionetteKit\r");
         QTest::newRow("48 kHz") << testwav::canonical(2, 48000, 16, s) << "Sound Problem"
-                                << "The sound that you are using has a sample rate that" << excl << false;
-        QTest::newRow("24-bit") << testwav::canonical(1, 22050, 24, s) << "Sound Problem"
-                                << "Your sound file is of a type that MarionetteKit" << crit << false;
-        QTest::newRow("3 channels") << testwav::canonical(3, 22050, 16, s) << "Sound Problem"
-                                    << "Your sound file is of a type that MarionetteKit" << crit << false;
-        QTest::newRow("a rate of 0") << testwav::canonical(1, 0, 16, s) << "Sound Problem"
-                                     << "Your sound file is of a type that MarionetteKit" << crit << false;
+                                << "The sound that you are using has a sample rate that\r" << excl;
+        QTest::newRow("24-bit") << testwav::canonical(1, 22050, 24, s) << "Sound Problem" << unsupported << crit;
+        QTest::newRow("a rate of 0") << testwav::canonical(1, 0, 16, s) << "Sound Problem" << unsupported << crit;
         QTest::newRow("mu-law") << testwav::riff(fmtChunk(7, 1, 8000, 8, le16(0)) + testwav::data(s))
-                                << "Sound Problem" << "Your sound file is of a type that MarionetteKit" << crit
-                                << false;
+                                << "Sound Problem" << unsupported << crit;
         QTest::newRow("CD format, no data tag")
             << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("junk", QByteArray(40, 'j')))
-            << "Conversion Error" << "There was an error while trying to convert your audio file." << excl << false;
+            << "Conversion Error" << "There was an error while trying to convert your audio file.\r" << excl;
         QTest::newRow("resampling, data tag at 1001")
             << testwav::riff(testwav::fmt(1, 22050, 16) + testwav::chunk("junk", QByteArray(1001 - 45, 'j'))
                              + testwav::data(s))
-            << "Error" << "There was an error while resampling the sound." << excl << false;
+            << "Error" << "There was an error while resampling the sound.\r321 Invalid file format" << excl;
         QTest::newRow("not a file") << QByteArray() << "Error"
-                                    << "There was an error while checking the sound format." << excl << false;
+                                    << "There was an error while checking the sound format.\r53 File not found" << excl;
     }
 
     void refusals()
     {
         QFETCH(QByteArray, sound);
         QFETCH(QString, title);
-        QFETCH(QString, firstLine);
+        QFETCH(QString, text);
         QFETCH(int, icon);
-        QFETCH(bool, fileWritten);
         const QString soundPath = sound.isEmpty() ? files.path("missing.wav") : files.write("refused.wav", sound);
         const QString out = files.path(QStringLiteral("refused-%1.wav").arg(QTest::currentDataTag()));
         RecordingProgress progress;
@@ -269,13 +260,9 @@ private Q_SLOTS:
         QVERIFY(r.status != ExportResult::Status::Complete);
         QVERIFY(r.message);
         QCOMPARE(r.message->title, title);
-        QCOMPARE(r.message->text.section(QChar(13), 0, 0), firstLine);
+        QVERIFY2(r.message->text.startsWith(text), qPrintable(r.message->text));
         QCOMPARE(int(r.message->icon), icon);
-        QCOMPARE(QFile::exists(out), fileWritten);
-        if (title == QLatin1String("Error") && firstLine.contains("resampling"))
-            QCOMPARE(r.message->text.section(QChar(13), 1), QStringLiteral("321 Invalid file format"));
-        if (firstLine.contains("checking"))
-            QCOMPARE(r.message->text.section(QChar(13), 1), QStringLiteral("53 File not found"));
+        QVERIFY(!QFile::exists(out));
     }
 
     void soundIsNotOverwritten()

@@ -14,6 +14,8 @@
 #include "support/LayoutBuilder.h"
 #include "platform/Joystick.h"
 #include "project/ProjectFile.h"
+#include "sound/TestWav.h"
+#include "support/Files.h"
 #include "tracks/ServoTrack.h"
 
 using namespace mk::project;
@@ -104,7 +106,6 @@ void tst_projectfile::writerMatchesLayout_data()
     QTest::addColumn<QByteArray>("version");
     QTest::newRow("F=0") << qint64(0) << false << QByteArray("03");
     QTest::newRow("settings only") << qint64(1) << false << QByteArray("02");
-    QTest::newRow("F=300, Save") << qint64(300) << false << QByteArray("03");
     QTest::newRow("F=300, Save As") << qint64(300) << true << QByteArray("03");
     QTest::newRow("F=40000, above 16 bits") << qint64(40000) << true << QByteArray("03");
 }
@@ -120,7 +121,6 @@ void tst_projectfile::writerMatchesLayout()
     WriteResult r;
     const QByteArray written = encode(projectFrom(f), &r);
     QVERIFY(r.ok);
-    QCOMPARE(written.size(), 604 + 16 * (frames + 1) + 4 + (marker ? 29 : 0));
     QCOMPARE(written, expected);
     // And back: the file reads as the project it was written from.
     const ReadResult back = read(written);
@@ -336,11 +336,7 @@ void tst_projectfile::failedSavesKeepThePreviousFile()
     QTemporaryDir dir;
     const QString path = dir.filePath("show.pjt");
     layout::File small;
-    {
-        QFile out(path);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(small.bytes());
-    }
+    QVERIFY(testwav::write(path, small.bytes()));
     const Project big = projectFrom(showFile(20000, true));
 
     // Half way through, the file on disk is still the previous one: a kill at
@@ -348,9 +344,7 @@ void tst_projectfile::failedSavesKeepThePreviousFile()
     bool checked = false;
     WriteResult r = saveFile(path, big, [&](int track, qint32) {
         if (track == 4 && !checked) {
-            QFile in(path);
-            QVERIFY(in.open(QIODevice::ReadOnly));
-            QCOMPARE(in.readAll(), small.bytes());
+            QCOMPARE(mk::test::readFile(path), small.bytes());
             checked = true;
         }
     });
@@ -370,9 +364,7 @@ void tst_projectfile::failedSavesKeepThePreviousFile()
     setrlimit(RLIMIT_FSIZE, &old);
     QVERIFY(!r.ok);
     QCOMPARE(r.error.number, 57);
-    QFile in(path);
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    QCOMPARE(in.readAll(), small.bytes());
+    QCOMPARE(mk::test::readFile(path), small.bytes());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"show.pjt"});
 
     // A folder that cannot be written (root writes anywhere but /proc).

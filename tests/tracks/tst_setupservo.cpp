@@ -94,7 +94,8 @@ private Q_SLOTS:
     }
 
     // Press at one point, drag to another: which needle moves and where the
-    // scroll bars and the track end up (track range 100..200 before).
+    // scroll bars and the track end up (track range 100..200 before). The
+    // angles themselves are tst_dialogmath's.
     void needleDrag_data()
     {
         QTest::addColumn<QPointF>("press");
@@ -104,11 +105,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("trackMin");
         QTest::addColumn<int>("trackMax");
         QTest::newRow("min to (10,134)") << QPointF(10, 134) << QPointF(10, 134) << 2 << 200 << 2 << 200;
-        QTest::newRow("min to (30,170)") << QPointF(30, 170) << QPointF(30, 170) << 82 << 200 << 82 << 200;
         QTest::newRow("max to (80,160)") << QPointF(80, 160) << QPointF(80, 160) << 100 << 191 << 100 << 191;
-        QTest::newRow("max to (96,133.5)") << QPointF(96, 133.5) << QPointF(96, 133.5) << 100 << 254 << 100 << 254;
         QTest::newRow("max above the shaft") << QPointF(80, 100) << QPointF(80, 100) << 100 << 254 << 100 << 254;
-        QTest::newRow("min below the shaft") << QPointF(53, 170) << QPointF(53, 170) << 128 << 200 << 128 << 200;
         // 255 for the minimum is pulled down to the maximum, which the track
         // refuses: it keeps its minimum.
         QTest::newRow("min dragged above the shaft") << QPointF(30, 170) << QPointF(80, 100) << 200 << 200 << 100
