@@ -13,6 +13,7 @@
 #include "export/CdDecoder.h"
 #include "export/CdExport.h"
 #include "platform/Joystick.h"
+#include "platform/SdlSound.h"
 #include "project/ProjectFile.h"
 #include "sound/WavReader.h"
 #include "tracks/ServoTrack.h"
@@ -150,9 +151,25 @@ std::optional<QString> soundFor(const Show& show, const QString& projectPath, co
     }
     const wav::ReadResult header = wav::readHeader(sound);
     switch (header.problem) {
-    case wav::Problem::None: return sound;
+    case wav::Problem::None: {
+        // The view also refuses what the sound service cannot play (odd
+        // rates, undecodable data) or what holds no frame of sound.
+        qint32 ms = 0;
+        try {
+            if (SdlSound::fileLength(sound, ms) != SoundService::NoError)
+                printMessage(wav::deviceTroubleMessage(QString()));
+            else if (ms <= 0)
+                printMessage(wav::noSamplesMessage());
+            else
+                return sound;
+        } catch (const RuntimeError& e) {
+            printErr(QStringLiteral("%1 %2").arg(e.number()).arg(QString::fromStdString(e.description())));
+        }
+        break;
+    }
     case wav::Problem::NotRiff: printMessage(wav::notRiffMessage()); break;
     case wav::Problem::NoDataTag: printMessage(wav::soundProblemMessage()); break;
+    case wav::Problem::NoSamples: printMessage(wav::noSamplesMessage()); break;
     case wav::Problem::CannotOpen:
         printErr(QStringLiteral("Cannot read the sound %1.").arg(sound));
         return std::nullopt;

@@ -118,6 +118,11 @@ private Q_SLOTS:
                                      "file if you are not using a sound.";
         QTest::newRow("48 kHz") << QStringList{"export-cd", "@high.pjt", "@x.wav"} << 1
                                 << "Sound Problem: The sound that you are using has a sample rate that";
+        // Sounds the window would refuse to load leave the project without one.
+        QTest::newRow("no samples") << QStringList{"export-cd", "@empty.pjt", "@x.wav"} << 1
+                                    << "Reason: No samples";
+        QTest::newRow("rate the output cannot play") << QStringList{"export-cd", "@slow.pjt", "@x.wav"} << 1
+                                                     << "Error Code = 263";
         QTest::newRow("not a project") << QStringList{"export-cd", "@high.wav", "@x.wav"} << 1
                                        << "is not a MarionetteKit project.";
         QTest::newRow("verify a file that is no WAV") << QStringList{"verify-cd", "@high.pjt", "@high.pjt"} << 1
@@ -136,6 +141,10 @@ private Q_SLOTS:
         files.write("high.wav", testwav::canonical(2, 48000, 16, QByteArray(400, 0)));
         files.write("high.pjt", projectFile(files.path("high.wav").toLocal8Bit(), 5));
         files.write("nosound.pjt", projectFile("noSound", 5));
+        files.write("empty.wav", testwav::canonical(1, 22050, 8, QByteArray()));
+        files.write("empty.pjt", projectFile(files.path("empty.wav").toLocal8Bit(), 5));
+        files.write("slow.wav", testwav::canonical(1, 500, 8, QByteArray(400, char(128))));
+        files.write("slow.pjt", projectFile(files.path("slow.wav").toLocal8Bit(), 5));
         for (QString& a : args)
             if (a.startsWith('@'))
                 a = files.path(a.mid(1));
