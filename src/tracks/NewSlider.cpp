@@ -198,6 +198,9 @@ void NewSlider::syncFromTrack()
     if (m_name->text() != m_track.nameBoxText()) {
         const QSignalBlocker block(m_name);
         m_name->setText(m_track.nameBoxText());
+        // Names from projects are padded to 32 characters; with the cursor at
+        // the end the box would show only blanks.
+        m_name->setCursorPosition(0);
     }
 }
 

@@ -95,6 +95,11 @@ private Q_SLOTS:
         QTest::keyClicks(m_name, QStringLiteral("1"));
         QCOMPARE(m_name->text(), QStringLiteral("Jaw 1"));
         QCOMPARE(m_track->servoName().trimmed(), QStringLiteral("Jaw 1"));
+
+        // A name from a project comes padded to 32 characters: the box shows
+        // its start, not the blanks at its end.
+        m_track->setServoName(QStringLiteral("Jaw").leftJustified(32));
+        QCOMPARE(m_name->cursorPosition(), 0);
     }
 
     // (The slider's own edits reach the track in test_mainform's held slider.)
