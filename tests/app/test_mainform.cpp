@@ -19,6 +19,7 @@
 #include "link/SerialPorts.h"
 #include "sound/graphWindow.h"
 #include "support/PseudoTerminal.h"
+#include "support/WindowRig.h"
 #include "timing/SMTPtimer.h"
 #include "timing/countdownTimer.h"
 #include "tracks/NewSlider.h"
@@ -35,20 +36,13 @@ QByteArray centreFrame()
     return m;
 }
 
-struct Rig {
-    mk::ManualTickSource ticks;
-    mk::FixedJoystick joystick;
-    mk::ScriptedDialogs dialogs;
-    mk::NoSound sound;
+struct Rig : mk::test::WindowRig {
     PseudoTerminal pty;
-    std::unique_ptr<mainForm> w;
 
-    Rig()
-    {
-        QStringList ports{pty.slavePath(), QStringLiteral("/nonexistent/ttyB"), QStringLiteral("/nonexistent/ttyC"),
-                          QStringLiteral("/nonexistent/ttyD")};
-        w = std::make_unique<mainForm>(mk::Services{ticks, joystick, dialogs, sound, ports});
-    }
+    // Start-up's messages are kept: whether the probe spoke is checked.
+    Rig() { open({pty.slavePath(), "/nonexistent/ttyB", "/nonexistent/ttyC", "/nonexistent/ttyD"}, KeepMessages); }
+    // The window goes before the port it holds open.
+    ~Rig() { w.reset(); }
     void openPort()
     {
         w->ports().selectPort(1);
@@ -209,17 +203,11 @@ private Q_SLOTS:
         QCOMPARE(rig.pty.read(24), centreFrame());
     }
 
-    void spaceTogglesTransport()
+    // Waiting to repeat: Space stops the countdown, a second Space plays.
+    void spaceDuringTheCountdown()
     {
         Rig rig;
         rig.w->show();
-        auto* target = rig.w->slider(4)->findChild<QSlider*>("slider");
-        QTest::keyClick(target, Qt::Key_Space);
-        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-        QTest::keyClick(target, Qt::Key_Space);
-        QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-
-        // Waiting to repeat: Space stops the countdown, a second Space plays.
         rig.w->countdownTimer()->setEnabled(true);
         rig.w->onSoundHasStopped();
         QVERIFY(rig.w->countdownTimer()->isItRunning());
@@ -242,6 +230,7 @@ private Q_SLOTS:
         const int shift = int(Qt::ShiftModifier), ctrl = int(Qt::ControlModifier);
         QTest::newRow("seconds box") << "Text1" << 0 << true << "12";
         QTest::newRow("seconds box, Shift") << "Text1" << shift << true << "12";
+        QTest::newRow("slider") << "slider" << 0 << true << "";
         QTest::newRow("slider, Ctrl") << "slider" << ctrl << true << "";
         QTest::newRow("slider, Ctrl+Shift") << "slider" << (ctrl | shift) << true << "";
         QTest::newRow("slider, Alt") << "slider" << int(Qt::AltModifier) << false << "";

@@ -5,7 +5,6 @@
 // memory bound, Import Sound's step, and the lanes' shown/hidden setting.
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
 #include <QSettings>
 #include <QSlider>
 #include <QStandardPaths>
@@ -26,7 +25,9 @@
 #include "sound/RecordingSound.h"
 #include "sound/TestWav.h"
 #include "sound/graphWindow.h"
+#include "support/Files.h"
 #include "support/PseudoTerminal.h"
+#include "support/WindowRig.h"
 #include "timing/SMTPtimer.h"
 #include "tracks/NewSlider.h"
 
@@ -42,25 +43,12 @@ struct TrackState {
 };
 using ShowState = std::array<TrackState, 8>;
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-struct Rig {
-    mk::ManualTickSource ticks;
-    mk::FixedJoystick joystick;
-    mk::ScriptedDialogs dialogs;
-    RecordingSound sound;
+struct Rig : mk::test::WindowRig {
     PseudoTerminal pty;
-    QTemporaryDir dir;
-    std::unique_ptr<mainForm> w;
 
     Rig()
     {
-        w = std::make_unique<mainForm>(mk::Services{ticks, joystick, dialogs, sound,
-                                                    {pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"}});
+        open({pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"});
         w->resize(1000, 760);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -68,8 +56,17 @@ struct Rig {
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
     }
+    // The window goes before the port it holds open.
+    ~Rig() { w.reset(); }
     MotionLanes* lanes() const { return w->motionLanes(); }
     ::graphWindow* graph() const { return w->graphWindow(); }
+    std::array<NewSlider*, 8> tracks() const
+    {
+        std::array<NewSlider*, 8> t{};
+        for (int i = 0; i < 8; ++i)
+            t[size_t(i)] = w->slider(i);
+        return t;
+    }
     /// A 10-second sound: frames 0 to 300. The file holds `bytes` of
     /// silence, as long as the sound only when the test exports it.
     void loadShow(const QString& name = QStringLiteral("show.wav"), qint32 ms = 10000, int bytes = 40000)
@@ -83,15 +80,13 @@ struct Rig {
     /// runs it) writes now.
     QByteArray exported(const QString& name)
     {
-        std::array<NewSlider*, 8> tracks{};
-        for (int i = 0; i < 8; ++i)
-            tracks[size_t(i)] = w->slider(i);
-        const std::span<NewSlider* const> shown(tracks);
+        const std::array<NewSlider*, 8> all = tracks();
+        const std::span<NewSlider* const> shown(all);
         mk::cd::Progress progress;
         const QString path = dir.filePath(name);
         const auto r = mk::cd::exportForCd(graph()->cFileName(), path, w->slider(1)->maxframe(),
                                            [shown](qint32 f) { return mk::cd::frameMessage(shown, f); }, progress);
-        return r.status == mk::cd::ExportResult::Status::Complete ? fileBytes(path) : QByteArray();
+        return r.status == mk::cd::ExportResult::Status::Complete ? mk::test::readFile(path) : QByteArray();
     }
     /// A key typed into the window with the focus on a slider (in a name box
     /// Ctrl+Z undoes typing).
@@ -105,13 +100,10 @@ struct Rig {
     /// the keyboard from the main window).
     QByteArray saved(const QString& name)
     {
-        std::array<NewSlider*, 8> tracks{};
-        for (int i = 0; i < 8; ++i)
-            tracks[size_t(i)] = w->slider(i);
         const mk::project::Project p = mk::project::snapshot<NewSlider>(
-            tracks, w->lastServoIndex, w->slider(1)->datalength(), graph()->cFileName(), 10, false);
+            tracks(), w->lastServoIndex, w->slider(1)->datalength(), graph()->cFileName(), 10, false);
         const QString path = dir.filePath(name);
-        return mk::project::saveFile(path, p).ok ? fileBytes(path) : QByteArray();
+        return mk::project::saveFile(path, p).ok ? mk::test::readFile(path) : QByteArray();
     }
     ShowState state() const
     {
@@ -463,11 +455,11 @@ private Q_SLOTS:
         rig.w->slider(4)->setMinValue(60);
         rig.w->slider(4)->setIsReversed(true);
         rig.pass(4, 129);
-        const QString a = rig.dir.filePath(QStringLiteral("a.pjt"));
+        const QString a = rig.path(QStringLiteral("a.pjt"));
         rig.dialogs.paths << a;
         QVERIFY(rig.w->saveProjectAs());
         QVERIFY(rig.w->saveProject());
-        const QByteArray savedA = fileBytes(a);
+        const QByteArray savedA = mk::test::readFile(a);
         const QByteArray cd = rig.exported(QStringLiteral("a.wav"));
         const ShowState recorded = rig.state();
         const QString sound = rig.graph()->cFileName();
@@ -490,7 +482,7 @@ private Q_SLOTS:
         QCOMPARE(rig.w->windowTitle(), title);
         // Saved and exported again, the show gives the same bytes.
         QVERIFY(rig.w->saveProject());
-        QCOMPARE(fileBytes(a), savedA);
+        QCOMPARE(mk::test::readFile(a), savedA);
         QVERIFY(rig.exported(QStringLiteral("b.wav")) == cd);
         h.redo();
         QCOMPARE(rig.state(), fresh);
@@ -509,7 +501,7 @@ private Q_SLOTS:
         QCOMPARE(rig.state(), opened);
         QCOMPARE(rig.w->currentProjectFile, a);
         QVERIFY(rig.w->saveProject());
-        QCOMPARE(fileBytes(a), savedA);
+        QCOMPARE(mk::test::readFile(a), savedA);
     }
 
     void lanesShownOrHiddenIsKeptBetweenRuns()

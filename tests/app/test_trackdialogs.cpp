@@ -16,6 +16,7 @@
 #include "link/MSComm.h"
 #include "link/SerialPorts.h"
 #include "support/PseudoTerminal.h"
+#include "support/WindowRig.h"
 #include "tracks/NewSlider.h"
 #include "tracks/SetupServo.h"
 #include "tracks/calibrateJoystick.h"
@@ -24,16 +25,14 @@ using mk::test::PseudoTerminal;
 
 class TestTrackDialogs : public QObject {
     Q_OBJECT
-    mk::ManualTickSource m_ticks;
-    mk::FixedJoystick m_joystick;
-    mk::ScriptedDialogs m_dialogs;
-    mk::NoSound m_sound;
 
 private Q_SLOTS:
     void gearOpensSetupAndPreviews()
     {
         PseudoTerminal pty;
-        mainForm w(mk::Services{m_ticks, m_joystick, m_dialogs, m_sound, {pty.slavePath()}});
+        mk::test::WindowRig rig;
+        rig.open({pty.slavePath()});
+        mainForm& w = *rig.w;
         w.show();
         w.ports().selectPort(1);
         QVERIFY(w.MSComm()->PortOpen());
@@ -68,7 +67,9 @@ private Q_SLOTS:
 
     void calibrationLoadedHiddenShownByTheMenu()
     {
-        mainForm w(mk::Services{m_ticks, m_joystick, m_dialogs, m_sound, {QString()}});
+        mk::test::WindowRig rig;
+        rig.open({QString()});
+        mainForm& w = *rig.w;
         w.show();
         calibrateJoystick* c = w.calibrationDialog();
         QVERIFY(c);
@@ -76,7 +77,7 @@ private Q_SLOTS:
         QVERIFY(!c->isVisible());
         QVERIFY(!c->polling());
 
-        m_joystick.reading.x = 4321;
+        rig.joystick.reading.x = 4321;
         w.menuItem(QStringLiteral("calibrateJoy"))->trigger();
         QVERIFY(c->isVisible());
         QCOMPARE(c->windowTitle(), QStringLiteral("Calibrate Joystick"));

@@ -2,13 +2,9 @@
 // tracks sized to the sound, what a cancel or a bad file leaves alone), then
 // the show: Play starts the clock and then the sound from the cursor, the end
 // of the sound stops the clock, and the countdown starts it again from the top.
-#include <QAction>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
-#include "app/mainForm.h"
-#include "sound/RecordingSound.h"
+#include "support/WindowRig.h"
 #include "sound/TestWav.h"
 #include "sound/graphWindow.h"
 #include "timing/SMTPtimer.h"
@@ -18,29 +14,18 @@
 
 namespace {
 
-struct Rig {
-    mk::ManualTickSource ticks;
-    mk::FixedJoystick joystick;
-    mk::ScriptedDialogs dialogs;
-    RecordingSound sound;
-    QTemporaryDir dir;
-    std::unique_ptr<mainForm> w;
-
-    Rig()
-    {
-        w = std::make_unique<mainForm>(mk::Services{ticks, joystick, dialogs, sound, {"", "", "", ""}});
-        dialogs.messages.clear(); // the probe's "no free port" message
-    }
+struct Rig : mk::test::WindowRig {
+    Rig() { open(); }
     QString wav(const QString& name, int bytes = 4000)
     {
-        const QString path = dir.filePath(name);
+        const QString path = this->path(name);
         testwav::write(path, testwav::canonical(2, 44100, 16, QByteArray(bytes, '\0')));
         return path;
     }
     void import(const QString& path)
     {
         dialogs.paths << path;
-        w->menuItem("importSound")->trigger();
+        trigger("importSound");
     }
     /// Records `value` into frame `frame` of every track.
     void record(int frame, int value)
@@ -104,7 +89,7 @@ private Q_SLOTS:
         Rig rig;
         rig.w->slider(0)->setMaxframe(42);
         rig.w->playClicked();
-        rig.w->menuItem("importSound")->trigger(); // no path scripted: cancel
+        rig.trigger("importSound"); // no path scripted: cancel
         QVERIFY(!rig.w->SMPTEtimer()->isItRunning()); // the transport was stopped first
         QVERIFY(rig.dialogs.messages.isEmpty());
         QVERIFY(!rig.w->soundLoaded);
@@ -121,7 +106,7 @@ private Q_SLOTS:
         rig.sound.lengthMs = 10000;
         rig.import(rig.wav("good.wav"));
         rig.record(200, 99);
-        const QString bad = rig.dir.filePath("notes.wav");
+        const QString bad = rig.path("notes.wav");
         testwav::write(bad, QByteArray("this is not a sound file at all, just text"));
         rig.import(bad);
         QCOMPARE(rig.dialogs.messages.size(), 1);

@@ -20,12 +20,14 @@ struct WindowRig {
     QTemporaryDir dir;
     std::unique_ptr<mainForm> w;
 
+    static constexpr bool KeepMessages = true;
     /// Makes the window on these serial ports (by default none that opens)
-    /// and forgets the start-up probe's "no free port" message.
-    void open(const QStringList& ports = {"", "", "", ""})
+    /// and, unless told to keep them, forgets the start-up probe's messages.
+    void open(const QStringList& ports = {"", "", "", ""}, bool keepMessages = false)
     {
         w = std::make_unique<mainForm>(mk::Services{ticks, joystick, dialogs, sound, ports});
-        dialogs.messages.clear();
+        if (!keepMessages)
+            dialogs.messages.clear();
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     void trigger(const char* item) { w->menuItem(item)->trigger(); }
