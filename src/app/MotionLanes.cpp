@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sound/WaveformLook.h"
 #include "sound/WaveformMath.h"
 #include "sound/graphWindow.h"
 #include "timing/SMTPtimer.h"
@@ -22,16 +23,15 @@ namespace lanes = mk::lanes;
 
 namespace {
 
-// The waveform's colours, so the lanes read as part of the same view.
-const QColor backgroundColour(12, 20, 28);
+const QColor& backgroundColour = mk::waveform::background;
 const QColor laneColour(18, 30, 40);
-const QColor lineColour(90, 220, 130);
+const QColor& lineColour = mk::waveform::foreground;
 const QColor dimmedColour(70, 110, 90);
-const QColor cursorColour(255, 240, 140);
+const QColor& cursorColour = mk::waveform::cursor;
 const QColor labelColour(210, 225, 235);
 const QColor dimmedLabelColour(120, 135, 145);
 const QColor labelBackColour(12, 20, 28, 170);
-constexpr int cursorWidth = 2;
+constexpr int cursorWidth = mk::waveform::cursorWidth;
 
 const QString noSound = QStringLiteral("noSound");
 

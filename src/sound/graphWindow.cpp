@@ -19,6 +19,7 @@
 #include "platform/Rounding.h"
 #include "platform/RuntimeError.h"
 #include "sound/WavReader.h"
+#include "sound/WaveformLook.h"
 #include "sound/WaveformMath.h"
 
 namespace {
@@ -37,15 +38,15 @@ bool readByteAt(QFile& file, qint64 offset, char& byte)
 
 const QString noSound = QStringLiteral("noSound");
 
-const QColor backgroundColour(12, 20, 28);
-const QColor foregroundColour(90, 220, 130);
-const QColor cursorColour(255, 240, 140);
+const QColor& backgroundColour = mk::waveform::background;
+const QColor& foregroundColour = mk::waveform::foreground;
+const QColor& cursorColour = mk::waveform::cursor;
 const QColor markerColour(220, 30, 30);
 // Outside the clip: a see-through hatch in the foreground colour, so the
 // waveform under it stays readable.
 const QColor shadeColour(90, 220, 130, 120);
 
-constexpr int cursorWidth = 2;
+constexpr int cursorWidth = mk::waveform::cursorWidth;
 constexpr int markerWidth = 2;
 
 // The mouse-pointer numbers users of the control have always used.
