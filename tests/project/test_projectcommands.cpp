@@ -246,10 +246,16 @@ void TestProjectCommands::openAppliesTheFile()
     QCOMPARE(rig.w->currentProjectFile, rig.path("a.pjt"));
     QVERIFY(!rig.w->soundLoaded);
     QCOMPARE(rig.w->slider(0)->maxValue(), 250);
-    // The set-up dialog shows what was opened.
+    // The set-up dialog shows what was opened; the name comes without its
+    // padding, so text typed after it is saved with it.
     SetupServo* setup = rig.w->setupServo();
     QCOMPARE(QList<int>({setup->minVal()->value(), setup->maxVal()->value()}), QList<int>({10, 250}));
     QVERIFY(setup->reverse()->isChecked());
+    auto* nameBox = rig.w->slider(0)->findChild<QLineEdit*>("theServoName");
+    nameBox->end(false);
+    QTest::keyClicks(nameBox, " Left");
+    QCOMPARE(setup->customName()->text() + "|" + rig.w->slider(0)->servoName(),
+             "Jaw Left|" + QStringLiteral("Jaw Left").leftJustified(32));
     QCOMPARE(rig.w->countdownTimer()->duration(), 3);
     QVERIFY(rig.w->countdownTimer()->enabled());
     QVERIFY(!rig.w->findChild<convertAudio*>());
