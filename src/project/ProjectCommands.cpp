@@ -319,12 +319,16 @@ void mainForm::newProject()
             t->setPlaybackEnabled(true);
             t->setServoName(QStringLiteral("Servo Name"));
             t->setIsReversed(false);
-            // The maximum before the minimum: a track whose minimum is 129 or
-            // more keeps its maximum.
+            // The maximum again after the minimum: a track whose minimum was
+            // 129 or more refuses the first, and still gets 127..129.
             t->setMaxValue(129);
             t->setMinValue(127);
+            t->setMaxValue(129);
             t->setMaxframe(1);
             t->setPosition(128);
+            // The channel a fresh start gives, so that ticking the joystick
+            // box later behaves as it would then.
+            t->setWhichJoystickChannel(0);
             t->setUsesJoystick(false);
         }
         m_clock->stopTimer();
@@ -337,9 +341,9 @@ void mainForm::newProject()
         soundLoaded = false;
         setWindowTitle(kTitlePrefix + QStringLiteral("Untitled"));
         currentProjectFile = project::notPreviouslySaved();
-        // The set-up dialog starts afresh too (created hidden if need be); its
-        // change handlers hand the values to the track it refers to.
-        setupServo()->reset();
+        // The set-up dialog (created hidden if need be) shows the new set-up
+        // of the track it refers to; it writes nothing and moves no servo.
+        setupServo()->showTrack();
     } catch (...) {
         reportFailure(QStringLiteral("There was an error while creating a new project."), QStringLiteral("Error"),
                       std::current_exception());

@@ -170,6 +170,14 @@ QString decodeText(QByteArrayView field)
     return s;
 }
 
+QString withoutPadding(const QString& name)
+{
+    qsizetype end = name.size();
+    while (end > 0 && name.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return name.left(end);
+}
+
 QString soundPathFor(const QString& storedName, const QString& projectPath)
 {
     const QString stored = storedName.trimmed();

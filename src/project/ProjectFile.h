@@ -157,6 +157,10 @@ QByteArray encode(const Project& project, WriteResult* result = nullptr);
 QByteArray encodeText(const QString& text, int width, bool* cut = nullptr);
 QString decodeText(QByteArrayView field);
 
+/// A name read from a file without the blanks that pad it to its field; a
+/// leading blank is part of the name.
+QString withoutPadding(const QString& name);
+
 // --- Helpers for the commands --------------------------------------------------
 
 /// The sound to load for a project opened from `projectPath`. A stored path
@@ -245,7 +249,8 @@ Project settingsSnapshot(std::span<Track* const> tracks, quint8 lastServoIndex, 
 }
 
 /// Opening, first step: the set-up of tracks 0..N, each in this order:
-/// servoName (the 32 characters as read), playbackEnabled, theDeviceType,
+/// servoName (without the blanks that pad it to 32 characters, so that text
+/// typed after it stays within the 32), playbackEnabled, theDeviceType,
 /// minValue, maxValue, isReversed. The minimum goes before the maximum, so
 /// each obeys the track's own guard against the value then held. Throws
 /// mk::RuntimeError 9 when `tracks` has fewer than N + 1 entries (nothing is
@@ -258,7 +263,7 @@ void applySetup(const Project& p, std::span<Track* const> tracks)
     for (int i = 0; i <= p.lastServoIndex; ++i) {
         Track& t = *tracks[i];
         const ServoRecord& r = p.servos[size_t(i)];
-        t.setServoName(r.name);
+        t.setServoName(withoutPadding(r.name));
         t.setPlaybackEnabled(r.active);
         t.setTheDeviceType(r.deviceType);
         t.setMinValue(r.minValue);

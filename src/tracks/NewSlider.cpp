@@ -146,7 +146,10 @@ NewSlider::NewSlider(mk::Joystick& joystick, QWidget* parent)
 
     connect(m_slider, &QSlider::valueChanged, this, [this](int v) { m_track.setPosition(v); });
     connect(m_active, &QCheckBox::toggled, this, [this](bool on) { m_track.setActiveChecked(on); });
-    connect(m_name, &QLineEdit::textChanged, this, [this](const QString& t) { m_track.setNameBoxText(t); });
+    connect(m_name, &QLineEdit::textChanged, this, [this](const QString& t) {
+        m_track.setNameBoxText(t);
+        Q_EMIT setupChanged();
+    });
     connect(m_setup, &QToolButton::clicked, this, &NewSlider::setupClicked);
 }
 
@@ -218,10 +221,15 @@ void NewSlider::setUsesJoystick(bool on)
 {
     m_track.setUsesJoystick(on);
     syncFromTrack();
+    Q_EMIT setupChanged();
 }
 
 qint16 NewSlider::whichJoystickChannel() const { return m_track.whichJoystickChannel(); }
-void NewSlider::setWhichJoystickChannel(qint16 channel) { m_track.setWhichJoystickChannel(channel); }
+void NewSlider::setWhichJoystickChannel(qint16 channel)
+{
+    m_track.setWhichJoystickChannel(channel);
+    Q_EMIT setupChanged();
+}
 
 void NewSlider::setStartCalibrationData(bool ignored) { m_track.setStartCalibrationData(ignored); }
 void NewSlider::setCalibrationData(qint16 value) { m_track.setCalibrationData(value); }
@@ -257,10 +265,15 @@ void NewSlider::setServoName(const QString& name)
 {
     m_track.setServoName(name);
     syncFromTrack();
+    Q_EMIT setupChanged();
 }
 
 bool NewSlider::isReversed() const { return m_track.isReversed(); }
-void NewSlider::setIsReversed(bool on) { m_track.setIsReversed(on); }
+void NewSlider::setIsReversed(bool on)
+{
+    m_track.setIsReversed(on);
+    Q_EMIT setupChanged();
+}
 
 qint16 NewSlider::maxValue() const { return m_track.maxValue(); }
 
@@ -268,6 +281,7 @@ void NewSlider::setMaxValue(qint16 v)
 {
     m_track.setMaxValue(v);
     syncFromTrack();
+    Q_EMIT setupChanged();
 }
 
 qint16 NewSlider::minValue() const { return m_track.minValue(); }
@@ -276,6 +290,7 @@ void NewSlider::setMinValue(qint16 v)
 {
     m_track.setMinValue(v);
     syncFromTrack();
+    Q_EMIT setupChanged();
 }
 
 qint32 NewSlider::maxframe() const { return m_track.maxframe(); }

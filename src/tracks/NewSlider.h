@@ -82,6 +82,9 @@ public:
 Q_SIGNALS:
     /// The `setup` button was clicked.
     void setupClicked();
+    /// The name, ends, reversal or joystick use changed, through the members
+    /// or the name box.
+    void setupChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -212,6 +213,12 @@ void SetupServo::setWhichservo(qint16 servo)
 {
     m_whichservo = servo;
     m_label3->setText(QStringLiteral("Servo Number ") + QString::number(servo));
+    disconnect(m_watch);
+    if (NewSlider* t = track())
+        m_watch = connect(t, &NewSlider::setupChanged, this, [this] {
+            if (!m_writing)
+                showTrack();
+        });
 }
 
 NewSlider* SetupServo::track() const
@@ -221,34 +228,43 @@ NewSlider* SetupServo::track() const
 
 void SetupServo::fillFrom(NewSlider& source)
 {
+    const int shownMax = m_maxVal->value();
+    const int shownMin = m_minVal->value();
     setWhichservo(source.whichservo());
-    // Read the track before writing anything: each write below goes back
-    // into it and could change what a later step reads.
-    const mk::ServoTrack& t = source.track();
-    const QString name = t.nameBoxText();
-    const int sliderMax = t.sliderMax();
-    const int sliderMin = t.sliderMin();
-    const bool reversed = t.isReversed();
-    const int channel = t.whichJoystickChannel();
-    const bool joystick = t.usesJoystick();
-
-    m_customName->setText(name);
-    // The maximum first: a minimum still shown from the previous servo that
-    // lies above this servo's maximum then lifts the maximum, instead of the
-    // minimum being pulled down to a stale maximum.
-    m_maxVal->setValue(sliderMax);
-    m_minVal->setValue(sliderMin);
-    m_reverse->setChecked(reversed);
-    selectChannel(channel);
-    m_useJoystick->setChecked(joystick);
+    // The source itself even when its servo number finds no track.
+    showSetupOf(source);
+    if (m_maxVal->value() != shownMax)
+        preview(m_maxVal->value());
+    if (m_minVal->value() != shownMin)
+        preview(m_minVal->value());
 }
 
-void SetupServo::reset()
+void SetupServo::showTrack()
 {
-    m_customName->setText(QStringLiteral("Servo Name"));
-    m_reverse->setChecked(false);
-    m_minVal->setValue(mk::needles::kLowest);
-    m_maxVal->setValue(mk::needles::kHighest);
+    if (const NewSlider* source = track())
+        showSetupOf(*source);
+}
+
+void SetupServo::showSetupOf(const NewSlider& source)
+{
+    const mk::ServoTrack& t = source.track();
+    const QScopedValueRollback<bool> showing(m_showing, true);
+    if (m_customName->text() != t.nameBoxText()) {
+        m_customName->setText(t.nameBoxText());
+        // A long name shows its start.
+        m_customName->setCursorPosition(0);
+    }
+    // The track's own ends, not its slider's: a cleared track's slider
+    // shows 128..129 whatever its set-up.
+    m_maxVal->setValue(t.maxValue());
+    m_minVal->setValue(t.minValue());
+    m_minText->setText(QString::number(m_minVal->value()));
+    m_maxText->setText(QString::number(m_maxVal->value()));
+    m_servoPic->showNeedles(m_minVal->value(), m_maxVal->value(), ServoPicture::Emphasis::None);
+    m_reverse->setChecked(t.isReversed());
+    placeBars();
+    selectChannel(t.whichJoystickChannel());
+    m_useJoystick->setChecked(t.usesJoystick());
 }
 
 void SetupServo::selectChannel(int channel)
@@ -265,42 +281,51 @@ void SetupServo::selectChannel(int channel)
     m_channels->setExclusive(true);
 }
 
+void SetupServo::write(const std::function<void(NewSlider&)>& change)
+{
+    NewSlider* t = track();
+    if (!t || m_showing)
+        return;
+    const QScopedValueRollback<bool> writing(m_writing, true);
+    change(*t);
+}
+
 void SetupServo::onNameChanged(const QString& text)
 {
-    if (NewSlider* t = track())
-        t->setServoName(text);
+    write([&](NewSlider& t) { t.setServoName(text); });
 }
 
 void SetupServo::onMaxChanged(int v)
 {
+    if (m_showing)
+        return;
     if (v < m_minVal->value()) {
         m_maxVal->setValue(m_minVal->value()); // runs this handler again
         return;
     }
     m_servoPic->showNeedles(m_minVal->value(), v, ServoPicture::Emphasis::Max);
     m_maxText->setText(QString::number(v));
-    if (NewSlider* t = track())
-        t->setMaxValue(qint16(v));
+    write([&](NewSlider& t) { t.setMaxValue(qint16(v)); });
     preview(v);
 }
 
 void SetupServo::onMinChanged(int v)
 {
+    if (m_showing)
+        return;
     if (v > m_maxVal->value()) {
         m_minVal->setValue(m_maxVal->value()); // runs this handler again
         return;
     }
     m_servoPic->showNeedles(v, m_maxVal->value(), ServoPicture::Emphasis::Min);
     m_minText->setText(QString::number(v));
-    if (NewSlider* t = track())
-        t->setMinValue(qint16(v));
+    write([&](NewSlider& t) { t.setMinValue(qint16(v)); });
     preview(v);
 }
 
 void SetupServo::onReverseToggled(bool on)
 {
-    if (NewSlider* t = track())
-        t->setIsReversed(on);
+    write([&](NewSlider& t) { t.setIsReversed(on); });
     placeBars();
 }
 
@@ -322,19 +347,17 @@ void SetupServo::placeBars()
 
 void SetupServo::onJoystickToggled(bool on)
 {
-    if (NewSlider* t = track())
-        t->setUsesJoystick(on);
+    write([&](NewSlider& t) { t.setUsesJoystick(on); });
 }
 
 void SetupServo::onChannelChosen(int channel)
 {
-    NewSlider* t = track();
-    if (!t)
-        return;
-    t->setWhichJoystickChannel(qint16(channel));
-    // The track's indicator moves to the new channel.
-    if (m_useJoystick->isChecked())
-        t->setUsesJoystick(true);
+    write([&](NewSlider& t) {
+        t.setWhichJoystickChannel(qint16(channel));
+        // The track's indicator moves to the new channel.
+        if (m_useJoystick->isChecked())
+            t.setUsesJoystick(true);
+    });
 }
 
 void SetupServo::preview(int value)

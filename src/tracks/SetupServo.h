@@ -36,17 +36,17 @@ public:
     /// The servo every change goes to; the label names it.
     void setWhichservo(qint16 servo);
 
-    /// What a track's `setup` button does before showing the dialog: the
-    /// servo number first, then name, maximum, minimum, reversal, channel and
-    /// joystick box, each through the dialog's own change handling, so each
-    /// is written back into that same track (and the ends previewed).
+    /// What a track's `setup` button does before showing the dialog: it
+    /// refers to that track from now on and shows its set-up. Nothing is
+    /// written into the track; an end whose bar moves is previewed (the
+    /// maximum first) with the track's own value while the port is open.
     void fillFrom(NewSlider& track);
 
-    /// The dialog's starting values for a new project: name "Servo Name",
-    /// Reverse cleared, minimum 1, maximum 255. Like the user's changes these
-    /// go into the track the dialog refers to (see whichservo) and preview
-    /// the ends while the port is open.
-    void reset();
+    /// Shows the set-up of the track the dialog refers to, as it is now,
+    /// without writing it back or previewing. The dialog does this by itself
+    /// whenever that track's set-up changes from elsewhere (a project opened,
+    /// a new project, undo, the track's own name box).
+    void showTrack();
 
     QLineEdit* customName() const { return m_customName; }
     QScrollBar* minVal() const { return m_minVal; }
@@ -66,6 +66,11 @@ protected:
 
 private:
     NewSlider* track() const;
+    /// Sets the controls from `source`, writing nothing back.
+    void showSetupOf(const NewSlider& source);
+    /// Hands the track to `change`, unless the controls are only being set
+    /// from it or there is no such track.
+    void write(const std::function<void(NewSlider&)>& change);
     void onNameChanged(const QString& text);
     void onMaxChanged(int v);
     void onMinChanged(int v);
@@ -79,6 +84,12 @@ private:
     mk::TrackLookup m_tracks;
     MSComm* m_comm;
     qint16 m_whichservo = 0;
+    QMetaObject::Connection m_watch;
+    /// The controls are being set from the track: their handlers stand still.
+    bool m_showing = false;
+    /// A handler is writing into the track: its echo is not shown back (the
+    /// dialog keeps showing a value the track refuses).
+    bool m_writing = false;
     bool m_dragging = false;
     mk::needles::Needle m_dragTarget = mk::needles::Needle::Min;
 

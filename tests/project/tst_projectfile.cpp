@@ -294,7 +294,7 @@ void tst_projectfile::openingAppliesInOrder()
     layout::File f;
     f.frames = 3;
     f.servos[0] = {false, 1, 200, 250, true, "Jaw"}; // minimum 200 is refused: the maximum is still 129
-    f.servos[1] = {true, 1, 100, 101, false, "Eye"}; // 100 < 250 taken, then 101 > 100 taken
+    f.servos[1] = {true, 1, 100, 101, false, " Eye"}; // 100 < 250 taken, then 101 > 100 taken
     f.positions = {{1, 2, 3, 4}, {9, 9, 9, 9}};
     const ReadResult r = read(f.bytes());
     QCOMPARE(r.status, Status::Ok);
@@ -305,6 +305,9 @@ void tst_projectfile::openingAppliesInOrder()
     QVERIFY(!first.playbackEnabled());
     QVERIFY(first.isReversed());
     QCOMPARE(first.servoName(), QStringLiteral("Jaw").leftJustified(32));
+    // The boxes show a name without its padding (text typed after it then
+    // stays within the 32 characters saved); a leading blank is the name's.
+    QCOMPARE(first.nameBoxText() + "|" + second.nameBoxText(), QStringLiteral("Jaw| Eye"));
     QCOMPARE(first.datalength(), 9); // the longer track keeps its tail
     const QList<int> expectFirst{1, 2, 3, 4, 54, 55, 56, 57, 58, 59};
     for (int k = 0; k <= 9; ++k)

@@ -1,7 +1,7 @@
 // The servo set-up dialog with real widgets, offscreen: needle drags through
 // mouse events on the picture, the scroll bars' snap-back, Reverse swapping
-// the bars, the fill order of a track's setup button, and the preview
-// commands read from a pseudo-terminal.
+// the bars, what a track's setup button fills in, following changes made
+// elsewhere, and the preview commands read from a pseudo-terminal.
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -204,21 +204,20 @@ private Q_SLOTS:
         QCOMPARE(d.customName()->text(), QStringLiteral("Jaw"));
         QCOMPARE(setUpOf(6), QStringLiteral("Jaw 200..250 rev ch2 ind2"));
 
-        // The next servo, with its maximum below the minimum still shown: the
-        // maximum is set first, so it is lifted to 200 (in the track too),
-        // then the minimum comes down. Nothing of servo 6 carries over.
+        // The next servo, with its maximum below the minimum still shown:
+        // filling changes nothing of it, and nothing of servo 6 carries over.
         rig.setUp(3, 100, 150);
-        QCOMPARE(QList<int>({d.whichservo(), d.minVal()->value(), d.maxVal()->value()}), QList<int>({3, 100, 200}));
-        QCOMPARE(setUpOf(3), QStringLiteral("Servo Name 100..200 fwd ch0 ind-1"));
+        QCOMPARE(QList<int>({d.whichservo(), d.minVal()->value(), d.maxVal()->value()}), QList<int>({3, 100, 150}));
+        QCOMPARE(setUpOf(3), QStringLiteral("Servo Name 100..150 fwd ch0 ind-1"));
         QCOMPARE(setUpOf(6), QStringLiteral("Jaw 200..250 rev ch2 ind2"));
 
         // The user's edits go into servo 3 at once.
         d.customName()->selectAll();
         QTest::keyClicks(d.customName(), "Eyes");
         QTest::mouseClick(d.useJoystick(), Qt::LeftButton);
-        QCOMPARE(setUpOf(3), QStringLiteral("Eyes 100..200 fwd ch0 ind0"));
+        QCOMPARE(setUpOf(3), QStringLiteral("Eyes 100..150 fwd ch0 ind0"));
         QTest::mouseClick(d.joyChannel(1), Qt::LeftButton);
-        QCOMPARE(setUpOf(3), QStringLiteral("Eyes 100..200 fwd ch1 ind1"));
+        QCOMPARE(setUpOf(3), QStringLiteral("Eyes 100..150 fwd ch1 ind1"));
 
         // A channel without an option selects none; a servo number without a
         // track changes nothing and fails nowhere.
@@ -231,19 +230,32 @@ private Q_SLOTS:
         QCOMPARE(int(rig.track(5).maxValue()), 129);
     }
 
-    void resetForNewProject()
+    void followsChangesFromElsewhere()
     {
         Rig rig;
-        rig.track(2).setServoName("Jaw");
-        rig.track(2).setIsReversed(true);
-        rig.setUp(2, 100, 150);
-        rig.dialog->reset();
-        QCOMPARE(rig.dialog->customName()->text(), QStringLiteral("Servo Name"));
-        QVERIFY(!rig.dialog->reverse()->isChecked());
-        QCOMPARE(QList<int>({rig.dialog->minVal()->value(), rig.dialog->maxVal()->value()}), QList<int>({1, 255}));
-        QCOMPARE(rig.track(2).servoName().trimmed() + (rig.track(2).isReversed() ? " rev " : " fwd ")
-                     + QString::number(rig.track(2).minValue()) + ".." + QString::number(rig.track(2).maxValue()),
-                 QStringLiteral("Servo Name fwd 1..255"));
+        SetupServo& d = *rig.dialog;
+        rig.setUp(2, 200, 250);
+        rig.openPort();
+        // Servo 2 changed by another command (a project opened, a new one,
+        // undo): the dialog shows it at once, writes nothing back and moves
+        // no servo. A change of another servo leaves it alone.
+        NewSlider& t = rig.track(2);
+        t.setMinValue(100);
+        t.setIsReversed(true);
+        t.setServoName("A name as long as the box allows");
+        t.setWhichJoystickChannel(3);
+        t.setUsesJoystick(true);
+        rig.track(4).setMaxValue(240);
+        QCOMPARE(QList<int>({d.minVal()->value(), d.maxVal()->value(), d.minVal()->y()}), QList<int>({100, 250, 152}));
+        QVERIFY(d.reverse()->isChecked() && d.joyChannel(3)->isChecked() && d.useJoystick()->isChecked());
+        QCOMPARE(d.customName()->text(), t.track().nameBoxText());
+        QCOMPARE(d.customName()->cursorPosition(), 0);
+        QCOMPARE(rig.pty.read(1, 100), QByteArray());
+        QCOMPARE(QList<int>({t.minValue(), t.maxValue()}), QList<int>({100, 250}));
+        // The user's next step starts from what is shown.
+        QTest::keyClick(d.minVal(), Qt::Key_Right);
+        QCOMPARE(rig.pty.read(3), command(2, 101));
+        QCOMPARE(int(t.minValue()), 101);
     }
 
     void previewCommands()
@@ -268,6 +280,15 @@ private Q_SLOTS:
         rig.mouse(QEvent::MouseButtonRelease, QPointF(10, 134), Qt::NoButton);
         QCOMPARE(rig.pty.read(6), command(5, 82) + command(5, 2));
         // Filling from a track previews its maximum, then its minimum.
+        rig.setUp(0, 60, 90);
+        QCOMPARE(rig.pty.read(6), command(0, 90) + command(0, 60));
+        // The window still showing a minimum of 150: filling it for servo 3
+        // (127..129) leaves servo 3 as it is and previews its own ends.
+        rig.setUp(7, 150, 200);
+        QCOMPARE(rig.pty.read(6), command(7, 200) + command(7, 150));
+        d.fillFrom(rig.track(3));
+        QCOMPARE(rig.pty.read(6, 200), command(3, 129) + command(3, 127));
+        QCOMPARE(QList<int>({rig.track(3).minValue(), rig.track(3).maxValue()}), QList<int>({127, 129}));
         rig.setUp(0, 60, 90);
         QCOMPARE(rig.pty.read(6), command(0, 90) + command(0, 60));
 
