@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include <array>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -12,11 +11,10 @@
 
 #include "export/CdDecoder.h"
 #include "export/CdExport.h"
-#include "platform/Joystick.h"
 #include "platform/SdlSound.h"
+#include "project/OpenedShow.h"
 #include "project/ProjectFile.h"
 #include "sound/WavReader.h"
-#include "tracks/ServoTrack.h"
 
 namespace mk {
 
@@ -36,50 +34,33 @@ void printMessage(const cd::Message& m)
     printErr(m.title + QStringLiteral(": ") + m.text);
 }
 
-/// A show as a freshly started program holds it after Open Project.
+/// A project as a freshly started program holds it after Open Project.
 struct Show {
-    NoJoystick joystick;
-    std::array<std::unique_ptr<ServoTrack>, 8> owned;
-    std::array<ServoTrack*, 8> tracks{};
+    std::unique_ptr<project::OpenedShow> opened;
     QString soundName;
-    qint32 lastFrame = 0;
-
-    std::span<ServoTrack* const> all() const { return {tracks.data(), tracks.size()}; }
 };
 
-std::unique_ptr<Show> openShow(const QString& path)
+std::optional<Show> openShow(const QString& path)
 {
-    auto show = std::make_unique<Show>();
-    for (int i = 0; i < 8; ++i) {
-        show->owned[size_t(i)] = std::make_unique<ServoTrack>(show->joystick);
-        show->tracks[size_t(i)] = show->owned[size_t(i)].get();
-        // The main window's load sequence.
-        show->tracks[size_t(i)]->setWhichservo(qint16(i));
-        show->tracks[size_t(i)]->setPlaybackEnabled(true);
-        show->tracks[size_t(i)]->setRecordingEnabled(true);
-    }
     const project::ReadResult read = project::readFile(path);
     if (read.status == project::ReadResult::Status::NotAProject) {
         printErr(QStringLiteral("%1 is not a MarionetteKit project.").arg(path));
-        return nullptr;
+        return std::nullopt;
     }
     if (read.status != project::ReadResult::Status::Ok) {
         printErr(QStringLiteral("Open Error: ")
                  + failureText(QStringLiteral("There was an error while opening the project."), read.error.number,
                                read.error.description));
-        return nullptr;
+        return std::nullopt;
     }
     try {
-        project::applyToTracks(read.project, show->all());
+        return Show{std::make_unique<project::OpenedShow>(read.project), read.project.soundFileName()};
     } catch (const RuntimeError& e) {
         printErr(QStringLiteral("Open Error: ")
                  + failureText(QStringLiteral("There was an error while opening the project."), e.number(),
                                QString::fromStdString(e.description())));
-        return nullptr;
+        return std::nullopt;
     }
-    show->soundName = read.project.soundFileName();
-    show->lastFrame = show->tracks[1]->maxframe();
-    return show;
 }
 
 /// Progress on standard error: a bar redrawn in place on a terminal, a line
@@ -217,16 +198,17 @@ int exportCd(const QStringList& args)
 
     ConsoleProgress progress;
     std::signal(SIGINT, &ConsoleProgress::onInterrupt);
-    const auto tracks = show->all();
+    const auto tracks = show->opened->tracks();
+    const qint32 lastFrame = show->opened->lastFrame();
     const auto result = cd::exportForCd(
-        *sound, cdPath, show->lastFrame, [tracks](qint32 f) { return cd::frameMessage(tracks, f); }, progress);
+        *sound, cdPath, lastFrame, [tracks](qint32 f) { return cd::frameMessage(tracks, f); }, progress);
     std::signal(SIGINT, SIG_DFL);
     progress.endLine();
     if (result.message)
         printMessage(*result.message);
     if (result.status != cd::ExportResult::Status::Complete)
         return 1;
-    printErr(QStringLiteral("Wrote %1: frames 0 to %2.").arg(cdPath).arg(show->lastFrame));
+    printErr(QStringLiteral("Wrote %1: frames 0 to %2.").arg(cdPath).arg(lastFrame));
     return 0;
 }
 
@@ -239,8 +221,8 @@ int verifyCd(const QStringList& args)
         return 1;
     try {
         const cd::DecodedStream stream = cd::decodeCdFile(args[0]);
-        const auto tracks = show->all();
-        const cd::Verification v = cd::verifyFrames(stream, show->lastFrame,
+        const auto tracks = show->opened->tracks();
+        const cd::Verification v = cd::verifyFrames(stream, show->opened->lastFrame(),
                                                     [tracks](qint32 f) { return cd::frameMessage(tracks, f); });
         QTextStream(stdout) << v.report();
         return v.allMatch() ? 0 : 1;
