@@ -109,23 +109,18 @@ private:
     int m_tenth = -1;
 };
 
-/// The sound the project names, or `--sound` when that path does not exist
-/// here; the sound must load as the waveform view would load it.
+/// `--sound` when given, otherwise the sound the project names; the sound
+/// must load as the waveform view would load it.
 std::optional<QString> soundFor(const Show& show, const QString& projectPath, const QString& override)
 {
-    if (show.soundName == QLatin1String("noSound")) {
+    // A sound the user names wins over the project's own. Otherwise, as Open
+    // Project: a project from another machine finds its sound beside it.
+    if (override.isEmpty() && show.soundName == QLatin1String("noSound")) {
         printMessage(cd::noSoundMessage());
         return std::nullopt;
     }
-    // As Open Project: a project from another machine finds its sound beside
-    // it; failing that, --sound answers where the window would ask.
-    QString sound = project::soundPathFor(show.soundName, projectPath);
-    if (QFileInfo(sound).isFile()) {
-        if (!override.isEmpty())
-            printErr(QStringLiteral("The project's own sound is used: %1").arg(sound));
-    } else if (!override.isEmpty()) {
-        sound = override;
-    } else {
+    const QString sound = override.isEmpty() ? project::soundPathFor(show.soundName, projectPath) : override;
+    if (override.isEmpty() && !QFileInfo(sound).isFile()) {
         printMessage(wav::locateMessage(wav::bareName(sound)));
         printErr(QStringLiteral("Name the sound with --sound WAV."));
         return std::nullopt;
@@ -246,8 +241,8 @@ QString cdCommandsHelp()
         "Commands (no display needed; messages and progress on standard error):\n"
         "  export-cd PROJECT.pjt OUT.wav [--sound WAV]\n"
         "      Export the project for CD playback, as File > Export Project for CD\n"
-        "      Playback does. --sound names the sound when the project's own path\n"
-        "      does not exist on this machine. Exit status 0 only when OUT.wav is complete.\n"
+        "      Playback does. --sound names the sound to use instead of the project's\n"
+        "      own. Exit status 0 only when OUT.wav is complete.\n"
         "  verify-cd OUT.wav PROJECT.pjt\n"
         "      Decode the servo stream in the right channel of an exported file and\n"
         "      compare every frame with the project. Exit status 0 only when all match.");

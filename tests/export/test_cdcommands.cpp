@@ -91,6 +91,10 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(sound, files.path("scream.wav")));
         QCOMPARE(marionettekit({"export-cd", project, files.path("beside-cd.wav")}).status, 0);
         QCOMPARE(readFile(files.path("beside-cd.wav")), readFile(files.path("moved-cd.wav")));
+        // A sound the user names wins over the project's own.
+        const QString named = files.write("named.wav", testwav::canonical(2, 44100, 16, le32(1234).repeated(44100)));
+        QCOMPARE(marionettekit({"export-cd", project, files.path("named-cd.wav"), "--sound", named}).status, 0);
+        QCOMPARE(sample(readFile(files.path("named-cd.wav")), 44100, false), qint16(1234));
     }
 
     // Fewer than eight tracks: each frame's commands for the project's tracks

@@ -555,6 +555,10 @@ void TestProjectCommands::openOnTheCommandLine()
     auto parsed = mk::parseCommandLine({"marionettekit", "--open", "/shows/a.pjt", "--port", "2"}, out, err, code);
     QVERIFY(parsed);
     QCOMPARE(parsed->projectFile, QStringLiteral("/shows/a.pjt"));
+    // Paths relative to where the program started are stored absolute.
+    parsed = mk::parseCommandLine({"marionettekit", "--open", "shows/a.pjt", "--sound", "a.wav"}, out, err, code);
+    QCOMPARE(parsed->projectFile, QDir::current().absoluteFilePath("shows/a.pjt"));
+    QCOMPARE(parsed->soundFile, QDir::current().absoluteFilePath("a.wav"));
     QVERIFY(!mk::parseCommandLine({"marionettekit", "--open"}, out, err, code) && code == 2);
     mk::parseCommandLine({"marionettekit", "--help"}, out, err, code);
     QVERIFY(out.contains("--open <file>"));
