@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include <array>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -12,11 +11,10 @@
 
 #include "export/CdDecoder.h"
 #include "export/CdExport.h"
-#include "platform/Joystick.h"
 #include "platform/SdlSound.h"
+#include "project/OpenedShow.h"
 #include "project/ProjectFile.h"
 #include "sound/WavReader.h"
-#include "tracks/ServoTrack.h"
 
 namespace mk {
 
@@ -36,50 +34,33 @@ void printMessage(const cd::Message& m)
     printErr(m.title + QStringLiteral(": ") + m.text);
 }
 
-/// A show as a freshly started program holds it after Open Project.
+/// A project as a freshly started program holds it after Open Project.
 struct Show {
-    NoJoystick joystick;
-    std::array<std::unique_ptr<ServoTrack>, 8> owned;
-    std::array<ServoTrack*, 8> tracks{};
+    std::unique_ptr<project::OpenedShow> opened;
     QString soundName;
-    qint32 lastFrame = 0;
-
-    std::span<ServoTrack* const> all() const { return {tracks.data(), tracks.size()}; }
 };
 
-std::unique_ptr<Show> openShow(const QString& path)
+std::optional<Show> openShow(const QString& path)
 {
-    auto show = std::make_unique<Show>();
-    for (int i = 0; i < 8; ++i) {
-        show->owned[size_t(i)] = std::make_unique<ServoTrack>(show->joystick);
-        show->tracks[size_t(i)] = show->owned[size_t(i)].get();
-        // The main window's load sequence.
-        show->tracks[size_t(i)]->setWhichservo(qint16(i));
-        show->tracks[size_t(i)]->setPlaybackEnabled(true);
-        show->tracks[size_t(i)]->setRecordingEnabled(true);
-    }
     const project::ReadResult read = project::readFile(path);
     if (read.status == project::ReadResult::Status::NotAProject) {
         printErr(QStringLiteral("%1 is not a MarionetteKit project.").arg(path));
-        return nullptr;
+        return std::nullopt;
     }
     if (read.status != project::ReadResult::Status::Ok) {
         printErr(QStringLiteral("Open Error: ")
                  + failureText(QStringLiteral("There was an error while opening the project."), read.error.number,
                                read.error.description));
-        return nullptr;
+        return std::nullopt;
     }
     try {
-        project::applyToTracks(read.project, show->all());
+        return Show{std::make_unique<project::OpenedShow>(read.project), read.project.soundFileName()};
     } catch (const RuntimeError& e) {
         printErr(QStringLiteral("Open Error: ")
                  + failureText(QStringLiteral("There was an error while opening the project."), e.number(),
                                QString::fromStdString(e.description())));
-        return nullptr;
+        return std::nullopt;
     }
-    show->soundName = read.project.soundFileName();
-    show->lastFrame = show->tracks[1]->maxframe();
-    return show;
 }
 
 /// Progress on standard error: a bar redrawn in place on a terminal, a line
@@ -128,23 +109,18 @@ private:
     int m_tenth = -1;
 };
 
-/// The sound the project names, or `--sound` when that path does not exist
-/// here; the sound must load as the waveform view would load it.
+/// `--sound` when given, otherwise the sound the project names; the sound
+/// must load as the waveform view would load it.
 std::optional<QString> soundFor(const Show& show, const QString& projectPath, const QString& override)
 {
-    if (show.soundName == QLatin1String("noSound")) {
+    // A sound the user names wins over the project's own. Otherwise, as Open
+    // Project: a project from another machine finds its sound beside it.
+    if (override.isEmpty() && show.soundName == QLatin1String("noSound")) {
         printMessage(cd::noSoundMessage());
         return std::nullopt;
     }
-    // As Open Project: a project from another machine finds its sound beside
-    // it; failing that, --sound answers where the window would ask.
-    QString sound = project::soundPathFor(show.soundName, projectPath);
-    if (QFileInfo(sound).isFile()) {
-        if (!override.isEmpty())
-            printErr(QStringLiteral("The project's own sound is used: %1").arg(sound));
-    } else if (!override.isEmpty()) {
-        sound = override;
-    } else {
+    const QString sound = override.isEmpty() ? project::soundPathFor(show.soundName, projectPath) : override;
+    if (override.isEmpty() && !QFileInfo(sound).isFile()) {
         printMessage(wav::locateMessage(wav::bareName(sound)));
         printErr(QStringLiteral("Name the sound with --sound WAV."));
         return std::nullopt;
@@ -217,16 +193,17 @@ int exportCd(const QStringList& args)
 
     ConsoleProgress progress;
     std::signal(SIGINT, &ConsoleProgress::onInterrupt);
-    const auto tracks = show->all();
+    const auto tracks = show->opened->tracks();
+    const qint32 lastFrame = show->opened->lastFrame();
     const auto result = cd::exportForCd(
-        *sound, cdPath, show->lastFrame, [tracks](qint32 f) { return cd::frameMessage(tracks, f); }, progress);
+        *sound, cdPath, lastFrame, [tracks](qint32 f) { return cd::frameMessage(tracks, f); }, progress);
     std::signal(SIGINT, SIG_DFL);
     progress.endLine();
     if (result.message)
         printMessage(*result.message);
     if (result.status != cd::ExportResult::Status::Complete)
         return 1;
-    printErr(QStringLiteral("Wrote %1: frames 0 to %2.").arg(cdPath).arg(show->lastFrame));
+    printErr(QStringLiteral("Wrote %1: frames 0 to %2.").arg(cdPath).arg(lastFrame));
     return 0;
 }
 
@@ -239,8 +216,8 @@ int verifyCd(const QStringList& args)
         return 1;
     try {
         const cd::DecodedStream stream = cd::decodeCdFile(args[0]);
-        const auto tracks = show->all();
-        const cd::Verification v = cd::verifyFrames(stream, show->lastFrame,
+        const auto tracks = show->opened->tracks();
+        const cd::Verification v = cd::verifyFrames(stream, show->opened->lastFrame(),
                                                     [tracks](qint32 f) { return cd::frameMessage(tracks, f); });
         QTextStream(stdout) << v.report();
         return v.allMatch() ? 0 : 1;
@@ -264,8 +241,8 @@ QString cdCommandsHelp()
         "Commands (no display needed; messages and progress on standard error):\n"
         "  export-cd PROJECT.pjt OUT.wav [--sound WAV]\n"
         "      Export the project for CD playback, as File > Export Project for CD\n"
-        "      Playback does. --sound names the sound when the project's own path\n"
-        "      does not exist on this machine. Exit status 0 only when OUT.wav is complete.\n"
+        "      Playback does. --sound names the sound to use instead of the project's\n"
+        "      own. Exit status 0 only when OUT.wav is complete.\n"
         "  verify-cd OUT.wav PROJECT.pjt\n"
         "      Decode the servo stream in the right channel of an exported file and\n"
         "      compare every frame with the project. Exit status 0 only when all match.");

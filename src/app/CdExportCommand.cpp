@@ -7,13 +7,13 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <array>
-#include <span>
 
 #include "app/Dialogs.h"
 #include "app/mainForm.h"
 #include "export/CdExport.h"
 #include "platform/Rounding.h"
+#include "project/OpenedShow.h"
+#include "timing/countdownTimer.h"
 #include "sound/graphWindow.h"
 #include "tracks/NewSlider.h"
 
@@ -83,14 +83,24 @@ void mainForm::exportToCd()
             if (w != dialog && w->isVisible())
                 w->hide();
 
-        std::array<NewSlider*, 8> tracks{};
-        for (int i = 0; i <= lastServoIndex && i < int(tracks.size()); ++i)
-            tracks[size_t(i)] = slider(i);
-        const std::span<NewSlider* const> shown(tracks.data(), size_t(lastServoIndex) + 1);
+        // The export plays the show as a freshly opened project would, on
+        // tracks of its own: where the sliders were left, what was played
+        // or dragged before, never reaches the file, and the window's tracks
+        // stay as they are. The file's own round trip makes the positions
+        // exactly those export-cd reads from the saved project.
+        const auto windowTracks = tracks();
+        const qint32 lastFrame =
+            mk::project::lastFrame<NewSlider>(windowTracks, lastServoIndex, &NewSlider::maxframe);
+        const mk::project::ReadResult saved = mk::project::read(mk::project::encode(mk::project::snapshot<NewSlider>(
+            windowTracks, lastServoIndex, lastFrame, sound, m_countdown->duration(), m_countdown->enabled())));
+        if (saved.status != mk::project::ReadResult::Status::Ok)
+            throw mk::RuntimeError(saved.error.number, saved.error.description.toStdString());
+        const mk::project::OpenedShow show(saved.project);
+        const auto showTracks = show.tracks();
         DialogProgress progress(dialog);
         const auto result = mk::cd::exportForCd(
-            sound, cdPath, slider(1)->maxframe(),
-            [shown](qint32 f) { return mk::cd::frameMessage(shown, f); }, progress);
+            sound, cdPath, show.lastFrame(), [showTracks](qint32 f) { return mk::cd::frameMessage(showTracks, f); },
+            progress);
 
         if (result.message)
             tell(*result.message);

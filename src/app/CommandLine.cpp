@@ -64,10 +64,13 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
         }
         result.port = n;
     }
+    // A project stores its sound's path and Save writes to the path it was
+    // opened from; a path relative to the folder the program started in
+    // would mean something else wherever the project is opened next.
     if (parser.isSet(sound))
-        result.soundFile = parser.value(sound);
+        result.soundFile = QFileInfo(parser.value(sound)).absoluteFilePath();
     if (parser.isSet(open))
-        result.projectFile = parser.value(open);
+        result.projectFile = QFileInfo(parser.value(open)).absoluteFilePath();
     if (parser.isSet(screenshot)) {
         result.screenshot = parser.value(screenshot);
         result.splash = false;

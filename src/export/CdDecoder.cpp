@@ -2,9 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
 #include <map>
 
 #include "platform/RuntimeError.h"
@@ -13,11 +17,18 @@ namespace mk::cd {
 
 namespace {
 
-constexpr double kBitSamples = 44100.0 / (44100.0 * 10 / 46); // 4.6
 constexpr qint64 kShowStart = 44100;
 constexpr qint64 kSlot = 1470;
 /// A start bit found up to this many samples early still belongs to its slot.
 constexpr qint64 kEarly = 2;
+/// Where each of a character's ten bits is read, from its start bit's first
+/// sample: the middle of each bit of 4.6 samples, (k + 0.5) x 4.6 rounded down.
+constexpr std::array<qint64, 10> kMiddles{2, 6, 11, 16, 20, 25, 29, 34, 39, 43};
+/// The idle level is read from this much of the leader; a rip shifted by
+/// less than the other half of its second still has idle line here.
+constexpr qint64 kLeaderProbe = 22050;
+/// The space level is read from the leader and the first frames after it.
+constexpr qint64 kLevelProbe = 2 * 44100;
 
 QString hex(const QByteArray& bytes)
 {
@@ -25,6 +36,11 @@ QString hex(const QByteArray& bytes)
 }
 
 } // namespace
+
+qint64 DecodedStream::offset() const
+{
+    return origin - kShowStart;
+}
 
 DecodedStream decodeCdFile(const QString& path)
 {
@@ -51,38 +67,87 @@ DecodedStream decodeCdFile(const QString& path)
     const uchar* data = file.map(start, out.dataFrames * 4);
     if (!data)
         throw RuntimeError(75, "Path/File access error");
+    const auto unmap = qScopeGuard([&] { file.unmap(const_cast<uchar*>(data)); });
 
     const qint64 n = out.dataFrames;
-    // Mark (1) at or below 0, space (0) above.
-    auto mark = [&](qint64 i) { return i < 0 || qFromLittleEndian<qint16>(data + 4 * i + 2) <= 0; };
+    auto level = [&](qint64 i) { return double(qFromLittleEndian<qint16>(data + 4 * i + 2)); };
+
+    // The idle level: the leader's median, which a little noise leaves alone.
+    std::vector<double> leader(size_t(std::min(n, kLeaderProbe)));
+    for (size_t i = 0; i < leader.size(); ++i)
+        leader[i] = level(qint64(i));
+    std::nth_element(leader.begin(), leader.begin() + qsizetype(leader.size() / 2), leader.end());
+    out.idleLevel = leader[leader.size() / 2];
+
+    // The space level: the mean of what lies above the threshold, the
+    // threshold halfway between idle and space, until the two agree. Marks
+    // and gaps lie below the threshold and take no part.
+    const qint64 probe = std::min(n, kLevelProbe);
+    double peak = out.idleLevel;
+    for (qint64 i = 0; i < probe; ++i)
+        peak = std::max(peak, level(i));
+    if (peak <= out.idleLevel)
+        return out; // nothing but idle line and marks: no stream
+    double threshold = (out.idleLevel + peak) / 2;
+    double space = peak;
+    for (int round = 0; round < 32; ++round) {
+        double sum = 0;
+        qint64 count = 0;
+        for (qint64 i = 0; i < probe; ++i)
+            if (const double v = level(i); v > threshold) {
+                sum += v;
+                ++count;
+            }
+        space = sum / double(count); // the peak itself is always above
+        const double next = (out.idleLevel + space) / 2;
+        const bool settled = std::abs(next - threshold) < 0.5;
+        threshold = next;
+        if (settled)
+            break;
+    }
+    out.spaceLevel = space;
+    out.threshold = threshold;
+
+    auto isSpace = [&](qint64 i) { return level(i) > threshold; };
+    out.weakestMargin = std::numeric_limits<double>::max();
     qint64 i = 0;
     while (true) {
-        // A start bit is a space after a mark.
-        while (i < n && !(mark(i - 1) && !mark(i)))
+        // A start bit is a space after anything else.
+        while (i < n && !(isSpace(i) && (i == 0 || !isSpace(i - 1))))
             ++i;
         if (i >= n)
             break;
+        // A start bit that is no longer space in its middle was a spike.
+        if (i + kMiddles[0] < n && !isSpace(i + kMiddles[0])) {
+            ++i;
+            continue;
+        }
         DecodedCharacter c;
         c.start = i;
         bool bits[10];
-        for (int k = 0; k < 10; ++k) {
-            // Two samples from the middle of the bit: both must agree.
-            const qint64 at = i + qint64((k + 0.5) * kBitSamples);
-            const bool a = at < n ? mark(at) : true;
-            const bool b = at + 1 < n ? mark(at + 1) : true;
-            c.noisy = c.noisy || a != b;
-            bits[k] = a;
+        for (size_t k = 0; k < kMiddles.size(); ++k) {
+            const qint64 at = i + kMiddles[k];
+            if (at >= n) {
+                bits[k] = true; // the file ends inside the character
+                c.framingError = true;
+                continue;
+            }
+            const double v = level(at);
+            bits[k] = v <= threshold;
+            out.weakestMargin = std::min(out.weakestMargin, std::abs(v - threshold));
         }
-        c.noisy = c.noisy || bits[0];
         for (int k = 0; k < 8; ++k)
             c.value |= quint8(bits[k + 1] ? 1 : 0) << k;
-        c.framingError = !bits[9];
+        c.framingError = c.framingError || !bits[9];
         out.characters.push_back(c);
         // Go on from the middle of the stop bit; after a framing error the
-        // line must first return to mark, which the edge search requires.
-        i += qint64(9.5 * kBitSamples) + 1;
+        // line must first leave space, which the edge search requires.
+        i += kMiddles[9] + 1;
     }
-    file.unmap(const_cast<uchar*>(data));
+    if (out.characters.empty())
+        out.weakestMargin = 0;
+    else
+        out.origin = out.characters.front().start;
     return out;
 }
 
@@ -90,17 +155,23 @@ Verification verifyFrames(const DecodedStream& stream, qint32 lastFrame,
                           const std::function<QByteArray(qint32)>& expected)
 {
     Verification v;
+    v.streamFound = stream.origin >= 0;
+    v.offset = stream.offset();
+    v.idleLevel = stream.idleLevel;
+    v.spaceLevel = stream.spaceLevel;
+    v.threshold = stream.threshold;
+    v.weakestMargin = stream.weakestMargin;
     v.framesExpected = std::max<qint64>(0, qint64(lastFrame) + 1);
     std::map<qint64, QByteArray> bySlot;
     std::map<qint64, bool> damaged;
     for (const DecodedCharacter& c : stream.characters) {
-        const qint64 slot = c.start + kEarly >= kShowStart ? (c.start + kEarly - kShowStart) / kSlot : -1;
-        if (slot < 0 || slot >= v.framesExpected) {
+        const qint64 slot = (c.start + kEarly - stream.origin) / kSlot;
+        if (slot >= v.framesExpected) {
             ++v.strayCharacters;
             continue;
         }
         bySlot[slot].append(char(c.value));
-        if (c.framingError || c.noisy)
+        if (c.framingError)
             damaged[slot] = true;
     }
     for (qint32 f = 0; f <= lastFrame; ++f) {
@@ -116,15 +187,29 @@ Verification verifyFrames(const DecodedStream& stream, qint32 lastFrame,
         if (v.firstMismatches.size() < 10)
             v.firstMismatches << QStringLiteral("frame %1: expected %2, decoded %3%4")
                                      .arg(f)
-                                     .arg(hex(want), hex(got),
-                                          bad ? QStringLiteral(" (framing error or noise)") : QString());
+                                     .arg(hex(want), hex(got), bad ? QStringLiteral(" (framing error)") : QString());
     }
     return v;
 }
 
 QString Verification::report() const
 {
-    QString text = QStringLiteral("%1 of %2 frames match.\n").arg(framesMatching).arg(framesExpected);
+    QString text;
+    if (streamFound) {
+        const double halfSwing = threshold - idleLevel;
+        text += QStringLiteral("Stream found at offset %1%2 samples (idle %3, space %4, threshold %5); "
+                               "weakest bit %6 from the threshold (%7 %).\n")
+                    .arg(offset > 0 ? QStringLiteral("+") : QString())
+                    .arg(offset)
+                    .arg(qRound(idleLevel))
+                    .arg(qRound(spaceLevel))
+                    .arg(qRound(threshold))
+                    .arg(qRound(weakestMargin))
+                    .arg(halfSwing > 0 ? qRound(100 * weakestMargin / halfSwing) : 0);
+    } else {
+        text += QStringLiteral("No servo stream found.\n");
+    }
+    text += QStringLiteral("%1 of %2 frames match.\n").arg(framesMatching).arg(framesExpected);
     if (strayCharacters > 0)
         text += QStringLiteral("%1 characters outside the frames of the show.\n").arg(strayCharacters);
     if (!firstMismatches.isEmpty()) {

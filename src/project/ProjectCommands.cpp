@@ -90,9 +90,7 @@ bool mainForm::saveProject()
         return saveProjectAs();
     const QString sentence = QStringLiteral("There was an error while saving.");
     try {
-        // Track 1 and not track 0: all tracks are normally alike, and this is
-        // the length the file has always been saved with.
-        const qint32 frames = slider(1)->datalength();
+        const qint32 frames = project::lastFrame<NewSlider>(tracks(), lastServoIndex, &NewSlider::datalength);
         if (frames == 0)
             return saveSettingsOnly();
         // Destroyed before a handler below runs, so a failure is reported with
@@ -116,7 +114,7 @@ bool mainForm::saveProjectAs()
         return false;
     const QString sentence = QStringLiteral("There was an error while saving.");
     try {
-        const qint32 frames = slider(0)->maxframe();
+        const qint32 frames = project::lastFrame<NewSlider>(tracks(), lastServoIndex, &NewSlider::maxframe);
         if (frames == 0)
             return saveSettingsOnly();
         const auto done = qScopeGuard([this] {

@@ -28,6 +28,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <functional>
 #include <span>
 #include <vector>
@@ -209,10 +210,22 @@ Project setupSnapshot(std::span<Track* const> tracks, quint8 lastServoIndex, con
     return p;
 }
 
+/// The last frame of the show on tracks 0..lastServoIndex: the largest
+/// `frames` (datalength or maxframe) among them, so that no track of the
+/// project loses a frame. Tracks outside the project never count.
+template <typename Track, typename Frames>
+qint32 lastFrame(std::span<Track* const> tracks, quint8 lastServoIndex, Frames frames)
+{
+    qint32 last = 0;
+    for (size_t i = 0; i <= lastServoIndex && i < tracks.size(); ++i)
+        last = std::max(last, qint32(std::invoke(frames, *tracks[i])));
+    return last;
+}
+
 /// A project from the tracks 0..lastServoIndex with frames 0..F, read through
-/// dataStartPoint and data. Throws mk::RuntimeError 9 when a track holds fewer
-/// than F + 1 positions or `tracks` has fewer than lastServoIndex + 1 entries,
-/// and 9 for F < 0.
+/// dataStartPoint and data; a track shorter than F + 1 positions has nothing
+/// recorded (0) in the frames it lacks. Throws mk::RuntimeError 9 when
+/// `tracks` has fewer than lastServoIndex + 1 entries, and 9 for F < 0.
 template <typename Track>
 Project snapshot(std::span<Track* const> tracks, quint8 lastServoIndex, qint32 frameCount,
                  const QString& soundName, qint16 countdownDuration, bool countdownEnabled)
@@ -225,13 +238,12 @@ Project snapshot(std::span<Track* const> tracks, quint8 lastServoIndex, qint32 f
     p.positions.resize(size_t(lastServoIndex) + 1);
     for (int i = 0; i <= lastServoIndex; ++i) {
         Track& t = *tracks[i];
-        if (t.datalength() < frameCount)
-            throw RuntimeError::subscriptOutOfRange();
         auto& column = p.positions[size_t(i)];
-        column.resize(size_t(frameCount) + 1);
+        column.assign(size_t(frameCount) + 1, 0);
+        const qint32 held = std::min(frameCount, t.datalength());
         t.setDataStartPoint(0);
-        for (auto& v : column)
-            v = t.data();
+        for (qint32 k = 0; k <= held; ++k)
+            column[size_t(k)] = t.data();
     }
     return p;
 }

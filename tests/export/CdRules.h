@@ -15,6 +15,7 @@
 #include "platform/Joystick.h"
 #include "sound/TestWav.h"
 #include "support/Files.h"
+#include "support/LayoutBuilder.h"
 #include "tracks/ServoTrack.h"
 
 namespace cdrules {
@@ -114,6 +115,36 @@ struct Show {
         return m;
     }
 };
+
+/// A ".pjt" file from the layout: tracks 0..lastServoIndex (active, range
+/// 1..255), the sound name, Show::value for every track and frame.
+inline QByteArray projectFile(const QByteArray& soundName, qint32 lastFrame, int lastServoIndex = 7)
+{
+    layout::File f;
+    f.frames = lastFrame;
+    f.sound = soundName;
+    f.servos.resize(lastServoIndex + 1);
+    for (int i = 0; i <= lastServoIndex; ++i) {
+        f.servos[i] = {true, 1, 1, 255, false, "Servo " + QByteArray::number(i)};
+        f.positions << QList<int>();
+        for (qint32 k = 0; k <= lastFrame; ++k)
+            f.positions[i] << Show::value(i, k);
+    }
+    return f.bytes();
+}
+
+/// The first sample where the servo stream of `file` departs from the rules
+/// for Show(lastFrame) on tracks 0..lastServoIndex; empty when none does.
+inline QString streamDifference(const QByteArray& file, qint32 lastFrame, int lastServoIndex)
+{
+    for (qint32 f = 0; f <= lastFrame; ++f) {
+        const auto want = slot(Show::expected(f).left(3 * (lastServoIndex + 1)));
+        for (int j = 0; j < 1470; ++j)
+            if (const qint64 k = 44100 + 1470 * f + j; 44 + 4 * k >= file.size() || sample(file, k, true) != want[size_t(j)])
+                return QStringLiteral("frame %1, sample %2").arg(f).arg(j);
+    }
+    return {};
+}
 
 /// Records what the export reports and cancels when told to.
 struct RecordingProgress : mk::cd::Progress {

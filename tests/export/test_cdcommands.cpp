@@ -8,28 +8,11 @@
 #include "CdRules.h"
 #include "export/CdExport.h"
 #include "sound/TestWav.h"
-#include "support/LayoutBuilder.h"
 #include "support/RunProgram.h"
 
 using namespace cdrules;
 
 namespace {
-
-/// A ".pjt" file: eight servos (active, range 1..255), the sound name,
-/// Show::value for every track and frame.
-QByteArray projectFile(const QByteArray& soundName, qint32 lastFrame)
-{
-    layout::File f;
-    f.frames = lastFrame;
-    f.sound = soundName;
-    for (int i = 0; i < 8; ++i) {
-        f.servos[i] = {true, 1, 1, 255, false, "Servo " + QByteArray::number(i)};
-        f.positions << QList<int>();
-        for (qint32 k = 0; k <= lastFrame; ++k)
-            f.positions[i] << Show::value(i, k);
-    }
-    return f.bytes();
-}
 
 mk::test::ProgramRun marionettekit(const QStringList& args)
 {
@@ -77,7 +60,9 @@ private Q_SLOTS:
 
         const auto verified = marionettekit({"verify-cd", out, project});
         QCOMPARE(verified.status, 0);
-        QCOMPARE(verified.out, QStringLiteral("91 of 91 frames match.\n"));
+        QVERIFY2(verified.out.startsWith("Stream found at offset 0 samples (idle 0, space 32767, threshold 16384); "
+                                         "weakest bit 16384 from the threshold (100 %).\n91 of 91 frames match.\n"),
+                 qPrintable(verified.out));
 
         // One sample turned over in frame 33 (character 2, data bit 5).
         QByteArray file = readFile(out);
@@ -86,7 +71,7 @@ private Q_SLOTS:
         const QString flipped = files.write("flipped.wav", file);
         const auto bad = marionettekit({"verify-cd", flipped, project});
         QCOMPARE(bad.status, 1);
-        QVERIFY2(bad.out.startsWith("90 of 91 frames match.\nFirst frames that differ:\n  frame 33: "),
+        QVERIFY2(bad.out.contains("\n90 of 91 frames match.\nFirst frames that differ:\n  frame 33: "),
                  qPrintable(bad.out));
     }
 
@@ -106,6 +91,32 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(sound, files.path("scream.wav")));
         QCOMPARE(marionettekit({"export-cd", project, files.path("beside-cd.wav")}).status, 0);
         QCOMPARE(readFile(files.path("beside-cd.wav")), readFile(files.path("moved-cd.wav")));
+        // A sound the user names wins over the project's own.
+        const QString named = files.write("named.wav", testwav::canonical(2, 44100, 16, le32(1234).repeated(44100)));
+        QCOMPARE(marionettekit({"export-cd", project, files.path("named-cd.wav"), "--sound", named}).status, 0);
+        QCOMPARE(sample(readFile(files.path("named-cd.wav")), 44100, false), qint16(1234));
+    }
+
+    // Fewer than eight tracks: each frame's commands for the project's tracks
+    // in the frame's 1/30 s slot, and verify-cd reads every frame back.
+    void fewerTracks_data()
+    {
+        QTest::addColumn<int>("lastServoIndex");
+        QTest::addColumn<int>("lastFrame");
+        QTest::newRow("one track") << 0 << 300;
+        QTest::newRow("four tracks") << 3 << 40;
+    }
+    void fewerTracks()
+    {
+        QFETCH(int, lastServoIndex);
+        QFETCH(int, lastFrame);
+        const QString sound = files.write("few.wav", testwav::canonical(2, 44100, 16, QByteArray(4 * 44100, 0)));
+        const QString project = files.write("few.pjt", projectFile(sound.toLocal8Bit(), lastFrame, lastServoIndex));
+        QCOMPARE(marionettekit({"export-cd", project, files.path("few-cd.wav")}).status, 0);
+        QCOMPARE(streamDifference(readFile(files.path("few-cd.wav")), lastFrame, lastServoIndex), QString());
+        const auto verified = marionettekit({"verify-cd", files.path("few-cd.wav"), project});
+        QVERIFY2(verified.out.endsWith(QStringLiteral("\n%1 of %1 frames match.\n").arg(lastFrame + 1)),
+                 qPrintable(verified.out));
     }
 
     void failures_data()

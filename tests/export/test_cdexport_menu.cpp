@@ -160,8 +160,31 @@ private Q_SLOTS:
         const QString headless = rig.path("headless.wav");
         QCOMPARE(exportShow(sound, headless, 60, progress).status, mk::cd::ExportResult::Status::Complete);
         QCOMPARE(readFile(out), readFile(headless));
-        for (int i = 0; i < 8; ++i) // every track ends the export at the last frame
-            QCOMPARE(rig.w->slider(i)->track().lastFrame(), 60);
+    }
+
+    // The file depends on the project alone: after a playback and a dragged
+    // slider (track 3 holds nothing in frame 0) a four-track project still
+    // gives the stream of the rules, as export-cd does; the window stays.
+    void projectAloneMakesTheFile()
+    {
+        Rig rig;
+        const QString sound = rig.path("four.wav");
+        testwav::write(sound, testwav::canonical(1, 22050, 16, le16(700).repeated(2 * 22050)));
+        testwav::write(rig.path("four.pjt"), projectFile(sound.toLocal8Bit(), 60, 3));
+        rig.sound.lengthMs = 2000;
+        QCOMPARE(rig.w->openProjectFile(rig.path("four.pjt")), mk::project::ReadResult::Status::Ok);
+        rig.w->playClicked();
+        for (int k = 0; k < 20; ++k) {
+            rig.ticks.advance(34);
+            rig.w->SMPTEtimer()->tick();
+        }
+        rig.w->stopClicked();
+        rig.w->slider(3)->setPosition(200);
+        const qint32 played = rig.w->slider(0)->track().lastFrame();
+        rig.exportTo(rig.path("cd.wav"));
+        QCOMPARE(streamDifference(readFile(rig.path("cd.wav")), 60, 3), QString());
+        QCOMPARE(rig.w->slider(3)->position(), 200);
+        QCOMPARE(rig.w->slider(0)->track().lastFrame(), played);
     }
 
     void cancelHalfWay()

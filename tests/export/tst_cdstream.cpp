@@ -2,9 +2,13 @@
 // frame slots and the time origin, the length fields, a show longer than its
 // sound, a cancel; then the decoder of verify-cd and, independently of both,
 // sigrok's UART decoder on the same files.
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
+#include <numbers>
 
 #include "CdRules.h"
 #include "export/CdDecoder.h"
@@ -205,37 +209,67 @@ private Q_SLOTS:
         QCOMPARE(r.message->text, QStringLiteral("There was an error while exporting.") + QChar(13) + "13 Type mismatch");
     }
 
-    // verify-cd's decoder reads the frames back; one sample turned over in
-    // the middle of a bit is found, in the frame where it lies.
-    void decoderFindsEveryFrame_data()
+    // verify-cd reads a rip as a serial receiver does: a good export shifted,
+    // scaled or noisy passes; a wrong bit or a file cut short does not.
+    void decoderReadsRips_data()
     {
-        QTest::addColumn<QByteArray>("sound");
-        QTest::newRow("44.1 kHz stereo") << constantSound(44100, 2, 3 * 44100, 1000, 3000);
-        QTest::newRow("22 kHz mono, show longer") << constantSound(22050, 1, 22050, 500);
+        QTest::addColumn<int>("shift");    // samples added (> 0) or dropped (< 0) in front
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<double>("noise"); // Gaussian of this sigma; < 0: uniform up to -noise
+        QTest::addColumn<int>("cutAfter"); // the file ends after this frame's slot
+        QTest::addColumn<bool>("flipBit"); // frame 40, character 7, data bit 3 inverted
+        QTest::addColumn<int>("matching");
+        QTest::newRow("as exported") << 0 << 1.0 << 0.0 << 89 << false << 90;
+        QTest::newRow("300 early, 0.25, noise 300") << -300 << 0.25 << 300.0 << 89 << false << 90;
+        QTest::newRow("600 late, noise 300") << 600 << 1.0 << 300.0 << 89 << false << 90;
+        QTest::newRow("2000 early") << -2000 << 1.0 << 0.0 << 89 << false << 90;
+        QTest::newRow("2000 late, 0.25, noise up to 4000") << 2000 << 0.25 << -4000.0 << 89 << false << 90;
+        QTest::newRow("one inverted data bit") << 0 << 1.0 << 0.0 << 89 << true << 89;
+        QTest::newRow("truncated") << 0 << 1.0 << 0.0 << 59 << false << 60;
     }
-    void decoderFindsEveryFrame()
+    void decoderReadsRips()
     {
-        QFETCH(QByteArray, sound);
+        QFETCH(int, shift);
+        QFETCH(double, scale);
+        QFETCH(double, noise);
+        QFETCH(int, cutAfter);
+        QFETCH(bool, flipBit);
+        QFETCH(int, matching);
         RecordingProgress progress;
         const QString out = files.path("verify.wav");
+        const QByteArray sound = constantSound(44100, 2, 3 * 44100, 1000, 3000);
         QCOMPARE(exportShow(files.write("verify-s.wav", sound), out, 89, progress).status, Status::Complete);
-        const auto good = mk::cd::verifyFrames(mk::cd::decodeCdFile(out), 89, &Show::expected);
-        QCOMPARE(good.framesMatching, 90);
-        QVERIFY2(good.allMatch(), qPrintable(good.report()));
-        QCOMPARE(good.report(), QStringLiteral("90 of 90 frames match.\n"));
+        QByteArray data = readFile(out).mid(44, 4 * (44100 + 1470 * (cutAfter + 1)));
+        for (qint64 j = 14; flipBit && j < 18; ++j) {
+            char* at = data.data() + 4 * (44100 + 1470 * 40 + 46 * 7 + j) + 2;
+            qToLittleEndian<qint16>(qint16(-qFromLittleEndian<qint16>(at)), at);
+        }
+        data = shift >= 0 ? QByteArray(4 * shift, '\0') + data : data.mid(-4 * shift);
+        QRandomGenerator random(13);
+        for (qsizetype k = 0; k + 1 < data.size(); k += 2) {
+            const double u = random.generateDouble(), w = random.generateDouble();
+            const double v = scale * qFromLittleEndian<qint16>(data.constData() + k)
+                             + (noise > 0 ? noise * std::sqrt(-2 * std::log(1 - u)) * std::cos(2 * std::numbers::pi * w)
+                                          : noise * (2 * u - 1));
+            qToLittleEndian<qint16>(qint16(std::clamp(std::lround(v), -32768L, 32767L)), data.data() + k);
+        }
+        const QString rip = files.write("rip.wav", header(quint32(data.size() + 36), quint32(data.size())) + data);
+        const auto v = mk::cd::verifyFrames(mk::cd::decodeCdFile(rip), 89, &Show::expected);
+        qDebug().noquote() << v.report().section('\n', 0, 0);
+        QCOMPARE(v.framesMatching, matching);
+        QCOMPARE(v.offset, shift);
+        QCOMPARE(v.allMatch(), matching == 90);
+        if (flipBit)
+            QVERIFY(v.firstMismatches.value(0).startsWith("frame 40: expected FF 00 "));
+    }
 
-        // Frame 40, character 7, data bit 3: samples 14..17 of the character.
-        QByteArray file = readFile(out);
-        const qint64 k = 44100 + 1470 * 40 + 46 * 7 + 16;
-        qToLittleEndian<qint16>(qint16(-sample(file, k, true)), file.data() + 44 + 4 * k + 2);
-        testwav::write(files.path("flipped.wav"), file);
-        const auto bad = mk::cd::verifyFrames(mk::cd::decodeCdFile(files.path("flipped.wav")), 89, &Show::expected);
-        QCOMPARE(bad.framesMatching, 89);
-        QVERIFY(!bad.allMatch());
-        QCOMPARE(bad.firstMismatches.size(), 1);
-        QVERIFY(bad.firstMismatches[0].startsWith("frame 40: expected FF 00 "));
-
-        // A show that does not match the file: other positions, or more frames.
+    // Another show's frames in a good file: other positions, or more frames.
+    void decoderRejectsAnotherShow()
+    {
+        RecordingProgress progress;
+        const QString out = files.path("other.wav");
+        QCOMPARE(exportShow(files.write("other-s.wav", constantSound(22050, 1, 22050, 500)), out, 89, progress).status,
+                 Status::Complete);
         const auto other = mk::cd::verifyFrames(mk::cd::decodeCdFile(out), 89, [](qint32 f) {
             QByteArray m = Show::expected(f);
             if (f >= 60)

@@ -126,6 +126,7 @@ private Q_SLOTS:
     void progressAndNothingElseWhileBusy();
     void longSoundPathIsToldOnce();
     void showPlaysAlikeAfterSaveAndOpen();
+    void oneTrackProjectKeepsItsFrames();
     void newProject();
     void closeBoxAsks_data();
     void closeBoxAsks();
@@ -371,22 +372,22 @@ void TestProjectCommands::failedSaves()
 
     // Settings only: its own sentence, with a capital S.
     rig.dialogs.messages.clear();
-    rig.w->slider(0)->setMaxframe(0);
+    for (int i = 0; i < 8; ++i)
+        rig.w->slider(i)->setMaxframe(0);
     rig.dialogs.paths << target;
     rig.trigger("fileSaveAs");
     QVERIFY2(text(rig.dialogs, 0).startsWith(QStringLiteral("There was an error while Saving.") + CR),
              qPrintable(text(rig.dialogs, 0)));
 
-    // Save Project with a track shorter than the frame count: error 9, and the
-    // previous file is untouched.
-    rig.dialogs.messages.clear();
-    rig.write(rig.path("keep.pjt"), "previous");
+    // Save Project with a track shorter than the others: it has nothing
+    // recorded past its end.
+    rig.record(50);
+    rig.w->slider(4)->setDatalength(10);
     rig.w->currentProjectFile = rig.path("keep.pjt");
-    rig.w->slider(4)->setMaxframe(10);
     rig.trigger("fileSave");
-    QCOMPARE(text(rig.dialogs, 0), QStringLiteral("There was an error while saving.") + CR
-                                       + "9 Subscript out of range");
-    QCOMPARE(rig.file(rig.path("keep.pjt")), QByteArray("previous"));
+    layout::File f = rig.expected(50);
+    std::fill(f.positions[4].begin() + 11, f.positions[4].end(), 0);
+    QCOMPARE(rig.file(rig.path("keep.pjt")), f.bytes());
 }
 
 void TestProjectCommands::progressAndNothingElseWhileBusy()
@@ -465,6 +466,25 @@ void TestProjectCommands::showPlaysAlikeAfterSaveAndOpen()
     other.dialogs.paths << rig.path("show.pjt");
     other.trigger("openProject");
     QCOMPARE(other.play(12), before);
+}
+
+void TestProjectCommands::oneTrackProjectKeepsItsFrames()
+{
+    // Track 1 lies outside a one-track project: its length is no measure.
+    Rig rig;
+    layout::File f;
+    f.frames = 300;
+    f.servos.resize(1);
+    f.positions = {QList<int>(301, 0)};
+    f.positions[0][300] = 99;
+    rig.write(rig.path("one.pjt"), f.bytes());
+    QCOMPARE(rig.w->openProjectFile(rig.path("one.pjt")), mk::project::ReadResult::Status::Ok);
+    rig.trigger("fileSave");
+    QCOMPARE(rig.file(rig.path("one.pjt")), f.bytes());
+    rig.dialogs.paths << rig.path("as.pjt");
+    rig.trigger("fileSaveAs");
+    f.marker = true;
+    QCOMPARE(rig.file(rig.path("as.pjt")), f.bytes());
 }
 
 void TestProjectCommands::newProject()
@@ -552,6 +572,10 @@ void TestProjectCommands::openOnTheCommandLine()
     auto parsed = mk::parseCommandLine({"marionettekit", "--open", "/shows/a.pjt", "--port", "2"}, out, err, code);
     QVERIFY(parsed);
     QCOMPARE(parsed->projectFile, QStringLiteral("/shows/a.pjt"));
+    // Paths relative to where the program started are stored absolute.
+    parsed = mk::parseCommandLine({"marionettekit", "--open", "shows/a.pjt", "--sound", "a.wav"}, out, err, code);
+    QCOMPARE(parsed->projectFile, QDir::current().absoluteFilePath("shows/a.pjt"));
+    QCOMPARE(parsed->soundFile, QDir::current().absoluteFilePath("a.wav"));
     QVERIFY(!mk::parseCommandLine({"marionettekit", "--open"}, out, err, code) && code == 2);
     mk::parseCommandLine({"marionettekit", "--help"}, out, err, code);
     QVERIFY(out.contains("--open <file>"));
