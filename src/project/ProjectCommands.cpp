@@ -130,9 +130,13 @@ bool mainForm::saveProjectAs()
             return false;
         const QString path = withDefaultExtension(*chosen);
         m_lastProjectDialogName = path;
+        // Only a file that was written becomes the project's: after a failure
+        // the next Save Project goes where the last one went.
+        if (!writeProject(path, frames, true, sentence))
+            return false;
         setWindowTitle(kTitlePrefix + QFileInfo(path).fileName());
         currentProjectFile = path;
-        return writeProject(path, frames, true, sentence);
+        return true;
     } catch (...) {
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
         return false;
@@ -154,7 +158,6 @@ bool mainForm::saveSettingsOnly()
         }
         const QString path = withDefaultExtension(*chosen);
         m_lastProjectDialogName = path;
-        currentProjectFile = path;
         const auto tracks = this->tracks();
         const project::Project p = project::settingsSnapshot<NewSlider>(
             tracks, lastServoIndex, sound, m_countdown->duration(), m_countdown->enabled());
@@ -164,6 +167,7 @@ bool mainForm::saveSettingsOnly()
             reportError(sentence, QStringLiteral("Save Error"), r.error);
             return false;
         }
+        currentProjectFile = path;
         if (r.soundNameCut)
             tellSoundNameCut();
         return true;
