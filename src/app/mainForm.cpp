@@ -12,6 +12,7 @@
 
 #include "app/Artwork.h"
 #include "app/Dialogs.h"
+#include "app/TakeHistory.h"
 #include "link/MSComm.h"
 #include "link/SerialPorts.h"
 #include "sound/graphWindow.h"
@@ -29,7 +30,7 @@ mainForm::mainForm(const mk::Services& services, QWidget* parent)
     : QMainWindow(parent), m_services(services)
 {
     setObjectName(QStringLiteral("mainForm"));
-    setWindowTitle(QStringLiteral("MarionetteKit - Untitled"));
+    setTitleName(QStringLiteral("Untitled"));
     setWindowIcon(mk::artwork::applicationIcon());
     currentProjectFile = kNotSaved;
     buildControls();
@@ -37,6 +38,8 @@ mainForm::mainForm(const mk::Services& services, QWidget* parent)
     // The window sees every key first, whichever control has the focus.
     qApp->installEventFilter(this);
     load();
+    // The show as loaded is where the history starts, unchanged.
+    m_takes->restart();
 }
 
 mainForm::~mainForm()

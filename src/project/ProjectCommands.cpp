@@ -13,7 +13,7 @@
 #include <array>
 
 #include "app/Dialogs.h"
-#include "app/ShowSetup.h"
+#include "app/TakeHistory.h"
 #include "app/mainForm.h"
 #include "export/CdAudio.h"
 #include "platform/Rounding.h"
@@ -29,7 +29,6 @@ namespace project = mk::project;
 namespace {
 
 const QString kCR = QString(QChar(13));
-const QString kTitlePrefix = QStringLiteral("MarionetteKit - ");
 
 mk::FileDialogRequest saveRequest()
 {
@@ -89,12 +88,14 @@ bool mainForm::saveProject()
     if (currentProjectFile == project::notPreviouslySaved())
         return saveProjectAs();
     const QString sentence = QStringLiteral("There was an error while saving.");
+    // The state saved is a step of the history, so that it can be told unchanged.
+    m_takes->commitPending();
     try {
         // Track 1 and not track 0: all tracks are normally alike, and this is
         // the length the file has always been saved with.
         const qint32 frames = slider(1)->datalength();
         if (frames == 0)
-            return saveSettingsOnly();
+            return saveWholeSettings();
         // Destroyed before a handler below runs, so a failure is reported with
         // the progress window gone and the commands back.
         const auto done = qScopeGuard([this] {
@@ -103,7 +104,10 @@ bool mainForm::saveProject()
         });
         setBusy(true);
         showSaveProgress();
-        return writeProject(currentProjectFile, frames, false, sentence);
+        if (!writeProject(currentProjectFile, frames, false, sentence))
+            return false;
+        m_takes->markClean();
+        return true;
     } catch (...) {
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
         return false;
@@ -115,10 +119,11 @@ bool mainForm::saveProjectAs()
     if (m_busy)
         return false;
     const QString sentence = QStringLiteral("There was an error while saving.");
+    m_takes->commitPending();
     try {
         const qint32 frames = slider(0)->maxframe();
         if (frames == 0)
-            return saveSettingsOnly();
+            return saveWholeSettings();
         const auto done = qScopeGuard([this] {
             unloadProgress();
             setBusy(false);
@@ -134,8 +139,9 @@ bool mainForm::saveProjectAs()
         // the next Save Project goes where the last one went.
         if (!writeProject(path, frames, true, sentence))
             return false;
-        setWindowTitle(kTitlePrefix + QFileInfo(path).fileName());
+        setTitleName(QFileInfo(path).fileName());
         currentProjectFile = path;
+        m_takes->markClean();
         return true;
     } catch (...) {
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
@@ -168,6 +174,7 @@ bool mainForm::saveSettingsOnly()
             return false;
         }
         currentProjectFile = path;
+        m_takes->markFile();
         if (r.soundNameCut)
             tellSoundNameCut();
         return true;
@@ -176,6 +183,15 @@ bool mainForm::saveSettingsOnly()
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
         return false;
     }
+}
+
+bool mainForm::saveWholeSettings()
+{
+    if (!saveSettingsOnly())
+        return false;
+    // No frame recorded: the settings are all there is of the show.
+    m_takes->markClean();
+    return true;
 }
 
 void mainForm::showSaveProgress()
@@ -262,10 +278,10 @@ mk::project::ReadResult::Status mainForm::openProjectFile(const QString& path)
         return read.status;
     }
     const project::Project& p = read.project;
-    const mk::ShowSetup before = beginShowCommand();
+    beginShowCommand();
     setBusy(true);
     try {
-        setWindowTitle(kTitlePrefix + QFileInfo(path).fileName());
+        setTitleName(QFileInfo(path).fileName());
         currentProjectFile = path;
         lastServoIndex = p.lastServoIndex;
         const auto tracks = this->tracks();
@@ -293,12 +309,13 @@ mk::project::ReadResult::Status mainForm::openProjectFile(const QString& path)
     } catch (...) {
         unloadProgress();
         setBusy(false);
-        noteShowCommand(QStringLiteral("Open Project"), before); // what was opened can be taken back
+        noteShowCommand(QStringLiteral("Open Project")); // what was opened can be taken back
         reportFailure(sentence, QStringLiteral("Open Error"), std::current_exception());
         return Status::Failed;
     }
     setBusy(false);
-    noteShowCommand(QStringLiteral("Open Project"), before);
+    noteShowCommand(QStringLiteral("Open Project"));
+    m_takes->markClean();
     return Status::Ok;
 }
 
@@ -312,7 +329,7 @@ void mainForm::newProject()
         QStringLiteral("Warning"), mk::MessageButtons::YesNo, mk::MessageIcon::Exclamation);
     if (answer != mk::MessageAnswer::Yes)
         return;
-    const mk::ShowSetup before = beginShowCommand();
+    beginShowCommand();
     try {
         currentProjectFile = project::notPreviouslySaved();
         for (int i = 0; i <= lastServoIndex; ++i) {
@@ -339,7 +356,7 @@ void mainForm::newProject()
         m_graph->setcFileName(project::noSound());
         m_clock->setMilliseconds(0);
         soundLoaded = false;
-        setWindowTitle(kTitlePrefix + QStringLiteral("Untitled"));
+        setTitleName(QStringLiteral("Untitled"));
         currentProjectFile = project::notPreviouslySaved();
         // The set-up dialog starts afresh too (created hidden if need be); its
         // change handlers hand the values to the track it refers to.
@@ -347,6 +364,10 @@ void mainForm::newProject()
     } catch (...) {
         reportFailure(QStringLiteral("There was an error while creating a new project."), QStringLiteral("Error"),
                       std::current_exception());
+        noteShowCommand(QStringLiteral("New Project"));
+        return;
     }
-    noteShowCommand(QStringLiteral("New Project"), before);
+    noteShowCommand(QStringLiteral("New Project"));
+    // A new show starts unchanged, as at start-up.
+    m_takes->markClean();
 }
