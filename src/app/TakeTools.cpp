@@ -5,6 +5,7 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QSettings>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/MotionLanes.h"
@@ -41,6 +42,7 @@ void mainForm::buildTakeTools(QBoxLayout* column, QBoxLayout* transport)
          }},
         this);
     connect(m_takes, &mk::TakeHistory::tracksChanged, m_lanes, &::MotionLanes::resync);
+    connect(m_takes, &mk::TakeHistory::modifiedChanged, this, &QWidget::setWindowModified);
     // Scrubbing with a sound stops the clock: that ends the pass.
     connect(m_graph, &::graphWindow::scrub, m_takes, &mk::TakeHistory::endPassIfStopped);
     // Window-wide keys, not menu items: the menus stay as they are. A text
@@ -76,7 +78,21 @@ void mainForm::buildTakeTools(QBoxLayout* column, QBoxLayout* transport)
 
 void mainForm::setTitleName(const QString& name)
 {
-    setWindowTitle(QStringLiteral("MarionetteKit - %1").arg(name));
+    // [*]: the platform's mark for unsaved changes, shown while there are some.
+    setWindowTitle(QStringLiteral("MarionetteKit - %1[*]").arg(name));
+}
+
+void mainForm::checkModifiedSoon()
+{
+    // Set-up and countdown changes come from the user's clicks and keys; look
+    // once the event that made them has been handled.
+    if (m_modifiedCheckQueued)
+        return;
+    m_modifiedCheckQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_modifiedCheckQueued = false;
+        m_takes->checkModified();
+    });
 }
 
 mk::project::ReadResult::Status mainForm::openStartUpProject(const QString& path)

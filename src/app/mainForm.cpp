@@ -219,6 +219,9 @@ void mainForm::refreshPortItems()
 
 bool mainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyRelease
+        || event->type() == QEvent::Wheel)
+        checkModifiedSoon();
     if (event->type() != QEvent::KeyPress)
         return QMainWindow::eventFilter(watched, event);
     auto* w = qobject_cast<QWidget*>(watched);
@@ -279,6 +282,9 @@ void mainForm::setUpServo(int i)
 
 bool mainForm::confirmQuit()
 {
+    // Nothing to lose: no question.
+    if (!m_takes->isModified())
+        return true;
     const auto answer = m_services.dialogs.message(QStringLiteral("Save before quitting?"),
                                                    QStringLiteral("Quit MarionetteKit"),
                                                    mk::MessageButtons::YesNoCancel, mk::MessageIcon::None);

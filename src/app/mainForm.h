@@ -141,8 +141,10 @@ private:
     mk::ShowSetup showSetup() const;
     /// Puts back the set-up, sound and countdown (not the file and title).
     void restoreShowSetup(const mk::ShowSetup& s);
-    /// "MarionetteKit - " and the name.
+    /// "MarionetteKit - " and the name, with the mark for unsaved changes.
     void setTitleName(const QString& name);
+    /// Soon, whether the show now differs from the one saved.
+    void checkModifiedSoon();
 
     mk::Services m_services;
     std::array<NewSlider*, 8> m_sliders{};
@@ -166,4 +168,5 @@ private:
     QString m_lastProjectDialogName;
     ::MotionLanes* m_lanes = nullptr;
     mk::TakeHistory* m_takes = nullptr;
+    bool m_modifiedCheckQueued = false;
 };

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QTest>
 #include <QUndoStack>
+#include <QWindow>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -478,7 +479,8 @@ private Q_SLOTS:
     }
 
     /// Scripts of commands, undos and redos. mark:X remembers the show,
-    /// is:X compares with it; saved:F=X compares file F with show X.
+    /// is:X compares with it; saved:F=X compares file F with show X; clean and dirty look at the mark
+    /// for unsaved changes in the title the window system shows.
     void undoAndRedoBringTheShowBack_data()
     {
         QTest::addColumn<QStringList>("script");
@@ -494,7 +496,7 @@ private Q_SLOTS:
                            "mark:t",   "undo",         "undo", "redo",       "redo",         "is:t",
                            "save",     "saved:b.pjt=t"};
         QTest::newRow("the project opened at start-up is no step")
-            << QStringList{"sound:10", "take:1", "saveas:a.pjt", "startup:a.pjt", "mark:s", "undo", "is:s"};
+            << QStringList{"sound:10", "take:1", "saveas:a.pjt", "startup:a.pjt", "mark:s", "clean", "undo", "is:s"};
         QTest::newRow("a play that moved nothing is no step")
             << QStringList{"mark:fresh", "take:3", "play", "undo", "is:fresh"};
         QTest::newRow("undo everything, redo everything")
@@ -502,6 +504,9 @@ private Q_SLOTS:
                            "sound:20", "countdown", "take:3", "save", "mark:last", "undo", "undo", "undo",
                            "undo", "undo", "is:first", "redo", "redo", "redo", "redo", "redo", "is:last",
                            "saved:a.pjt=last"};
+        QTest::newRow("the title marks unsaved changes")
+            << QStringList{"clean", "sound:10", "dirty", "saveas:a.pjt", "clean", "take:1", "dirty", "save",
+                           "clean", "countdown", "dirty", "undo", "clean", "redo", "dirty"};
     }
 
     void undoAndRedoBringTheShowBack()
@@ -542,6 +547,9 @@ private Q_SLOTS:
             } else if (op == "saved") {
                 QVERIFY2(mk::test::readFile(rig.path(arg.section('=', 0, 0))) == marks.at(arg.section('=', 1)).bytes,
                          qPrintable(step));
+            } else if (op == "clean" || op == "dirty") {
+                QTRY_COMPARE(rig.w->isWindowModified(), op == "dirty");
+                QCOMPARE(rig.w->windowHandle()->title().endsWith('*'), op == "dirty");
             } else {
                 QFAIL(qPrintable(step));
             }
@@ -602,7 +610,7 @@ private Q_SLOTS:
         h.undo();
         QCOMPARE(rig.state(), fresh);
         QCOMPARE(rig.w->slider(4)->servoName().trimmed(), QStringLiteral("Servo Name"));
-        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
         h.redo();
         QCOMPARE(rig.state(), opened);
         QCOMPARE(rig.w->currentProjectFile, a);
