@@ -1,11 +1,12 @@
 #pragma once
 // Everything of the open show apart from the recorded positions: each
 // track's set-up and slider, the sound, the loop countdown, the project's
-// file name and the window's title. Open Project and New Project replace all
-// of it, so their undo steps keep it on both sides (the positions go through
-// the take history's frame-by-frame record).
+// file name and the window's title. The take history keeps it on both sides
+// of a step that changed it (the positions go through its frame-by-frame
+// record).
 #include <QString>
 #include <array>
+#include <tuple>
 
 namespace mk {
 
@@ -30,5 +31,21 @@ struct ShowSetup {
     QString projectFile;
     QString title;
 };
+
+/// The same show but for where the sliders stand, the file name and the
+/// title: those follow playback and saving, not the user's set-up.
+inline bool sameSetUp(const ShowSetup& a, const ShowSetup& b)
+{
+    auto key = [](const ShowSetup::Track& t) {
+        return std::tie(t.name, t.minValue, t.maxValue, t.reversed, t.playbackSwitch, t.activeChecked,
+                        t.usesJoystick, t.channel);
+    };
+    for (size_t i = 0; i < a.tracks.size(); ++i) {
+        if (key(a.tracks[i]) != key(b.tracks[i]))
+            return false;
+    }
+    return std::tie(a.lastServoIndex, a.sound, a.soundLoaded, a.countdownDuration, a.countdownEnabled)
+        == std::tie(b.lastServoIndex, b.sound, b.soundLoaded, b.countdownDuration, b.countdownEnabled);
+}
 
 } // namespace mk

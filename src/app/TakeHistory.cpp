@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QUndoCommand>
 #include <QUndoStack>
+#include <algorithm>
 
 #include "tracks/NewSlider.h"
 
@@ -62,8 +63,26 @@ private:
     std::shared_ptr<StepData> m_data;
 };
 
-TakeHistory::TakeHistory(const std::array<NewSlider*, 8>& tracks, std::function<bool()> playing, QObject* parent)
-    : QObject(parent), m_tracks(tracks), m_playing(std::move(playing))
+namespace {
+
+qint64 heldBy(const QString& s)
+{
+    return s.capacity() == 0 ? 0 : qint64(s.capacity() + 1) * qint64(sizeof(QChar)) + 32;
+}
+
+qint64 heldBy(const ShowSetup& s)
+{
+    qint64 n = qint64(sizeof(ShowSetup)) + 32 + heldBy(s.sound) + heldBy(s.projectFile) + heldBy(s.title);
+    for (const ShowSetup::Track& t : s.tracks)
+        n += heldBy(t.name);
+    return n;
+}
+
+} // namespace
+
+TakeHistory::TakeHistory(const std::array<NewSlider*, 8>& tracks, std::function<bool()> playing, Show show,
+                         QObject* parent)
+    : QObject(parent), m_tracks(tracks), m_playing(std::move(playing)), m_show(std::move(show))
 {
     m_stack = new QUndoStack(this);
     m_undo = new QAction(arrowIcon(true), tr("Undo"), this);
@@ -77,6 +96,7 @@ TakeHistory::TakeHistory(const std::array<NewSlider*, 8>& tracks, std::function<
     connect(m_stack, &QUndoStack::indexChanged, this, &TakeHistory::refresh);
     connect(m_stack, &QUndoStack::undoTextChanged, this, &TakeHistory::refresh);
     connect(m_stack, &QUndoStack::redoTextChanged, this, &TakeHistory::refresh);
+    connect(m_stack, &QUndoStack::cleanChanged, this, &TakeHistory::checkModified);
     rebase();
     refresh();
 }
@@ -94,6 +114,20 @@ void TakeHistory::rebase()
         m_base[i].data = t.recording();
         m_base[i].maxframe = t.maxframe();
     }
+    m_baseSetup = m_show.read();
+}
+
+TakeHistory::Label TakeHistory::currentLabel() const
+{
+    const ShowSetup s = m_show.read();
+    return {s.projectFile, s.title};
+}
+
+void TakeHistory::relabel(const Label& label)
+{
+    m_show.name(label.file, label.title);
+    m_baseSetup.projectFile = label.file;
+    m_baseSetup.title = label.title;
 }
 
 bool TakeHistory::collect(std::vector<takes::TrackChange>& changes) const
@@ -110,14 +144,14 @@ bool TakeHistory::collect(std::vector<takes::TrackChange>& changes) const
 
 void TakeHistory::beginPass()
 {
-    commit(tr("Recording"));
+    commitPending();
     m_inPass = true;
     refresh();
 }
 
 void TakeHistory::endPass()
 {
-    commit(tr("Take"));
+    commitChanges(tr("Take"), true);
     m_inPass = false;
     refresh();
 }
@@ -128,34 +162,62 @@ void TakeHistory::endPassIfStopped()
         endPass();
 }
 
-void TakeHistory::commit(const QString& text, bool onlyWhenCut, std::function<void()> undoExtra,
-                         std::function<void()> redoExtra)
+void TakeHistory::commit(const QString& text)
+{
+    commitChanges(text, false);
+}
+
+void TakeHistory::commitPending()
+{
+    std::vector<takes::TrackChange> changes;
+    collect(changes);
+    const bool moved = std::any_of(changes.begin(), changes.end(),
+                                   [](const takes::TrackChange& c) { return c.movesPositions(); });
+    commitChanges(moved ? tr("Recording") : tr("Set-up"), true);
+}
+
+void TakeHistory::commitChanges(const QString& text, bool positionsOnly)
 {
     auto data = std::make_shared<StepData>();
-    // A command with more to put back than recordings (undoExtra) is a step
-    // even when it left the recordings alone.
-    if (!collect(data->changes) && (onlyWhenCut || !undoExtra))
-        return;
-    if (onlyWhenCut && std::none_of(data->changes.begin(), data->changes.end(),
-                                    [](const takes::TrackChange& c) { return c.cutsRecording(); })) {
-        rebase();
-        Q_EMIT tracksChanged();
+    collect(data->changes);
+    const ShowSetup now = m_show.read();
+    const bool setUp = !sameSetUp(m_baseSetup, now);
+    const bool moved = std::any_of(data->changes.begin(), data->changes.end(),
+                                   [](const takes::TrackChange& c) { return c.movesPositions(); });
+    if (!setUp && (data->changes.empty() || (positionsOnly && !moved))) {
+        // Frames of 0 added to the tracks lose nothing when undo puts the
+        // lengths back: the new length becomes the starting point.
+        if (!data->changes.empty())
+            rebase();
+        checkModified();
         return;
     }
     data->text = text;
-    data->undoExtra = std::move(undoExtra);
-    data->redoExtra = std::move(redoExtra);
+    data->changes.shrink_to_fit();
+    if (setUp) {
+        data->setupBefore = std::make_shared<const ShowSetup>(m_baseSetup);
+        data->setupAfter = std::make_shared<const ShowSetup>(now);
+    }
+    data->before = {m_baseSetup.projectFile, m_baseSetup.title};
+    data->after = {now.projectFile, now.title};
+    data->bytes = qint64(sizeof(StepData)) + 32 + heldBy(data->text)
+        + qint64(data->changes.capacity() * sizeof(takes::TrackChange)) + 32;
     for (const takes::TrackChange& c : data->changes)
-        data->bytes += c.bytes();
+        data->bytes += c.bytes() - qint64(sizeof(takes::TrackChange));
+    if (setUp)
+        data->bytes += heldBy(*data->setupBefore) + heldBy(*data->setupAfter);
+    for (const Label* l : {&data->before, &data->after})
+        data->bytes += heldBy(l->file) + heldBy(l->title);
     push(std::move(data));
     rebase();
     enforceLimit();
+    checkModified();
     Q_EMIT tracksChanged();
 }
 
 void TakeHistory::push(std::shared_ptr<StepData> data)
 {
-    // The change is already in the tracks: pushing must not make it again.
+    // The change is already in the show: pushing must not make it again.
     m_silent = true;
     m_stack->push(new Step(*this, std::move(data)));
     m_silent = false;
@@ -163,8 +225,10 @@ void TakeHistory::push(std::shared_ptr<StepData> data)
 
 void TakeHistory::apply(const StepData& data, bool undo)
 {
-    if (undo ? data.undoExtra : data.redoExtra)
-        (undo ? data.undoExtra : data.redoExtra)();
+    // The sound before the tracks: loading one may move the cursor, and the
+    // frame it shows must not grow the tracks past the lengths put back.
+    if (const auto& setup = undo ? data.setupBefore : data.setupAfter)
+        m_show.write(*setup);
     for (const takes::TrackChange& c : data.changes) {
         NewSlider* t = m_tracks[size_t(c.track)];
         // restore() reads the recording while it writes: give it a copy.
@@ -172,18 +236,76 @@ void TakeHistory::apply(const StepData& data, bool undo)
         takes::restore(*t, current, c, undo);
     }
     rebase();
+    relabel(undo ? data.before : data.after);
     Q_EMIT tracksChanged();
+}
+
+TakeHistory::StepData* TakeHistory::stepAt(int index) const
+{
+    if (index < 0 || index >= m_stack->count())
+        return nullptr;
+    return static_cast<const Step*>(m_stack->command(index))->data().get();
+}
+
+void TakeHistory::markFile()
+{
+    // The state between step index-1 and step index is the one saved.
+    const Label label = currentLabel();
+    const int index = m_stack->index();
+    if (StepData* made = stepAt(index - 1))
+        made->after = label;
+    if (StepData* next = stepAt(index))
+        next->before = label;
+    relabel(label);
+}
+
+void TakeHistory::markClean()
+{
+    markFile();
+    m_stack->setClean();
+    checkModified();
+}
+
+void TakeHistory::restart()
+{
+    m_silent = true;
+    m_stack->clear();
+    m_silent = false;
+    rebase();
+    m_stack->setClean();
+    refresh();
+    checkModified();
+}
+
+bool TakeHistory::isModified() const
+{
+    if (!m_stack->isClean() || !sameSetUp(m_baseSetup, m_show.read()))
+        return true;
+    std::vector<takes::TrackChange> changes;
+    collect(changes);
+    return std::any_of(changes.begin(), changes.end(),
+                       [](const takes::TrackChange& c) { return c.movesPositions(); });
+}
+
+void TakeHistory::checkModified()
+{
+    const bool modified = isModified();
+    if (modified == m_toldModified)
+        return;
+    m_toldModified = modified;
+    Q_EMIT modifiedChanged(modified);
 }
 
 void TakeHistory::undo()
 {
     if (m_playing())
         return;
-    // Anything recorded since the last step (while scrubbing) is the
-    // latest change: it is what Undo takes back.
-    commit(tr("Recording"));
+    // Anything changed since the last step (recorded while scrubbing, set
+    // up) is the latest change: it is what Undo takes back.
+    commitPending();
     m_stack->undo();
     refresh();
+    checkModified();
 }
 
 void TakeHistory::redo()
@@ -191,9 +313,10 @@ void TakeHistory::redo()
     if (m_playing())
         return;
     // A change made after an undo replaces what could be redone.
-    commit(tr("Recording"));
+    commitPending();
     m_stack->redo();
     refresh();
+    checkModified();
 }
 
 void TakeHistory::refresh()
@@ -211,7 +334,7 @@ qint64 TakeHistory::memoryHeld() const
 {
     qint64 n = 0;
     for (int i = 0; i < m_stack->count(); ++i)
-        n += static_cast<const Step*>(m_stack->command(i))->data()->bytes;
+        n += stepAt(i)->bytes;
     return n;
 }
 
@@ -233,6 +356,7 @@ void TakeHistory::enforceLimit()
     for (int i = 0; i < m_stack->count(); ++i)
         kept.push_back(static_cast<const Step*>(m_stack->command(i))->data());
     const int index = m_stack->index();
+    const int clean = m_stack->cleanIndex();
     size_t drop = 0;
     // The newest step stays even if it alone is over the limit.
     while (held > m_limit && drop + 1 < kept.size() && int(drop) < index) {
@@ -243,9 +367,17 @@ void TakeHistory::enforceLimit()
     m_stack->clear();
     for (size_t i = drop; i < kept.size(); ++i)
         m_stack->push(new Step(*this, kept[i]));
+    // The saved state stays the clean one while it can still be reached.
+    if (clean >= int(drop)) {
+        m_stack->setIndex(clean - int(drop));
+        m_stack->setClean();
+    } else {
+        m_stack->resetClean();
+    }
     m_stack->setIndex(index - int(drop));
     m_silent = false;
     refresh();
+    checkModified();
 }
 
 } // namespace mk

@@ -5,6 +5,7 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QSettings>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/MotionLanes.h"
@@ -33,8 +34,15 @@ void mainForm::buildTakeTools(QBoxLayout* column, QBoxLayout* transport)
     column->insertWidget(column->indexOf(m_graph) + 1, m_lanes);
 
     m_takes = new mk::TakeHistory(
-        m_sliders, [this] { return m_clock->isItRunning() || m_countdown->isItRunning(); }, this);
+        m_sliders, [this] { return m_clock->isItRunning() || m_countdown->isItRunning(); },
+        {[this] { return showSetup(); }, [this](const mk::ShowSetup& s) { restoreShowSetup(s); },
+         [this](const QString& file, const QString& title) {
+             currentProjectFile = file;
+             setWindowTitle(title);
+         }},
+        this);
     connect(m_takes, &mk::TakeHistory::tracksChanged, m_lanes, &::MotionLanes::resync);
+    connect(m_takes, &mk::TakeHistory::modifiedChanged, this, &QWidget::setWindowModified);
     // Scrubbing with a sound stops the clock: that ends the pass.
     connect(m_graph, &::graphWindow::scrub, m_takes, &mk::TakeHistory::endPassIfStopped);
     // Window-wide keys, not menu items: the menus stay as they are. A text
@@ -68,23 +76,33 @@ void mainForm::buildTakeTools(QBoxLayout* column, QBoxLayout* transport)
     });
 }
 
-void mainForm::noteSoundImport(const QString& previousSound, bool previousLoaded)
+void mainForm::setTitleName(const QString& name)
 {
-    const QString sound = m_graph->cFileName();
-    // Undo puts the previous sound back with the tracks, so the two agree.
-    auto loadSoundOnly = [this](const QString& path, bool loaded) {
-        try {
-            m_graph->setcFileName(path);
-            soundLoaded = loaded && m_graph->cFileName() != kNoSound;
-        } catch (...) {
-            soundLoaded = false;
-            reportFailure(QStringLiteral("There was an error while importing your sound."),
-                          QStringLiteral("Import Error"), std::current_exception());
-        }
-    };
-    m_takes->commit(
-        tr("Import Sound"), true, [=] { loadSoundOnly(previousSound, previousLoaded); },
-        [=] { loadSoundOnly(sound, true); });
+    // [*]: the platform's mark for unsaved changes, shown while there are some.
+    setWindowTitle(QStringLiteral("MarionetteKit - %1[*]").arg(name));
+}
+
+void mainForm::checkModifiedSoon()
+{
+    // Set-up and countdown changes come from the user's clicks and keys; look
+    // once the event that made them has been handled.
+    if (m_modifiedCheckQueued)
+        return;
+    m_modifiedCheckQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_modifiedCheckQueued = false;
+        m_takes->checkModified();
+    });
+}
+
+mk::project::ReadResult::Status mainForm::openStartUpProject(const QString& path)
+{
+    const auto status = openProjectFile(path);
+    // The show the program starts with is where the history begins: undo
+    // does not empty it.
+    if (status == mk::project::ReadResult::Status::Ok)
+        m_takes->restart();
+    return status;
 }
 
 mk::ShowSetup mainForm::showSetup() const
@@ -135,20 +153,15 @@ void mainForm::restoreShowSetup(const mk::ShowSetup& s)
     soundLoaded = s.soundLoaded && m_graph->cFileName() != kNoSound;
     m_countdown->setDuration(s.countdownDuration);
     m_countdown->setEnabled(s.countdownEnabled);
-    currentProjectFile = s.projectFile;
-    setWindowTitle(s.title);
 }
 
-mk::ShowSetup mainForm::beginShowCommand()
+void mainForm::beginShowCommand()
 {
-    // What was recorded before the command is a step of its own.
-    m_takes->commit(tr("Recording"));
-    return showSetup();
+    // What was changed before the command is a step of its own.
+    m_takes->commitPending();
 }
 
-void mainForm::noteShowCommand(const QString& text, const mk::ShowSetup& before)
+void mainForm::noteShowCommand(const QString& text)
 {
-    const mk::ShowSetup after = showSetup();
-    m_takes->commit(
-        text, false, [this, before] { restoreShowSetup(before); }, [this, after] { restoreShowSetup(after); });
+    m_takes->commit(text);
 }

@@ -64,7 +64,7 @@ int main(int argc, char** argv)
         }
         // The project first: a sound named on the command line replaces its own.
         if (!options->projectFile.isEmpty()
-            && main->openProjectFile(options->projectFile) == mk::project::ReadResult::Status::NotAProject)
+            && main->openStartUpProject(options->projectFile) == mk::project::ReadResult::Status::NotAProject)
             std::fprintf(stderr, "%s is not a MarionetteKit project; nothing was opened.\n",
                          qPrintable(options->projectFile));
         if (!options->soundFile.isEmpty())

@@ -12,6 +12,7 @@
 
 #include "app/Artwork.h"
 #include "app/Dialogs.h"
+#include "app/TakeHistory.h"
 #include "link/MSComm.h"
 #include "link/SerialPorts.h"
 #include "sound/graphWindow.h"
@@ -29,7 +30,7 @@ mainForm::mainForm(const mk::Services& services, QWidget* parent)
     : QMainWindow(parent), m_services(services)
 {
     setObjectName(QStringLiteral("mainForm"));
-    setWindowTitle(QStringLiteral("MarionetteKit - Untitled"));
+    setTitleName(QStringLiteral("Untitled"));
     setWindowIcon(mk::artwork::applicationIcon());
     currentProjectFile = kNotSaved;
     buildControls();
@@ -37,6 +38,8 @@ mainForm::mainForm(const mk::Services& services, QWidget* parent)
     // The window sees every key first, whichever control has the focus.
     qApp->installEventFilter(this);
     load();
+    // The show as loaded is where the history starts, unchanged.
+    m_takes->restart();
 }
 
 mainForm::~mainForm()
@@ -216,6 +219,9 @@ void mainForm::refreshPortItems()
 
 bool mainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyRelease
+        || event->type() == QEvent::Wheel)
+        checkModifiedSoon();
     if (event->type() != QEvent::KeyPress)
         return QMainWindow::eventFilter(watched, event);
     auto* w = qobject_cast<QWidget*>(watched);
@@ -276,6 +282,9 @@ void mainForm::setUpServo(int i)
 
 bool mainForm::confirmQuit()
 {
+    // Nothing to lose: no question.
+    if (!m_takes->isModified())
+        return true;
     const auto answer = m_services.dialogs.message(QStringLiteral("Save before quitting?"),
                                                    QStringLiteral("Quit MarionetteKit"),
                                                    mk::MessageButtons::YesNoCancel, mk::MessageIcon::None);

@@ -85,8 +85,11 @@ public:
     bool saveProjectAs();
     bool saveSettingsOnly();
     void openProject();
-    /// Open Project without the file dialog (the --open option).
+    /// Open Project without the file dialog.
     mk::project::ReadResult::Status openProjectFile(const QString& path);
+    /// The project named on the command line (--open): the show the program
+    /// starts with, not a step to undo.
+    mk::project::ReadResult::Status openStartUpProject(const QString& path);
     void newProject();
     /// A save or an open is under way: other commands do not start.
     bool isBusy() const { return m_busy; }
@@ -122,6 +125,8 @@ private:
     // Project commands' helpers (src/project/ProjectCommands.cpp).
     std::array<NewSlider*, 8> tracks() const;
     void setBusy(bool busy);
+    /// Save Settings Only for a show with no frame recorded: all of it saved.
+    bool saveWholeSettings();
     void showSaveProgress();
     void unloadProgress();
     bool writeProject(const QString& path, qint32 frames, bool endMarker, const QString& sentence);
@@ -129,15 +134,17 @@ private:
     void tellSoundNameCut();
     /// The motion lanes under the waveform, the undo history and its buttons.
     void buildTakeTools(QBoxLayout* column, QBoxLayout* transport);
-    /// After Import Sound: one undo step when it cut recorded positions.
-    void noteSoundImport(const QString& previousSound, bool previousLoaded);
-    /// Open Project and New Project: the show as it is before the command
-    /// (what was recorded so far becomes a step first), then one undo step
-    /// for all the command changed.
-    mk::ShowSetup beginShowCommand();
-    void noteShowCommand(const QString& text, const mk::ShowSetup& before);
+    /// Open Project, New Project, Import Sound: what was changed so far
+    /// becomes a step first, then one undo step for all the command changed.
+    void beginShowCommand();
+    void noteShowCommand(const QString& text);
     mk::ShowSetup showSetup() const;
+    /// Puts back the set-up, sound and countdown (not the file and title).
     void restoreShowSetup(const mk::ShowSetup& s);
+    /// "MarionetteKit - " and the name, with the mark for unsaved changes.
+    void setTitleName(const QString& name);
+    /// Soon, whether the show now differs from the one saved.
+    void checkModifiedSoon();
 
     mk::Services m_services;
     std::array<NewSlider*, 8> m_sliders{};
@@ -161,4 +168,5 @@ private:
     QString m_lastProjectDialogName;
     ::MotionLanes* m_lanes = nullptr;
     mk::TakeHistory* m_takes = nullptr;
+    bool m_modifiedCheckQueued = false;
 };

@@ -13,7 +13,7 @@
 #include <array>
 
 #include "app/Dialogs.h"
-#include "app/ShowSetup.h"
+#include "app/TakeHistory.h"
 #include "app/mainForm.h"
 #include "export/CdAudio.h"
 #include "platform/Rounding.h"
@@ -29,7 +29,6 @@ namespace project = mk::project;
 namespace {
 
 const QString kCR = QString(QChar(13));
-const QString kTitlePrefix = QStringLiteral("MarionetteKit - ");
 
 mk::FileDialogRequest saveRequest()
 {
@@ -89,10 +88,12 @@ bool mainForm::saveProject()
     if (currentProjectFile == project::notPreviouslySaved())
         return saveProjectAs();
     const QString sentence = QStringLiteral("There was an error while saving.");
+    // The state saved is a step of the history, so that it can be told unchanged.
+    m_takes->commitPending();
     try {
         const qint32 frames = project::lastFrame<NewSlider>(tracks(), lastServoIndex, &NewSlider::datalength);
         if (frames == 0)
-            return saveSettingsOnly();
+            return saveWholeSettings();
         // Destroyed before a handler below runs, so a failure is reported with
         // the progress window gone and the commands back.
         const auto done = qScopeGuard([this] {
@@ -101,7 +102,10 @@ bool mainForm::saveProject()
         });
         setBusy(true);
         showSaveProgress();
-        return writeProject(currentProjectFile, frames, false, sentence);
+        if (!writeProject(currentProjectFile, frames, false, sentence))
+            return false;
+        m_takes->markClean();
+        return true;
     } catch (...) {
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
         return false;
@@ -113,10 +117,11 @@ bool mainForm::saveProjectAs()
     if (m_busy)
         return false;
     const QString sentence = QStringLiteral("There was an error while saving.");
+    m_takes->commitPending();
     try {
         const qint32 frames = project::lastFrame<NewSlider>(tracks(), lastServoIndex, &NewSlider::maxframe);
         if (frames == 0)
-            return saveSettingsOnly();
+            return saveWholeSettings();
         const auto done = qScopeGuard([this] {
             unloadProgress();
             setBusy(false);
@@ -128,9 +133,14 @@ bool mainForm::saveProjectAs()
             return false;
         const QString path = withDefaultExtension(*chosen);
         m_lastProjectDialogName = path;
-        setWindowTitle(kTitlePrefix + QFileInfo(path).fileName());
+        // Only a file that was written becomes the project's: after a failure
+        // the next Save Project goes where the last one went.
+        if (!writeProject(path, frames, true, sentence))
+            return false;
+        setTitleName(QFileInfo(path).fileName());
         currentProjectFile = path;
-        return writeProject(path, frames, true, sentence);
+        m_takes->markClean();
+        return true;
     } catch (...) {
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
         return false;
@@ -152,7 +162,6 @@ bool mainForm::saveSettingsOnly()
         }
         const QString path = withDefaultExtension(*chosen);
         m_lastProjectDialogName = path;
-        currentProjectFile = path;
         const auto tracks = this->tracks();
         const project::Project p = project::settingsSnapshot<NewSlider>(
             tracks, lastServoIndex, sound, m_countdown->duration(), m_countdown->enabled());
@@ -162,6 +171,8 @@ bool mainForm::saveSettingsOnly()
             reportError(sentence, QStringLiteral("Save Error"), r.error);
             return false;
         }
+        currentProjectFile = path;
+        m_takes->markFile();
         if (r.soundNameCut)
             tellSoundNameCut();
         return true;
@@ -170,6 +181,15 @@ bool mainForm::saveSettingsOnly()
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
         return false;
     }
+}
+
+bool mainForm::saveWholeSettings()
+{
+    if (!saveSettingsOnly())
+        return false;
+    // No frame recorded: the settings are all there is of the show.
+    m_takes->markClean();
+    return true;
 }
 
 void mainForm::showSaveProgress()
@@ -256,10 +276,10 @@ mk::project::ReadResult::Status mainForm::openProjectFile(const QString& path)
         return read.status;
     }
     const project::Project& p = read.project;
-    const mk::ShowSetup before = beginShowCommand();
+    beginShowCommand();
     setBusy(true);
     try {
-        setWindowTitle(kTitlePrefix + QFileInfo(path).fileName());
+        setTitleName(QFileInfo(path).fileName());
         currentProjectFile = path;
         lastServoIndex = p.lastServoIndex;
         const auto tracks = this->tracks();
@@ -287,12 +307,13 @@ mk::project::ReadResult::Status mainForm::openProjectFile(const QString& path)
     } catch (...) {
         unloadProgress();
         setBusy(false);
-        noteShowCommand(QStringLiteral("Open Project"), before); // what was opened can be taken back
+        noteShowCommand(QStringLiteral("Open Project")); // what was opened can be taken back
         reportFailure(sentence, QStringLiteral("Open Error"), std::current_exception());
         return Status::Failed;
     }
     setBusy(false);
-    noteShowCommand(QStringLiteral("Open Project"), before);
+    noteShowCommand(QStringLiteral("Open Project"));
+    m_takes->markClean();
     return Status::Ok;
 }
 
@@ -306,7 +327,7 @@ void mainForm::newProject()
         QStringLiteral("Warning"), mk::MessageButtons::YesNo, mk::MessageIcon::Exclamation);
     if (answer != mk::MessageAnswer::Yes)
         return;
-    const mk::ShowSetup before = beginShowCommand();
+    beginShowCommand();
     try {
         currentProjectFile = project::notPreviouslySaved();
         for (int i = 0; i <= lastServoIndex; ++i) {
@@ -337,7 +358,7 @@ void mainForm::newProject()
         m_graph->setcFileName(project::noSound());
         m_clock->setMilliseconds(0);
         soundLoaded = false;
-        setWindowTitle(kTitlePrefix + QStringLiteral("Untitled"));
+        setTitleName(QStringLiteral("Untitled"));
         currentProjectFile = project::notPreviouslySaved();
         // The set-up dialog (created hidden if need be) shows the new set-up
         // of the track it refers to; it writes nothing and moves no servo.
@@ -345,6 +366,10 @@ void mainForm::newProject()
     } catch (...) {
         reportFailure(QStringLiteral("There was an error while creating a new project."), QStringLiteral("Error"),
                       std::current_exception());
+        noteShowCommand(QStringLiteral("New Project"));
+        return;
     }
-    noteShowCommand(QStringLiteral("New Project"), before);
+    noteShowCommand(QStringLiteral("New Project"));
+    // A new show starts unchanged, as at start-up.
+    m_takes->markClean();
 }

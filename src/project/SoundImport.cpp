@@ -68,8 +68,7 @@ bool mainForm::confirmShortening(qint32 lastFrame)
 
 void mainForm::loadSound(const QString& path)
 {
-    const QString previousSound = m_graph->cFileName();
-    const bool previousLoaded = soundLoaded;
+    beginShowCommand();
     bool declined = false;
     m_graph->setcFileName(path, [&](qint32 ms) {
         declined = !confirmShortening(lastFrameOf(ms));
@@ -80,8 +79,10 @@ void mainForm::loadSound(const QString& path)
     if (m_graph->cFileName() == kNoSound) {
         // The view has said what was wrong with the file and holds no sound
         // now. Sizing the tracks from a failed load would cut the recording
-        // to nothing, so they stay as they are.
+        // to nothing, so they stay as they are. The sound that was there is
+        // gone: a step that can bring it back.
         soundLoaded = false;
+        noteShowCommand(tr("Import Sound"));
         return;
     }
     // The cursor goes to the start; its scrub is handled before going on.
@@ -90,5 +91,6 @@ void mainForm::loadSound(const QString& path)
     const qint32 lastFrame = lastFrameOf(m_graph->cSoundLengthInMilliseconds());
     for (int i = 0; i <= lastServoIndex; ++i)
         slider(i)->setMaxframe(lastFrame);
-    noteSoundImport(previousSound, previousLoaded);
+    // Every change of sound is a step, with the track lengths it gave.
+    noteShowCommand(tr("Import Sound"));
 }

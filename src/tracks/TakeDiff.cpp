@@ -6,26 +6,22 @@ namespace {
 /// Differences this close together share one run: a run costs more than a
 /// few frames' worth of memory.
 constexpr qint64 kMergeGap = 8;
-constexpr qint64 kRunOverhead = qint64(sizeof(Run)) + 32;
+/// What the allocator adds to a block: its header and the rounding up.
+constexpr qint64 kBlockOverhead = 32;
+
+template <class T>
+qint64 heldBy(const std::vector<T>& v)
+{
+    return v.capacity() == 0 ? 0 : qint64(v.capacity() * sizeof(T)) + kBlockOverhead;
+}
 } // namespace
 
 qint64 TrackChange::bytes() const
 {
-    qint64 n = qint64(sizeof(TrackChange)) + 32;
+    qint64 n = qint64(sizeof(TrackChange)) + heldBy(runs);
     for (const Run& r : runs)
-        n += kRunOverhead + qint64(r.before.size() + r.after.size()) * qint64(sizeof(qint16));
+        n += heldBy(r.before) + heldBy(r.after);
     return n;
-}
-
-bool TrackChange::cutsRecording() const
-{
-    for (const Run& r : runs) {
-        for (size_t i = 0; i < r.before.size(); ++i) {
-            if (r.before[i] != 0 && r.after[i] == 0)
-                return true;
-        }
-    }
-    return false;
 }
 
 bool diff(int track, const Snapshot& before, std::span<const qint16> after, qint32 maxframeAfter, TrackChange& out)
@@ -63,15 +59,19 @@ bool diff(int track, const Snapshot& before, std::span<const qint16> after, qint
                 lastDiff = i;
             ++i;
         }
+        // Each side keeps only the frames its array holds, in a block of
+        // exactly that size.
         Run r;
         r.start = qint32(start);
-        for (qint64 k = start; k <= lastDiff; ++k) {
-            r.before.push_back(at(b, k));
-            r.after.push_back(at(after, k));
-        }
+        const qint64 end = lastDiff + 1;
+        if (start < nb)
+            r.before.assign(b.begin() + start, b.begin() + std::min(end, nb));
+        if (start < na)
+            r.after.assign(after.begin() + start, after.begin() + std::min(end, na));
         out.runs.push_back(std::move(r));
         i = lastDiff + 1;
     }
+    out.runs.shrink_to_fit();
     return !out.runs.empty() || nb != na || before.maxframe != maxframeAfter;
 }
 

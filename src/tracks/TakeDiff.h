@@ -11,8 +11,9 @@
 
 namespace mk::takes {
 
-/// Frames start .. start + before.size() - 1 differ. Both sides are read as
-/// if padded with zeros past their own array's end.
+/// Frames from `start` on differ. Each side holds only the frames its own
+/// array has: past an array's end the side is short, and the frames there read
+/// as 0 (what a track grown to that length holds).
 struct Run {
     qint32 start = 0;
     std::vector<qint16> before;
@@ -27,10 +28,10 @@ struct TrackChange {
     qint32 maxframeAfter = 0;
     std::vector<Run> runs;
 
-    /// Memory held, for the history's bound.
+    /// Memory held, allocations included, for the history's bound.
     qint64 bytes() const;
-    /// Some recorded (non-zero) position is gone: cut off or set to 0.
-    bool cutsRecording() const;
+    /// Some frame's position differs; not just the length or maxframe.
+    bool movesPositions() const { return !runs.empty(); }
 };
 
 /// A track's recording as the history last saw it.
@@ -46,18 +47,16 @@ bool diff(int track, const Snapshot& before, std::span<const qint16> after, qint
 
 /// Puts a track back to one side of a change (toBefore: undo; else redo),
 /// through the track's own members (maxframe, datalength, dataStartPoint,
-/// data). `current` is the track's recording as it is now. When the length
-/// has been changed since by something the history did not record, the
-/// length is left alone and only the frames it holds are written.
+/// data). `current` is the track's recording as it is now. The length and
+/// maxframe always become that side's: a length changed since without a step
+/// (a play that grew the tracks and recorded nothing) only added frames of 0.
 template <class Track>
 void restore(Track& t, std::span<const qint16> current, const TrackChange& c, bool toBefore)
 {
     const qint32 targetSize = toBefore ? c.sizeBefore : c.sizeAfter;
     const qint32 targetMax = toBefore ? c.maxframeBefore : c.maxframeAfter;
-    const qint32 fromSize = toBefore ? c.sizeAfter : c.sizeBefore;
-    const qint32 fromMax = toBefore ? c.maxframeAfter : c.maxframeBefore;
     qint32 size = qint32(current.size());
-    if ((targetSize != fromSize || targetMax != fromMax) && size == fromSize && targetSize >= 1) {
+    if ((targetSize != size || targetMax != t.maxframe()) && targetSize >= 1) {
         // maxframe cuts the array to targetMax + 1 before the length is set:
         // keep what lies between that and the target length.
         const qint32 keepFrom = std::min(targetMax + 1, size);

@@ -98,7 +98,7 @@ private Q_SLOTS:
     void startUp()
     {
         Rig rig;
-        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
         for (int i = 0; i < 8; ++i) {
             QCOMPARE(int(rig.w->slider(i)->whichservo()), i);
             QVERIFY(rig.w->slider(i)->playbackEnabled());
@@ -302,26 +302,35 @@ private Q_SLOTS:
 
     void quitPrompt_data()
     {
+        QTest::addColumn<bool>("changed");
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("closes");
-        QTest::newRow("Cancel") << int(mk::MessageAnswer::Cancel) << false;
-        QTest::newRow("No") << int(mk::MessageAnswer::No) << true;
-        QTest::newRow("Yes, save cancelled") << int(mk::MessageAnswer::Yes) << false;
+        QTest::newRow("Cancel") << true << int(mk::MessageAnswer::Cancel) << false;
+        QTest::newRow("No") << true << int(mk::MessageAnswer::No) << true;
+        QTest::newRow("Yes, save cancelled") << true << int(mk::MessageAnswer::Yes) << false;
+        QTest::newRow("nothing changed: no question") << false << int(mk::MessageAnswer::Cancel) << true;
     }
 
     void quitPrompt()
     {
+        QFETCH(bool, changed);
         QFETCH(int, answer);
         QFETCH(bool, closes);
         Rig rig;
         rig.w->show();
+        if (changed)
+            rig.w->countdownTimer()->setDuration(4);
         rig.w->playClicked();
         rig.dialogs.answers << mk::MessageAnswer(answer);
         rig.w->menuItem("fileQuit")->trigger();
+        QCOMPARE(rig.w->isVisible(), !closes);
+        if (!changed) {
+            QVERIFY(rig.dialogs.messages.isEmpty());
+            return;
+        }
         QCOMPARE(rig.dialogs.messages.at(0).text, QStringLiteral("Save before quitting?"));
         QCOMPARE(rig.dialogs.messages.at(0).title, QStringLiteral("Quit MarionetteKit"));
         QCOMPARE(rig.dialogs.messages.at(0).buttons, mk::MessageButtons::YesNoCancel);
-        QCOMPARE(rig.w->isVisible(), !closes);
         // Cancel leaves play going.
         if (!closes)
             QVERIFY(rig.w->SMPTEtimer()->isItRunning());

@@ -2,9 +2,12 @@
 // the motion lanes' columns, gaps and cursor in step with the waveform's span
 // (zoom and pan included), scrubbing from a lane, undo and redo of a recorded
 // pass (tracks exact, the wire bytes of a playback unchanged), the history's
-// memory bound, Import Sound's step, and the lanes' shown/hidden setting.
+// memory bound, Import Sound's step, the show that undo and redo bring back
+// (sound, track lengths, project file and title, the saved bytes, the mark
+// for unsaved changes), and the lanes' shown/hidden setting.
 #include <QAction>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSlider>
 #include <QStandardPaths>
@@ -12,7 +15,9 @@
 #include <QToolButton>
 #include <QTest>
 #include <QUndoStack>
+#include <QWindow>
 #include <cmath>
+#include <map>
 #include <memory>
 
 #include "app/MotionLanes.h"
@@ -29,6 +34,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/WindowRig.h"
 #include "timing/SMTPtimer.h"
+#include "timing/countdownTimer.h"
 #include "tracks/NewSlider.h"
 
 using mk::test::PseudoTerminal;
@@ -46,8 +52,11 @@ using ShowState = std::array<TrackState, 8>;
 struct Rig : mk::test::WindowRig {
     PseudoTerminal pty;
 
-    Rig()
+    Rig() { start(); }
+    /// A window as the program starts it (again).
+    void start()
     {
+        w.reset();
         open({pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"});
         w->resize(1000, 760);
         w->show();
@@ -104,6 +113,17 @@ struct Rig : mk::test::WindowRig {
             tracks(), w->lastServoIndex, w->slider(1)->datalength(), graph()->cFileName(), 10, false);
         const QString path = dir.filePath(name);
         return mk::project::saveFile(path, p).ok ? mk::test::readFile(path) : QByteArray();
+    }
+    /// What undo and redo must bring back: the project file's bytes as the
+    /// show would be saved now, the sound, and the file and title it belongs to.
+    QStringList shown()
+    {
+        const mk::project::Project p = mk::project::snapshot<NewSlider>(
+            tracks(), w->lastServoIndex, w->slider(1)->datalength(), graph()->cFileName(),
+            w->countdownTimer()->duration(), w->countdownTimer()->enabled());
+        const QString path = dir.filePath(QStringLiteral("shown.pjt"));
+        return {mk::project::saveFile(path, p).ok ? mk::test::readFile(path).toBase64() : QString(),
+                graph()->cFileName(), QString::number(w->soundLoaded), w->currentProjectFile, w->windowTitle()};
     }
     ShowState state() const
     {
@@ -307,6 +327,7 @@ private Q_SLOTS:
         QVERIFY(rig.w->MSComm()->PortOpen());
         rig.loadShow(QStringLiteral("show.wav"), 10000, 1764000);
         mk::TakeHistory& h = rig.w->takes();
+        h.restart(); // the show as started
         QAction* undo = h.undoAction();
         QAction* redo = h.redoAction();
         QVERIFY(!undo->isEnabled());
@@ -382,6 +403,7 @@ private Q_SLOTS:
         Rig rig;
         rig.loadShow(QStringLiteral("show.wav"), 600000); // ten minutes: 18000 frames
         mk::TakeHistory& h = rig.w->takes();
+        h.restart();
         // A step per pass, each changing one stretch of 1000 frames of a track.
         auto take = [&](int n) {
             NewSlider* t = rig.w->slider(n % 8);
@@ -419,6 +441,7 @@ private Q_SLOTS:
         Rig rig;
         rig.loadShow(QStringLiteral("long.wav"), 10000);
         const QString longSound = rig.graph()->cFileName();
+        rig.w->takes().restart();
         for (int i = 0; i < 8; ++i) {
             rig.w->slider(i)->setDataStartPoint(250);
             rig.w->slider(i)->setData(qint16(100 + i));
@@ -440,10 +463,91 @@ private Q_SLOTS:
         QCOMPARE(rig.state(), cut);
         QVERIFY(rig.graph()->cFileName().endsWith(QStringLiteral("short.wav")));
 
-        // A longer sound cuts nothing: no step.
+        // A longer sound cuts nothing, but is a step all the same.
         rig.loadShow(QStringLiteral("longer.wav"), 20000);
-        QCOMPARE(rig.w->takes().stack().count(), 2);
+        QCOMPARE(rig.w->takes().stack().count(), 3);
         QCOMPARE(rig.w->slider(0)->maxframe(), 600);
+    }
+
+    /// Scripts of commands, undos and redos. mark:X remembers the show,
+    /// is:X compares with it; saved:F=X compares file F with show X; clean and dirty look at the mark
+    /// for unsaved changes in the title the window system shows.
+    void undoAndRedoBringTheShowBack_data()
+    {
+        QTest::addColumn<QStringList>("script");
+        QTest::newRow("a sound and its track lengths come back together")
+            << QStringList{"sound:10", "take:2", "mark:a", "sound:20", "mark:b", "undo", "is:a",
+                           "undo",     "redo",   "is:a",   "redo",     "is:b"};
+        QTest::newRow("undoing Open puts the sound and lengths back")
+            << QStringList{"sound:4", "take:1", "saveas:a.pjt", "new",  "sound:10", "mark:n",
+                           "open:a.pjt", "mark:o", "sound:20",  "mark:i", "undo", "is:o",
+                           "undo",    "is:n",   "redo",         "redo", "is:i"};
+        QTest::newRow("a state keeps the file it was saved to")
+            << QStringList{"sound:10", "saveas:a.pjt", "new",  "open:a.pjt", "saveas:b.pjt", "take:2",
+                           "mark:t",   "undo",         "undo", "redo",       "redo",         "is:t",
+                           "save",     "saved:b.pjt=t"};
+        QTest::newRow("the project opened at start-up is no step")
+            << QStringList{"sound:10", "take:1", "saveas:a.pjt", "startup:a.pjt", "mark:s", "clean", "undo", "is:s"};
+        QTest::newRow("a play that moved nothing is no step")
+            << QStringList{"mark:fresh", "take:3", "play", "undo", "is:fresh"};
+        QTest::newRow("undo everything, redo everything")
+            << QStringList{"sound:10", "take:1", "saveas:a.pjt", "startup:a.pjt", "mark:first", "take:2",
+                           "sound:20", "countdown", "take:3", "save", "mark:last", "undo", "undo", "undo",
+                           "undo", "undo", "is:first", "redo", "redo", "redo", "redo", "redo", "is:last",
+                           "saved:a.pjt=last"};
+        QTest::newRow("the title marks unsaved changes")
+            << QStringList{"clean", "sound:10", "dirty", "saveas:a.pjt", "clean", "take:1", "dirty", "save",
+                           "clean", "countdown", "dirty", "undo", "clean", "redo", "dirty"};
+    }
+
+    void undoAndRedoBringTheShowBack()
+    {
+        QFETCH(QStringList, script);
+        Rig rig;
+        std::map<QString, QStringList> marks;
+        for (const QString& step : script) {
+            const QString op = step.section(':', 0, 0);
+            const QString arg = step.section(':', 1);
+            if (op == "sound") {
+                rig.loadShow(QStringLiteral("s%1.wav").arg(arg), arg.toInt() * 1000);
+            } else if (op == "take" || op == "play") {
+                rig.w->rewindClicked();
+                rig.pass(op == "take" ? arg.toInt() : -1, 100 + arg.toInt(), op == "take" ? 60 : 90);
+            } else if (op == "countdown") {
+                QTest::keyClick(rig.w->countdownTimer()->findChild<QLineEdit*>(), Qt::Key_5);
+            } else if (op == "saveas") {
+                rig.dialogs.paths << rig.path(arg);
+                QVERIFY(rig.w->saveProjectAs());
+            } else if (op == "save") {
+                QVERIFY(rig.w->saveProject());
+            } else if (op == "open") {
+                rig.dialogs.paths << rig.path(arg);
+                rig.w->openProject();
+            } else if (op == "new") {
+                rig.w->newProject();
+            } else if (op == "startup") {
+                rig.start();
+                QCOMPARE(rig.w->openStartUpProject(rig.path(arg)), mk::project::ReadResult::Status::Ok);
+            } else if (op == "undo" || op == "redo") {
+                // Not Ctrl+Z: the progress window of a save or an open may hold the keyboard.
+                op == "undo" ? rig.w->takes().undo() : rig.w->takes().redo();
+            } else if (op == "mark") {
+                marks[arg] = rig.shown();
+            } else if (op == "is") {
+                QVERIFY2(rig.shown() == marks.at(arg), qPrintable(step + " " + rig.w->windowTitle()));
+            } else if (op == "saved") {
+                const QByteArray file = mk::test::readFile(rig.path(arg.section('=', 0, 0)));
+                QVERIFY2(file.toBase64() == marks.at(arg.section('=', 1)).at(0), qPrintable(step));
+            } else if (op == "clean" || op == "dirty") {
+                QTRY_COMPARE(rig.w->isWindowModified(), op == "dirty");
+                QCOMPARE(rig.w->windowHandle()->title().endsWith('*'), op == "dirty");
+            } else {
+                QFAIL(qPrintable(step));
+            }
+        }
+        // No message but New Project's question.
+        for (const auto& m : rig.dialogs.messages)
+            QCOMPARE(m.title, QStringLiteral("Warning"));
     }
 
     void openAndNewProjectAreSteps()
@@ -451,6 +555,7 @@ private Q_SLOTS:
         Rig rig;
         rig.loadShow(QStringLiteral("show.wav"), 10000, 1764000);
         mk::TakeHistory& h = rig.w->takes();
+        h.restart(); // the show as started
         rig.w->slider(4)->setServoName(QStringLiteral("Jaw"));
         rig.w->slider(4)->setMinValue(60);
         rig.w->slider(4)->setIsReversed(true);
@@ -496,7 +601,7 @@ private Q_SLOTS:
         h.undo();
         QCOMPARE(rig.state(), fresh);
         QCOMPARE(rig.w->slider(4)->servoName().trimmed(), QStringLiteral("Servo Name"));
-        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
         h.redo();
         QCOMPARE(rig.state(), opened);
         QCOMPARE(rig.w->currentProjectFile, a);

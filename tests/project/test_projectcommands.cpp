@@ -154,7 +154,7 @@ void TestProjectCommands::saveAsThenSave()
     QCOMPARE(req.title, QStringLiteral("Save Project As"));
     QCOMPARE(req.filter, QStringLiteral("Project Files  *.pjt|*.pjt|All Files  *.*|*.*"));
     QCOMPARE(req.fileName, QStringLiteral("Untitled.pjt"));
-    QCOMPARE(rig.w->windowTitle(), "MarionetteKit - " + QFileInfo(saved).fileName());
+    QCOMPARE(rig.w->windowTitle(), "MarionetteKit - " + QFileInfo(saved).fileName() + "[*]");
     QCOMPARE(rig.w->currentProjectFile, saved);
     QVERIFY(!rig.w->findChild<convertAudio*>()); // hidden and unloaded
     layout::File f = rig.expected(frames);
@@ -182,7 +182,7 @@ void TestProjectCommands::settingsOnly()
     f.positions.clear();
     QCOMPARE(rig.file(rig.path("setup.pjt")), f.bytes());
     QCOMPARE(rig.w->currentProjectFile, rig.path("setup.pjt"));
-    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
 
     // The settings file opens like a project of one frame with all positions
     // 0; a longer track keeps its later frames.
@@ -205,7 +205,7 @@ void TestProjectCommands::cancelsChangeNothing()
     // Save As: the progress dialog goes again, nothing is written.
     rig.trigger("fileSaveAs");
     QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
-    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
     QVERIFY(!rig.w->findChild<convertAudio*>());
     QVERIFY(QDir(rig.dir.path()).isEmpty());
     // Quit, Yes, then a cancelled save: the program stays open.
@@ -243,7 +243,7 @@ void TestProjectCommands::openAppliesTheFile()
     rig.w->playClicked();
     rig.trigger("openProject");
     QVERIFY(!rig.w->SMPTEtimer()->isItRunning()); // stopped first
-    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - a.pjt"));
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - a.pjt[*]"));
     QCOMPARE(rig.w->currentProjectFile, rig.path("a.pjt"));
     QVERIFY(!rig.w->soundLoaded);
     QCOMPARE(rig.w->slider(0)->maxValue(), 250);
@@ -301,7 +301,7 @@ void TestProjectCommands::refusedFilesChangeNothing()
         QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Open Error"));
         QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Exclamation);
     }
-    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
     QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
     QCOMPARE(rig.w->slider(0)->servoName(), QStringLiteral("Servo Name").leftJustified(32));
     QCOMPARE(rig.w->slider(2)->minValue(), 60);
@@ -352,8 +352,9 @@ void TestProjectCommands::failedSaves()
 {
     Rig rig;
     rig.record(50);
-    // Save As into a folder that cannot be written: title and current file
-    // are set before writing and stay so; the message names the failure.
+    // Save As into a folder that cannot be written: the message names the
+    // failure, and title and current file stay, so Save Project still goes
+    // to the file last saved.
     const bool root = geteuid() == 0;
     QDir(rig.dir.path()).mkdir("locked");
     QFile::setPermissions(rig.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
@@ -364,8 +365,8 @@ void TestProjectCommands::failedSaves()
     QVERIFY2(text(rig.dialogs, 0).startsWith(QStringLiteral("There was an error while saving.") + CR + "7"),
              qPrintable(text(rig.dialogs, 0)));
     QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Save Error"));
-    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - show.pjt"));
-    QCOMPARE(rig.w->currentProjectFile, target);
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
+    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
     QVERIFY(!rig.w->findChild<convertAudio*>());
     QVERIFY(!rig.w->isBusy());
     QFile::setPermissions(rig.path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -378,6 +379,7 @@ void TestProjectCommands::failedSaves()
     rig.trigger("fileSaveAs");
     QVERIFY2(text(rig.dialogs, 0).startsWith(QStringLiteral("There was an error while Saving.") + CR),
              qPrintable(text(rig.dialogs, 0)));
+    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
 
     // Save Project with a track shorter than the others: it has nothing
     // recorded past its end.
@@ -509,7 +511,7 @@ void TestProjectCommands::newProject()
     QCOMPARE(m.buttons, mk::MessageButtons::YesNo);
     QCOMPARE(m.icon, mk::MessageIcon::Exclamation);
     QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
-    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled"));
+    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
     QVERIFY(!rig.w->soundLoaded);
     QCOMPARE(rig.w->graphWindow()->cFileName(), QStringLiteral("noSound"));
     QCOMPARE(rig.w->countdownTimer()->duration(), 10);
