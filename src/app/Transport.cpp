@@ -29,10 +29,13 @@ void mainForm::playClicked()
         m_clock->stopTimer();
         m_graph->stopPlaying();
         m_countdown->stopTimer();
-        // Give the controller and the audio device a moment between takes.
+        // Give the controller and the audio device a moment between takes;
+        // an audio device closed while stopped opens within it.
         // Nothing else runs meanwhile: no frame, scrub or countdown event.
         auto& ticks = m_services.ticks;
-        ticks.waitUntil(ticks.now() + kPlayWaitMs);
+        const qint64 waitEnd = ticks.now() + kPlayWaitMs;
+        m_graph->preparePlay();
+        ticks.waitUntil(waitEnd);
         // A cursor before the sound's start plays from 0, clock and sound alike.
         m_clock->setMilliseconds(std::max(m_graph->cCurrentTimeInMilliseconds(), 0));
         // The clock starts before the sound.

@@ -641,6 +641,12 @@ void graphWindow::playFromCursor()
     showPlayEndTick();
 }
 
+void graphWindow::preparePlay()
+{
+    if (hasSound())
+        m_sound.prepare(m_fileName);
+}
+
 void graphWindow::playClip()
 {
     m_playMode = 2;
