@@ -42,6 +42,11 @@ void mainForm::playClicked()
         m_clock->startTimer();
         m_graph->playFromCursor();
         m_takes->beginPass();
+        // The frame played from goes out now, before the first tick: the clock
+        // reports only frames that differ from the one it last reported, so
+        // a play from 0 would otherwise never send the show's first pose.
+        onFrameChange();
+        m_clock->markReported();
     } catch (...) {
         reportFailure(QStringLiteral("There was an error while trying to Play."), QStringLiteral("Play Error"),
                       std::current_exception());
@@ -63,6 +68,9 @@ void mainForm::rewindClicked()
     m_graph->stopPlaying();
     m_graph->setcCurrentTime(m_graph->cSoundStart());
     m_countdown->stopTimer();
+    // The figure takes the first pose, as it would for the cursor moved there
+    // (reported like any frame's failure).
+    onFrameChange();
     m_takes->endPass();
 }
 

@@ -122,6 +122,8 @@ private Q_SLOTS:
         rig.w->playClicked();
         QVERIFY(rig.ticks.now() - before >= 200); // the wait before play
         QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        // The first pose goes out before the first tick.
+        QCOMPARE(rig.pty.read(24), centreFrame());
         for (int k = 1; k <= 3; ++k) {
             rig.tick(34);
             QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), k);
@@ -130,10 +132,15 @@ private Q_SLOTS:
         // A tick within the same frame sends nothing.
         rig.tick(1);
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
-        // Rewind stops at frame 0 and sends nothing either.
+        // Rewind stops at frame 0 and sends its pose; Play from there sends it
+        // again before the clock ticks, and the first tick nothing.
         rig.w->rewindClicked();
         QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0);
         QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
+        QCOMPARE(rig.pty.read(24, 50), centreFrame());
+        rig.w->playClicked();
+        QCOMPARE(rig.pty.read(24), centreFrame());
+        rig.tick(1);
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
     }
 
@@ -142,6 +149,7 @@ private Q_SLOTS:
         Rig rig;
         rig.openPort();
         rig.w->playClicked();
+        QCOMPARE(rig.pty.read(24), centreFrame());
         auto* s = rig.w->slider(2)->findChild<QSlider*>("slider");
         QVERIFY(s);
         rig.w->show();
@@ -187,8 +195,9 @@ private Q_SLOTS:
         rig.openPort();
         // A range beyond a byte: the position cannot go on the wire.
         rig.w->slider(3)->setMaxValue(300);
-        rig.w->slider(3)->setPosition(300);
         rig.w->playClicked();
+        QCOMPARE(rig.pty.read(24), centreFrame());
+        rig.w->slider(3)->setPosition(300);
         rig.tick(34);
         QCOMPARE(rig.dialogs.messages.size(), 1);
         QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("SMPTE Error"));
@@ -284,6 +293,7 @@ private Q_SLOTS:
         Rig rig;
         rig.openPort();
         rig.w->playClicked();
+        QCOMPARE(rig.pty.read(24), centreFrame());
         rig.tick(34);
         QCOMPARE(rig.pty.read(24).size(), 24);
         rig.pty.closeMaster();
