@@ -11,11 +11,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QSlider>
 #include <QTimer>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/LayoutBuilder.h"
@@ -266,6 +270,10 @@ void TestProjectCommands::refusedFilesChangeNothing_data()
     QTest::newRow("cut in the sound name") << whole.left(400)
         << "There was an error while trying to open your file.\r62 Input past end of file: the file ends in the "
            "sound file name";
+    // Opening a pipe would wait for a writer for ever.
+    QTest::newRow("a pipe") << QByteArray("<fifo>")
+        << "There was an error while trying to open your file.\r75 Path/File access error: %1 is not a project "
+           "file but a folder, device or pipe; choose a .pjt file";
     f.servos = QList<layout::Servo>(9);
     QTest::newRow("N = 8") << f.bytes()
         << "There was an error while trying to open your file.\r9 Subscript out of range: the file has 9 servo "
@@ -278,14 +286,18 @@ void TestProjectCommands::refusedFilesChangeNothing()
     QFETCH(QString, message);
     Rig rig;
     rig.record(10);
-    rig.write(rig.path("bad.pjt"), bytes);
-    rig.dialogs.paths << rig.path("bad.pjt");
+    const QString bad = rig.path("bad.pjt");
+    if (bytes == "<fifo>")
+        QCOMPARE(mkfifo(QFile::encodeName(bad).constData(), 0600), 0);
+    else
+        rig.write(bad, bytes);
+    rig.dialogs.paths << bad;
     rig.trigger("openProject");
     if (message.isEmpty()) {
         QVERIFY(rig.dialogs.messages.isEmpty());
     } else {
         QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(text(rig.dialogs, 0), message);
+        QCOMPARE(text(rig.dialogs, 0), message.contains("%1") ? message.arg(bad) : message);
         QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Open Error"));
         QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Exclamation);
     }
@@ -548,12 +560,14 @@ void TestProjectCommands::openOnTheCommandLine()
     f.servos[0].name = "From the command line";
     QVERIFY(testwav::write(dir.filePath("cli.pjt"), f.bytes()));
     QVERIFY(testwav::write(dir.filePath("junk.pjt"), "junk"));
+    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("pipe.pjt")).constData(), 0600), 0);
     struct Case {
         QString file;
         QString stderrHas;
     };
     for (const Case& c : {Case{dir.filePath("cli.pjt"), ""}, Case{dir.filePath("junk.pjt"), "is not a MarionetteKit project"},
-                          Case{dir.filePath("none.pjt"), "53 File not found"}}) {
+                          Case{dir.filePath("none.pjt"), "53 File not found"},
+                          Case{dir.filePath("pipe.pjt"), "is not a project file"}}) {
         const auto run = mk::test::runProgram(MK_BINARY, {"--open", c.file, "--screenshot", dir.filePath("shot.png")});
         const QString errText = run.err;
         QCOMPARE(run.status, 0);
