@@ -1,12 +1,14 @@
 // The main window with real controls, offscreen: menus, start-up, the
 // transport and frame loop against a pseudo-terminal, Space, quit.
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -357,6 +359,28 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return !splash; }, 2000));
         QVERIFY(main && main->isVisible());
         delete main;
+    }
+
+    void aboutBoxShowsItAllAndCloses()
+    {
+        // A font wider than the one the logo was drawn for.
+        const QFont font = QApplication::font();
+        QFont wide = font;
+        wide.setLetterSpacing(QFont::PercentageSpacing, 150);
+        QApplication::setFont(wide);
+        const auto restore = qScopeGuard([&] { QApplication::setFont(font); });
+        Rig rig;
+        rig.trigger("aboutMarionetteKit");
+        auto* box = rig.w->findChild<QDialog*>("about");
+        auto* buttons = box->findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        const QImage logo = box->findChild<QLabel*>("logo")->pixmap().toImage();
+        // Nothing of the logo touches the picture's right edge, where it would be cut.
+        for (int y = 0; y < logo.height(); ++y)
+            QCOMPARE(qAlpha(logo.pixel(logo.width() - 1, y)), 0);
+        QVERIFY(box->isVisible() && box->width() >= logo.width());
+        buttons->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(!box->isVisible());
     }
 
     void progressCancelHides()
