@@ -11,9 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QScopeGuard>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QSlider>
 #include <QTimer>
 #include <QTest>
@@ -134,6 +132,7 @@ private Q_SLOTS:
     void closeBoxAsks_data();
     void closeBoxAsks();
     void openOnTheCommandLine();
+    void dialogsOpenInTheShowsFolder();
 };
 
 void TestProjectCommands::saveAsThenSave_data()
@@ -156,7 +155,7 @@ void TestProjectCommands::saveAsThenSave()
     const auto& req = rig.dialogs.fileRequests.at(0);
     QCOMPARE(req.title, QStringLiteral("Save Project As"));
     QCOMPARE(req.filter, QStringLiteral("Project Files  *.pjt|*.pjt|All Files  *.*|*.*"));
-    QCOMPARE(req.fileName, QStringLiteral("Untitled.pjt"));
+    QCOMPARE(QFileInfo(req.fileName).fileName(), QStringLiteral("Untitled.pjt"));
     QCOMPARE(rig.w->windowTitle(), "MarionetteKit - " + QFileInfo(saved).fileName());
     QCOMPARE(rig.w->currentProjectFile, saved);
     QVERIFY(!rig.w->findChild<convertAudio*>()); // hidden and unloaded
@@ -576,6 +575,29 @@ void TestProjectCommands::openOnTheCommandLine()
         else
             QVERIFY2(errText.contains(c.stderrHas), qPrintable(errText));
     }
+}
+
+// The project's folder, else the folder last chosen in (kept across starts);
+// Save As offers the project's own name.
+void TestProjectCommands::dialogsOpenInTheShowsFolder()
+{
+    QTemporaryDir config; // settings of its own: other tests remember folders too
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    Rig rig;
+    QDir(rig.dir.path()).mkpath("sounds");
+    QDir(rig.dir.path()).mkpath("shows");
+    rig.write(rig.path("sounds/a.wav"), testwav::canonical(2, 44100, 16, QByteArray(4000, '\0')));
+    rig.dialogs.paths << "" << rig.path("sounds/a.wav") << "" << rig.path("shows/show.pjt") << "" << "";
+    for (const char* item : {"openProject", "importSound", "openProject", "fileSaveAs", "fileSaveAs", "importSound"})
+        rig.trigger(item);
+    QStringList offered;
+    for (const auto& r : rig.dialogs.fileRequests)
+        offered << QString(r.fileName).replace(rig.dir.path(), "~");
+    QCOMPARE(offered, QStringList({"", "Sound.wav", "~/sounds", "~/sounds/Untitled.pjt", "~/shows/show.pjt",
+                                   "~/shows/Sound.wav"}));
+    Rig next; // a later start: no project yet, the folder last used
+    next.trigger("importSound");
+    QCOMPARE(next.dialogs.fileRequests.at(0).fileName, rig.path("shows/Sound.wav"));
 }
 
 QTEST_MAIN(TestProjectCommands)
