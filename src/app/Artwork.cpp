@@ -7,6 +7,8 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <cmath>
+
 namespace mk::artwork {
 
 namespace {
@@ -60,16 +62,20 @@ QIcon applicationIcon()
 
 QPixmap logo(int height)
 {
-    QPixmap pm(height * 5, height);
+    const QString name = QStringLiteral("MarionetteKit");
+    QFont f;
+    f.setPixelSize(height * 45 / 100);
+    f.setBold(true);
+    // Fonts differ from machine to machine: the picture is as wide as the
+    // name needs, with a margin, rather than a width the name may not fit.
+    const QRectF text(height * 1.1, 0, QFontMetricsF(f).boundingRect(name).width() + height * 0.1, height);
+    QPixmap pm(int(std::ceil(text.right() + height * 0.1)), height);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     drawMark(p, QRectF(0, 0, height, height));
-    QFont f = p.font();
-    f.setPixelSize(height * 45 / 100);
-    f.setBold(true);
     p.setFont(f);
     p.setPen(QColor(60, 60, 60));
-    p.drawText(QRectF(height * 1.1, 0, height * 3.9, height), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("MarionetteKit"));
+    p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, name);
     return pm;
 }
 

@@ -106,6 +106,12 @@ void mainForm::exportToCd()
             tell(*result.message);
         dialog->hide();
         comeBack();
+        // A finished export is otherwise silent: say so, and where the file is.
+        if (result.status == mk::cd::ExportResult::Status::Complete && !result.message)
+            m_services.dialogs.message(QStringLiteral("The show was exported for CD playback to") + QChar(13)
+                                           + QFileInfo(cdPath).absoluteFilePath(),
+                                       QStringLiteral("Export for CD playback"), mk::MessageButtons::Ok,
+                                       mk::MessageIcon::Information);
     } catch (...) {
         if (m_progress)
             m_progress->hide();

@@ -1,5 +1,6 @@
 #include "app/Dialogs.h"
 
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -44,10 +45,16 @@ about::about(QWidget* parent) : QDialog(parent)
     label->setObjectName(QStringLiteral("Label1"));
     label->setAlignment(Qt::AlignCenter);
     auto* logo = new QLabel(this);
+    logo->setObjectName(QStringLiteral("logo"));
     logo->setPixmap(mk::artwork::logo(64));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(logo, 0, Qt::AlignCenter);
     layout->addWidget(label);
+    layout->addWidget(buttons);
+    // The box is never narrower than what it shows.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
 }
 
 convertAudio::convertAudio(QWidget* parent) : QDialog(parent)

@@ -29,16 +29,24 @@ void mainForm::playClicked()
         m_clock->stopTimer();
         m_graph->stopPlaying();
         m_countdown->stopTimer();
-        // Give the controller and the audio device a moment between takes.
+        // Give the controller and the audio device a moment between takes;
+        // an audio device closed while stopped opens within it.
         // Nothing else runs meanwhile: no frame, scrub or countdown event.
         auto& ticks = m_services.ticks;
-        ticks.waitUntil(ticks.now() + kPlayWaitMs);
+        const qint64 waitEnd = ticks.now() + kPlayWaitMs;
+        m_graph->preparePlay();
+        ticks.waitUntil(waitEnd);
         // A cursor before the sound's start plays from 0, clock and sound alike.
         m_clock->setMilliseconds(std::max(m_graph->cCurrentTimeInMilliseconds(), 0));
         // The clock starts before the sound.
         m_clock->startTimer();
         m_graph->playFromCursor();
         m_takes->beginPass();
+        // The frame played from goes out now, before the first tick: the clock
+        // reports only frames that differ from the one it last reported, so
+        // a play from 0 would otherwise never send the show's first pose.
+        onFrameChange();
+        m_clock->markReported();
     } catch (...) {
         reportFailure(QStringLiteral("There was an error while trying to Play."), QStringLiteral("Play Error"),
                       std::current_exception());
@@ -60,6 +68,9 @@ void mainForm::rewindClicked()
     m_graph->stopPlaying();
     m_graph->setcCurrentTime(m_graph->cSoundStart());
     m_countdown->stopTimer();
+    // The figure takes the first pose, as it would for the cursor moved there
+    // (reported like any frame's failure).
+    onFrameChange();
     m_takes->endPass();
 }
 

@@ -3,10 +3,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSettings>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -24,6 +27,12 @@
 
 namespace {
 const QString kNotSaved = QStringLiteral("not previously saved");
+const QString kLastFolderKey = QStringLiteral("files/lastFolder");
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("MarionetteKit"), QStringLiteral("MarionetteKit"));
+}
 }
 
 mainForm::mainForm(const mk::Services& services, QWidget* parent)
@@ -119,7 +128,7 @@ void mainForm::buildControls()
 
 void mainForm::buildMenus()
 {
-    auto add = [this](QMenu* menu, const QString& name, const QString& caption) {
+    auto add = [](QMenu* menu, const QString& name, const QString& caption) {
         QAction* a = caption == QLatin1String("-") ? menu->addSeparator() : menu->addAction(caption);
         a->setObjectName(name);
         return a;
@@ -326,4 +335,22 @@ void mainForm::closeEvent(QCloseEvent* event)
     if (m_comm->PortOpen())
         m_comm->setPortOpen(false);
     QMainWindow::closeEvent(event);
+}
+
+mk::FileDialogRequest mainForm::inShowFolder(mk::FileDialogRequest request) const
+{
+    if (!request.fileName.isEmpty() && !QFileInfo(request.fileName).isRelative())
+        return request;
+    QString folder = currentProjectFile != kNotSaved ? QFileInfo(currentProjectFile).absolutePath() : QString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = settings().value(kLastFolderKey).toString();
+    // A folder since removed would leave the dialog wherever the toolkit likes.
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        request.fileName = QDir(folder).filePath(request.fileName);
+    return request;
+}
+
+void mainForm::rememberFolder(const QString& chosen)
+{
+    settings().setValue(kLastFolderKey, QFileInfo(chosen).absolutePath());
 }

@@ -121,6 +121,12 @@ private:
     void reportFailure(const QString& sentence, const QString& title, std::exception_ptr error);
     /// Asks "Save before quitting?" and saves on Yes; false: stay open.
     bool confirmQuit();
+    /// A file dialog opening in the project's folder, else in the folder a
+    /// file was last chosen in (kept for the next start); a request that
+    /// names a folder itself keeps it.
+    mk::FileDialogRequest inShowFolder(mk::FileDialogRequest request) const;
+    /// Keeps the folder of a file chosen in a dialog.
+    void rememberFolder(const QString& chosen);
 
     // Project commands' helpers (src/project/ProjectCommands.cpp).
     std::array<NewSlider*, 8> tracks() const;

@@ -2,10 +2,12 @@
 
 #include "platform/RuntimeError.h"
 
+#include <QFile>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace mk {
 
@@ -210,8 +212,15 @@ void MSComm::setPortOpen(bool open)
         QString what = QStringLiteral("Device unavailable");
         switch (error) {
         case QSerialPort::PermissionError:
-            number = 70;
-            what = QStringLiteral("Permission denied");
+            // A device another program holds (its lock file, or opened for
+            // exclusive use) is reported as a permission error too.
+            if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0) {
+                number = 8005;
+                what = QStringLiteral("Port already open");
+            } else {
+                number = 70;
+                what = QStringLiteral("Permission denied");
+            }
             break;
         case QSerialPort::OpenError:
             number = 8005;

@@ -1,5 +1,7 @@
 #include "link/SerialPorts.h"
 
+#include <QStringList>
+
 #include "link/MSComm.h"
 #include "platform/RuntimeError.h"
 
@@ -12,6 +14,21 @@ const QString kTitle = QStringLiteral("Serial Port Error");
 QString portName(int n)
 {
     return QStringLiteral("COM %1").arg(n);
+}
+
+/// Which device COM n is and why it could not be opened, in words the user
+/// can act on.
+QString triedLine(int n, const QString& device, const RuntimeError& e)
+{
+    if (device.isEmpty())
+        return QStringLiteral("%1: no device").arg(portName(n));
+    switch (e.number()) {
+    case 70:
+        return QStringLiteral("%1 (%2): permission denied (your user must be in the dialout group)")
+            .arg(portName(n), device);
+    case 8005: return QStringLiteral("%1 (%2): busy (another program is using it)").arg(portName(n), device);
+    default: return QStringLiteral("%1: %2").arg(portName(n), QString::fromStdString(e.description()));
+    }
 }
 
 } // namespace
@@ -27,13 +44,15 @@ SerialPorts::SerialPorts(MSComm& comm, Dialogs& dialogs, QObject* parent)
 void SerialPorts::probe()
 {
     bool changed = false;
+    QStringList tried;
     for (int n = 1; n <= 4; ++n) {
         bool failed = false;
         try {
             m_comm.setCommPort(static_cast<qint16>(n));
             m_comm.setPortOpen(true);
-        } catch (const RuntimeError&) {
+        } catch (const RuntimeError& e) {
             failed = true;
+            tried << triedLine(n, m_comm.devicePath(n), e);
         }
         if (!failed)
             m_comm.setPortOpen(false);
@@ -52,7 +71,9 @@ void SerialPorts::probe()
             + QStringLiteral("not be able to use your animatronic with it.") + cr
             + cr
             + QStringLiteral("It is recommended that you quit any programs that") + cr
-            + QStringLiteral("use a serial port and then restart MarionetteKit.");
+            + QStringLiteral("use a serial port and then restart MarionetteKit.") + cr
+            + cr
+            + QStringLiteral("Tried:") + cr + tried.join(cr);
         m_dialogs.message(text, kTitle, MessageButtons::Ok, MessageIcon::None);
     }
 }

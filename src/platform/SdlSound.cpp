@@ -1,6 +1,9 @@
 #include "platform/SdlSound.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QThread>
+#include <QTimer>
 #include <QtDebug>
 
 #include <SDL.h>
@@ -86,6 +89,10 @@ struct SdlSound::Impl {
 
     std::atomic<quint64> callbacks{0};
 
+    // Closes the device once nothing plays; made on first use, in the
+    // calling thread, when that thread runs an event loop.
+    std::unique_ptr<QTimer> idleTimer;
+
     // A waiting play sleeps here until its last samples have gone out.
     std::mutex doneMutex;
     std::condition_variable doneCv;
@@ -93,6 +100,7 @@ struct SdlSound::Impl {
 
     ~Impl()
     {
+        idleTimer.reset();
         closeDevice();
         if (audioInitialised)
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -130,6 +138,39 @@ struct SdlSound::Impl {
         if (device)
             SDL_UnlockAudioDevice(device);
         finished(id);
+    }
+
+    bool playing()
+    {
+        if (!device)
+            return false;
+        SDL_LockAudioDevice(device);
+        const bool busy = remaining > 0 || ending;
+        SDL_UnlockAudioDevice(device);
+        return busy;
+    }
+
+    /// (Re)starts the wait after which an idle device is closed. A play
+    /// still running then is waited for again.
+    void closeWhenIdle()
+    {
+        if (!device)
+            return;
+        if (!idleTimer) {
+            QCoreApplication* app = QCoreApplication::instance();
+            if (!app || app->thread() != QThread::currentThread())
+                return;
+            idleTimer = std::make_unique<QTimer>();
+            idleTimer->setSingleShot(true);
+            idleTimer->setInterval(idleCloseMs);
+            QObject::connect(idleTimer.get(), &QTimer::timeout, [this] {
+                if (playing())
+                    idleTimer->start();
+                else
+                    closeDevice();
+            });
+        }
+        idleTimer->start();
     }
 
     void closeDevice()
@@ -185,8 +226,9 @@ struct SdlSound::Impl {
         channels = wantChannels;
         bufferFrames = have.samples;
         // The device runs from now on, silent between plays, so a play only
-        // has to wait for the next buffer.
+        // has to wait for the next buffer, until it has been idle a while.
         SDL_PauseAudioDevice(device, 0);
+        closeWhenIdle();
         return true;
     }
 
@@ -253,10 +295,20 @@ int SdlSound::length(const QString& path, qint32& ms)
         if (!f)
             return InvalidDevice;
     }
+    // The device is opened to learn that one exists; it closes again when
+    // no play follows.
     if (!d->ensureDevice(info.samplerate, deviceChannelsFor(info.channels), true))
         return CannotPlay;
     ms = framesToMs(info.frames, info.samplerate);
     return NoError;
+}
+
+void SdlSound::prepare(const QString& path)
+{
+    SF_INFO info;
+    if (openSound(path, info))
+        d->ensureDevice(info.samplerate, deviceChannelsFor(info.channels), false);
+    d->closeWhenIdle();
 }
 
 int SdlSound::fileLength(const QString& path, qint32& ms)
@@ -305,6 +357,7 @@ int SdlSound::play(const QString& path, qint32 fromMs, qint32 toMs, bool wait)
     d->playCalled = called;
     d->startDelayNs = -1;
     SDL_UnlockAudioDevice(d->device);
+    d->closeWhenIdle();
 
     if (wait) {
         // Bounded, so a device that stops pulling samples cannot hang the
@@ -320,6 +373,7 @@ int SdlSound::play(const QString& path, qint32 fromMs, qint32 toMs, bool wait)
 int SdlSound::stop(const QString&)
 {
     d->stopPlay();
+    d->closeWhenIdle();
     return NoError;
 }
 

@@ -4,12 +4,17 @@
 // The device is opened in the sound's own sample rate and channel count
 // (mono or stereo; wider files play their first two channels) as signed
 // 16-bit samples, so what reaches the device is the file's own samples and
-// SDL does whatever conversion the hardware needs. It is reopened only when
-// a sound of another format comes along, which normally happens at the
-// length query of a load, not at play time. The device buffer is kept at or
-// below 10 ms so that a scrub snippet is heard under the mouse (and closing
-// the device never waits long). Rates below 1 kHz or above 384 kHz are
-// refused.
+// SDL does whatever conversion the hardware needs. The device buffer is kept
+// at or below 10 ms so that a scrub snippet is heard under the mouse (and
+// closing the device never waits long). Rates below 1 kHz or above 384 kHz
+// are refused.
+//
+// An open device wakes its thread for every buffer, playing or not (SDL
+// feeds a paused device silence all the same), so the device is closed once
+// nothing has played for `idleCloseMs`, and opened again by the next play or
+// prepare(). The pause lets a scrub's snippets follow each other on one open
+// device. Closing needs the calling thread's event loop; without one the
+// device stays open until the service goes.
 //
 // Samples are streamed: the audio callback reads the next few hundred frames
 // from the open file each time, so an hour-long sound costs no memory. The
@@ -46,6 +51,11 @@ public:
     int play(const QString& path, qint32 fromMs, qint32 toMs, bool wait) override;
     /// Stops whatever plays, whichever path is named: only one sound plays.
     int stop(const QString& path) override;
+    /// Opens the device for this sound's format when it is closed.
+    void prepare(const QString& path) override;
+
+    /// How long the device stays open after the last play ended.
+    static constexpr int idleCloseMs = 500;
 
     /// What the output is doing, for benchmarks and checks.
     struct Stats {

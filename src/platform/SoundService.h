@@ -21,6 +21,9 @@ public:
     virtual int play(const QString& path, qint32 fromMs, qint32 toMs, bool wait) = 0;
     /// Stops a running play; harmless when nothing plays.
     virtual int stop(const QString& path) = 0;
+    /// A play of this sound is coming: an output that rests while nothing
+    /// plays gets ready now, so the play itself starts without that delay.
+    virtual void prepare(const QString& path) { (void)path; }
 };
 
 /// No audio output at all: every command fails with CannotPlay.

@@ -30,10 +30,13 @@ namespace {
 
 const QString kCR = QString(QChar(13));
 
-mk::FileDialogRequest saveRequest()
+/// Offers the project's own name once it has one.
+mk::FileDialogRequest saveRequest(const QString& currentFile)
 {
+    const QString name = currentFile == project::notPreviouslySaved() ? QStringLiteral("Untitled.pjt")
+                                                                       : QFileInfo(currentFile).fileName();
     return {QStringLiteral("Save Project As"), QStringLiteral("Project Files  *.pjt|*.pjt|All Files  *.*|*.*"),
-            QStringLiteral("Untitled.pjt")};
+            name};
 }
 
 /// The dialog's default extension: a name typed without one gets ".pjt".
@@ -128,9 +131,10 @@ bool mainForm::saveProjectAs()
         });
         setBusy(true);
         showSaveProgress();
-        const auto chosen = m_services.dialogs.saveFile(saveRequest());
+        const auto chosen = m_services.dialogs.saveFile(inShowFolder(saveRequest(currentProjectFile)));
         if (!chosen)
             return false;
+        rememberFolder(*chosen);
         const QString path = withDefaultExtension(*chosen);
         m_lastProjectDialogName = path;
         // Only a file that was written becomes the project's: after a failure
@@ -155,11 +159,12 @@ bool mainForm::saveSettingsOnly()
     try {
         const QString sound = m_graph->cFileName();
         setBusy(true);
-        const auto chosen = m_services.dialogs.saveFile(saveRequest());
+        const auto chosen = m_services.dialogs.saveFile(inShowFolder(saveRequest(currentProjectFile)));
         if (!chosen) {
             setBusy(false);
             return false;
         }
+        rememberFolder(*chosen);
         const QString path = withDefaultExtension(*chosen);
         m_lastProjectDialogName = path;
         const auto tracks = this->tracks();
@@ -246,11 +251,12 @@ void mainForm::openProject()
     if (m_busy)
         return;
     try {
-        const auto chosen = m_services.dialogs.openFile(
+        const auto chosen = m_services.dialogs.openFile(inShowFolder(
             {QStringLiteral("Open Project"), QStringLiteral("Project Files|*.pjt|All Files|*.*"),
-             m_lastProjectDialogName});
+             m_lastProjectDialogName}));
         if (!chosen)
             return; // the transport goes on as it was
+        rememberFolder(*chosen);
         m_lastProjectDialogName = *chosen;
         openProjectFile(*chosen);
     } catch (...) {

@@ -212,9 +212,6 @@ ReadResult read(QIODevice& in)
     const qint32 f = p.frameCount;
     if (f < 0)
         return failed({321, QStringLiteral("Invalid file format: the frame count is %1").arg(f)});
-    if (f > ServoTrack::kMaxFrames)
-        return failed({7, QStringLiteral("Out of memory: %1 frames are more than a track can hold (%2)")
-                              .arg(f).arg(ServoTrack::kMaxFrames)});
     if (n > kMaxLastServoIndex)
         return failed({9, QStringLiteral("Subscript out of range: the file has %1 servo tracks, MarionetteKit has %2")
                               .arg(n + 1).arg(kMaxLastServoIndex + 1)});
@@ -229,6 +226,16 @@ ReadResult read(QIODevice& in)
     const qint64 positionsEnd = nameEnd + column * tracks;
     const qint64 trailerEnd = positionsEnd + kTrailerSize;
     const qint64 size = in.isSequential() ? -1 : in.size();
+    if (f > ServoTrack::kMaxFrames) {
+        // A count beyond any show is a damaged header far more often than a
+        // file of gigabytes: say that first when the file cannot back it.
+        if (size >= 0 && size < trailerEnd)
+            return failed({321, QStringLiteral("Invalid file format: the file is too short for its frame count "
+                                               "(%1 frames need %2 bytes, the file has %3)")
+                                    .arg(f).arg(trailerEnd).arg(size)});
+        return failed({7, QStringLiteral("Out of memory: %1 frames are more than a track can hold (%2)")
+                              .arg(f).arg(ServoTrack::kMaxFrames)});
+    }
     if (size >= 0 && size < trailerEnd) {
         if (size < recordsEnd)
             return failed(inputPastEnd(
@@ -298,6 +305,11 @@ ReadResult readFile(const QString& path)
     QFile file(path);
     if (!file.exists())
         return failed({53, QStringLiteral("File not found: %1").arg(path)});
+    // Opening a pipe waits for a writer, a device may wait for anything.
+    if (!QFileInfo(path).isFile())
+        return failed({75, QStringLiteral("Path/File access error: %1 is not a project file but a folder, device "
+                                          "or pipe; choose a .pjt file")
+                               .arg(path)});
     if (!file.open(QIODevice::ReadOnly))
         return failed(deviceError(75, QStringLiteral("Path/File access error"), file.errorString()));
     ReadResult r = read(file);
@@ -312,8 +324,24 @@ namespace {
 
 constexpr qint64 kBlockPositions = kProgressStep;
 
+/// Flushes while bytes go out. A write the disk takes only part of fails
+/// without a reason; the next try, of which nothing goes through, carries the
+/// system's ("No space left on device").
+bool flushAll(QFileDevice& file)
+{
+    qint64 pending = file.bytesToWrite();
+    while (!file.flush()) {
+        if (file.bytesToWrite() >= pending)
+            return false;
+        pending = file.bytesToWrite();
+    }
+    return true;
+}
+
 Error writeError(QIODevice& out)
 {
+    if (auto* file = qobject_cast<QFileDevice*>(&out))
+        flushAll(*file);
     return deviceError(57, QStringLiteral("Device I/O error"), out.errorString());
 }
 
@@ -402,6 +430,14 @@ WriteResult saveFile(const QString& path, const Project& project, const Progress
     }
     WriteResult r = write(file, project, progress);
     if (!r.ok) {
+        file.cancelWriting();
+        return r;
+    }
+    // What is still buffered goes out here, where a full disk is reported with
+    // its reason; commit() would only say that it failed.
+    if (!flushAll(file)) {
+        r.ok = false;
+        r.error = writeError(file);
         file.cancelWriting();
         return r;
     }

@@ -14,11 +14,12 @@ void mainForm::importSound()
 {
     try {
         stopClicked();
-        const auto path = m_services.dialogs.openFile(
+        const auto path = m_services.dialogs.openFile(inShowFolder(
             {QStringLiteral("Import Sound"), QStringLiteral("Wave Audio Files  *.wav|*.wav|All Files|*.*"),
-             QStringLiteral("Sound.wav")});
+             QStringLiteral("Sound.wav")}));
         if (!path)
             return; // cancelled: sound and tracks stay as they were
+        rememberFolder(*path);
         loadSound(*path);
     } catch (...) {
         reportFailure(QStringLiteral("There was an error while importing your sound."), QStringLiteral("Import Error"),

@@ -1,6 +1,7 @@
 #include "sound/WavReader.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <charconv>
 #include <limits>
@@ -108,7 +109,8 @@ ReadResult readHeader(const QString& path)
 {
     ReadResult result;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Opening a pipe waits for a writer, a device may wait for anything.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         result.problem = Problem::CannotOpen;
         return result;
     }
@@ -159,6 +161,13 @@ static Message soundProblem(const QString& reason)
 Message soundProblemMessage() { return soundProblem(QStringLiteral("Didn't find \"data\"")); }
 
 Message noSamplesMessage() { return soundProblem(QStringLiteral("No samples")); }
+
+Message notAFileMessage(const QString& path)
+{
+    return {path + CR + QStringLiteral("is not a sound file but a device or a pipe.") + CR
+                + QStringLiteral("Choose a .wav file."),
+            QStringLiteral("Sound Problem"), MessageButtons::Ok, MessageIcon::Exclamation};
+}
 
 Message noSoundCardMessage()
 {

@@ -76,6 +76,8 @@ struct Message {
 Message notRiffMessage();
 Message soundProblemMessage(); ///< Reason: Didn't find "data"
 Message noSamplesMessage();    ///< the same, for a sound without samples
+/// For a path that names a device or a pipe rather than a file.
+Message notAFileMessage(const QString& path);
 Message noSoundCardMessage();
 Message deviceTroubleMessage(const QString& errorDescription);
 Message locateMessage(const QString& bareName);

@@ -200,6 +200,15 @@ void graphWindow::load(QString path, const std::function<bool(qint32)>& accept)
         // look for (a file system that ignores trailing blanks does the same).
         if (QFileInfo(name).isFile())
             break;
+        if (QFileInfo::exists(name) && !QFileInfo(name).isDir()) {
+            // A device or a pipe: reading a pipe would wait for a writer for
+            // ever. (A folder, such as a path cut short in an old project, is
+            // a sound to locate.)
+            dropSound();
+            const mk::wav::Message m = mk::wav::notAFileMessage(name);
+            showMessage(m.text, m.title, m.buttons, m.icon);
+            return;
+        }
         if (!locate(name, path))
             return;
     }
@@ -639,6 +648,12 @@ void graphWindow::playFromCursor()
     m_playUpdateTimer->start();
     m_playEndTick = m_ticks.now() + (qint64(m_soundLengthMs) - t);
     showPlayEndTick();
+}
+
+void graphWindow::preparePlay()
+{
+    if (hasSound())
+        m_sound.prepare(m_fileName);
 }
 
 void graphWindow::playClip()

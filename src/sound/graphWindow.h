@@ -74,6 +74,8 @@ public:
     void stopPlaying();
     void play();
     void playFromCursor();
+    /// A play from the cursor is coming: the sound output gets ready for it.
+    void preparePlay();
     void playClip();
     void playFromTo();
     /// One tick of the 50 ms playback clock.

@@ -39,6 +39,10 @@ public:
     /// Does nothing while the clock is stopped (its timer does not tick then).
     void tick();
 
+    /// The current frame counts as reported (its handler has been run by
+    /// hand): frameChange is raised again once the frame moves on.
+    void markReported() { m_lastReportedFrame = m_frameNumber; }
+
     /// The tick count at which frame 0 would have been, for checks.
     qint64 startTick() const { return m_startTick; }
 

@@ -1,12 +1,14 @@
 // The main window with real controls, offscreen: menus, start-up, the
 // transport and frame loop against a pseudo-terminal, Space, quit.
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -122,6 +124,8 @@ private Q_SLOTS:
         rig.w->playClicked();
         QVERIFY(rig.ticks.now() - before >= 200); // the wait before play
         QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        // The first pose goes out before the first tick.
+        QCOMPARE(rig.pty.read(24), centreFrame());
         for (int k = 1; k <= 3; ++k) {
             rig.tick(34);
             QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), k);
@@ -130,10 +134,15 @@ private Q_SLOTS:
         // A tick within the same frame sends nothing.
         rig.tick(1);
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
-        // Rewind stops at frame 0 and sends nothing either.
+        // Rewind stops at frame 0 and sends its pose; Play from there sends it
+        // again before the clock ticks, and the first tick nothing.
         rig.w->rewindClicked();
         QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0);
         QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
+        QCOMPARE(rig.pty.read(24, 50), centreFrame());
+        rig.w->playClicked();
+        QCOMPARE(rig.pty.read(24), centreFrame());
+        rig.tick(1);
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
     }
 
@@ -142,6 +151,7 @@ private Q_SLOTS:
         Rig rig;
         rig.openPort();
         rig.w->playClicked();
+        QCOMPARE(rig.pty.read(24), centreFrame());
         auto* s = rig.w->slider(2)->findChild<QSlider*>("slider");
         QVERIFY(s);
         rig.w->show();
@@ -187,8 +197,9 @@ private Q_SLOTS:
         rig.openPort();
         // A range beyond a byte: the position cannot go on the wire.
         rig.w->slider(3)->setMaxValue(300);
-        rig.w->slider(3)->setPosition(300);
         rig.w->playClicked();
+        QCOMPARE(rig.pty.read(24), centreFrame());
+        rig.w->slider(3)->setPosition(300);
         rig.tick(34);
         QCOMPARE(rig.dialogs.messages.size(), 1);
         QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("SMPTE Error"));
@@ -284,6 +295,7 @@ private Q_SLOTS:
         Rig rig;
         rig.openPort();
         rig.w->playClicked();
+        QCOMPARE(rig.pty.read(24), centreFrame());
         rig.tick(34);
         QCOMPARE(rig.pty.read(24).size(), 24);
         rig.pty.closeMaster();
@@ -356,6 +368,28 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return !splash; }, 2000));
         QVERIFY(main && main->isVisible());
         delete main;
+    }
+
+    void aboutBoxShowsItAllAndCloses()
+    {
+        // A font wider than the one the logo was drawn for.
+        const QFont font = QApplication::font();
+        QFont wide = font;
+        wide.setLetterSpacing(QFont::PercentageSpacing, 150);
+        QApplication::setFont(wide);
+        const auto restore = qScopeGuard([&] { QApplication::setFont(font); });
+        Rig rig;
+        rig.trigger("aboutMarionetteKit");
+        auto* box = rig.w->findChild<QDialog*>("about");
+        auto* buttons = box->findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        const QImage logo = box->findChild<QLabel*>("logo")->pixmap().toImage();
+        // Nothing of the logo touches the picture's right edge, where it would be cut.
+        for (int y = 0; y < logo.height(); ++y)
+            QCOMPARE(qAlpha(logo.pixel(logo.width() - 1, y)), 0);
+        QVERIFY(box->isVisible() && box->width() >= logo.width());
+        buttons->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(!box->isVisible());
     }
 
     void progressCancelHides()

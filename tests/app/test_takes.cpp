@@ -134,7 +134,7 @@ struct Rig : mk::test::WindowRig {
     }
     /// Plays from the cursor for `frames` frames, holding track `track`'s
     /// slider at `value` from frame 10 to 40 when track >= 0. Returns the
-    /// frame messages written.
+    /// frame messages written from Play on.
     QByteArray pass(int track, int value, int frames = 60)
     {
         if (w->MSComm()->PortOpen())
@@ -143,7 +143,7 @@ struct Rig : mk::test::WindowRig {
         const qint64 start = w->SMPTEtimer()->startTick();
         QSlider* s = track >= 0 ? w->slider(track)->findChild<QSlider*>("slider") : nullptr;
         const bool open = w->MSComm()->PortOpen();
-        QByteArray wire;
+        QByteArray wire = open ? pty.read(24) : QByteArray(); // the pose Play starts from
         for (int f = 1; f <= frames; ++f) {
             if (s && f == 10) {
                 QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
@@ -351,7 +351,7 @@ private Q_SLOTS:
         const auto& drawn = rig.lanes()->laneColumns(6);
         QVERIFY(std::count_if(drawn.begin(), drawn.end(), [](auto r) { return !r.empty(); }) > 50);
         const QByteArray wireSecond = rig.playback();
-        QCOMPARE(wireSecond.size(), 60 * 24);
+        QCOMPARE(wireSecond.size(), 61 * 24);
         QVERIFY(wireSecond != wireFirst);
         const QByteArray cdSecond = rig.exported(QStringLiteral("second.wav"));
         const QByteArray projectSecond = rig.saved(QStringLiteral("second.pjt"));

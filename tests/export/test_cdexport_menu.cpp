@@ -137,8 +137,10 @@ private Q_SLOTS:
             seen << dialog->stageLabel()->text() + ": " + visible.join(',');
         });
         rig.exportTo(rig.path("show for cd")); // the default extension is added
-        QVERIFY(rig.dialogs.messages.isEmpty());
         const QString out = rig.path("show for cd.wav");
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.dialogs.messages[0].text, "The show was exported for CD playback to\r" + out);
+        QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Information);
         QVERIFY(!seen.isEmpty());
         for (const QString& s : seen)
             QVERIFY2(s.endsWith(": convertAudio"), qPrintable(s));

@@ -188,8 +188,13 @@ private Q_SLOTS:
 
     void probeWithNoPortSaysSoOnce()
     {
+        PseudoTerminal taken;
+        MSComm other; // another program holds this one
+        other.setDevicePaths({taken.slavePath()});
+        other.setCommPort(1);
+        other.setPortOpen(true);
         MSComm comm;
-        comm.setDevicePaths({kMissing, QString(), kMissing + "3", QString()});
+        comm.setDevicePaths({kMissing, QString(), kMissing + "3", taken.slavePath()});
         mk::ScriptedDialogs dialogs;
         mk::SerialPorts ports(comm, dialogs);
 
@@ -204,7 +209,12 @@ private Q_SLOTS:
                      + "ports.  You can run MarionetteKit but you will" + cr
                      + "not be able to use your animatronic with it." + cr + cr
                      + "It is recommended that you quit any programs that" + cr
-                     + "use a serial port and then restart MarionetteKit.");
+                     + "use a serial port and then restart MarionetteKit." + cr + cr
+                     + "Tried:" + cr
+                     + "COM 1: Device unavailable: " + kMissing + " (No such file or directory)" + cr
+                     + "COM 2: no device" + cr
+                     + "COM 3: Device unavailable: " + kMissing + "3 (No such file or directory)" + cr
+                     + "COM 4 (" + taken.slavePath() + "): busy (another program is using it)");
         QCOMPARE(m.title, QString("Serial Port Error"));
         QCOMPARE(m.buttons, mk::MessageButtons::Ok);
         QCOMPARE(m.icon, mk::MessageIcon::None);

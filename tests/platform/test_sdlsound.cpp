@@ -308,6 +308,26 @@ private slots:
         QVERIFY(!isOpenHere(path));
     }
 
+    // An open device wakes its thread for every buffer even in silence: it
+    // rests closed while nothing plays, and opens for a play or ahead of one.
+    void deviceClosedWhileNothingPlays()
+    {
+        const QString path = file("rest.wav");
+        writeSound(path, 8000, 1, SF_FORMAT_PCM_16, 8000);
+        SdlSound sound;
+        qint32 ms = 0;
+        QCOMPARE(sound.length(path, ms), int(SoundService::NoError));
+        QTRY_VERIFY_WITH_TIMEOUT(!sound.stats().deviceOpen, 3000);
+        const quint64 callbacks = sound.stats().callbacks;
+        QTest::qWait(50);
+        QCOMPARE(sound.stats().callbacks, callbacks);
+        QCOMPARE(sound.play(path, 100, 120, true), int(SoundService::NoError));
+        QCOMPARE(sound.stats().framesPlayed, qint64(160));
+        QTRY_VERIFY_WITH_TIMEOUT(!sound.stats().deviceOpen, 3000);
+        sound.prepare(path);
+        QVERIFY(sound.stats().deviceOpen);
+    }
+
     void withoutAudioOutput()
     {
         qputenv("SDL_AUDIODRIVER", "no-such-driver");

@@ -13,11 +13,13 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSlider>
 #include <QTimer>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/LayoutBuilder.h"
@@ -88,14 +90,16 @@ struct Rig : mk::test::WindowRig {
     }
     QByteArray file(const QString& p) const { return mk::test::readFile(p); }
     void write(const QString& p, const QByteArray& bytes) const { QVERIFY(testwav::write(p, bytes)); }
-    /// Plays `frames` frames from the start with the port open; the wire's bytes.
+    /// Plays frame 0 and `frames` more from the start with the port open;
+    /// the wire's bytes from Play on.
     QByteArray play(int frames)
     {
         if (!w->MSComm()->PortOpen())
             w->ports().selectPort(1);
         w->rewindClicked();
+        pty.drain();
         w->spacePressed();
-        QByteArray wire;
+        QByteArray wire = pty.read(24);
         for (int k = 1; k <= frames; ++k) {
             ticks.advance(34);
             w->SMPTEtimer()->tick();
@@ -131,6 +135,7 @@ private Q_SLOTS:
     void closeBoxAsks_data();
     void closeBoxAsks();
     void openOnTheCommandLine();
+    void dialogsOpenInTheShowsFolder();
 };
 
 void TestProjectCommands::saveAsThenSave_data()
@@ -153,7 +158,7 @@ void TestProjectCommands::saveAsThenSave()
     const auto& req = rig.dialogs.fileRequests.at(0);
     QCOMPARE(req.title, QStringLiteral("Save Project As"));
     QCOMPARE(req.filter, QStringLiteral("Project Files  *.pjt|*.pjt|All Files  *.*|*.*"));
-    QCOMPARE(req.fileName, QStringLiteral("Untitled.pjt"));
+    QCOMPARE(QFileInfo(req.fileName).fileName(), QStringLiteral("Untitled.pjt"));
     QCOMPARE(rig.w->windowTitle(), "MarionetteKit - " + QFileInfo(saved).fileName() + "[*]");
     QCOMPARE(rig.w->currentProjectFile, saved);
     QVERIFY(!rig.w->findChild<convertAudio*>()); // hidden and unloaded
@@ -278,6 +283,10 @@ void TestProjectCommands::refusedFilesChangeNothing_data()
     QTest::newRow("cut in the sound name") << whole.left(400)
         << "There was an error while trying to open your file.\r62 Input past end of file: the file ends in the "
            "sound file name";
+    // Opening a pipe would wait for a writer for ever.
+    QTest::newRow("a pipe") << QByteArray("<fifo>")
+        << "There was an error while trying to open your file.\r75 Path/File access error: %1 is not a project "
+           "file but a folder, device or pipe; choose a .pjt file";
     f.servos = QList<layout::Servo>(9);
     QTest::newRow("N = 8") << f.bytes()
         << "There was an error while trying to open your file.\r9 Subscript out of range: the file has 9 servo "
@@ -290,14 +299,18 @@ void TestProjectCommands::refusedFilesChangeNothing()
     QFETCH(QString, message);
     Rig rig;
     rig.record(10);
-    rig.write(rig.path("bad.pjt"), bytes);
-    rig.dialogs.paths << rig.path("bad.pjt");
+    const QString bad = rig.path("bad.pjt");
+    if (bytes == "<fifo>")
+        QCOMPARE(mkfifo(QFile::encodeName(bad).constData(), 0600), 0);
+    else
+        rig.write(bad, bytes);
+    rig.dialogs.paths << bad;
     rig.trigger("openProject");
     if (message.isEmpty()) {
         QVERIFY(rig.dialogs.messages.isEmpty());
     } else {
         QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(text(rig.dialogs, 0), message);
+        QCOMPARE(text(rig.dialogs, 0), message.contains("%1") ? message.arg(bad) : message);
         QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Open Error"));
         QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Exclamation);
     }
@@ -460,7 +473,7 @@ void TestProjectCommands::showPlaysAlikeAfterSaveAndOpen()
     Rig rig;
     rig.record(40);
     const QByteArray before = rig.play(12);
-    QCOMPARE(before.size(), 12 * 24);
+    QCOMPARE(before.size(), 13 * 24);
     rig.dialogs.paths << rig.path("show.pjt");
     rig.trigger("fileSaveAs");
 
@@ -589,12 +602,14 @@ void TestProjectCommands::openOnTheCommandLine()
     f.servos[0].name = "From the command line";
     QVERIFY(testwav::write(dir.filePath("cli.pjt"), f.bytes()));
     QVERIFY(testwav::write(dir.filePath("junk.pjt"), "junk"));
+    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("pipe.pjt")).constData(), 0600), 0);
     struct Case {
         QString file;
         QString stderrHas;
     };
     for (const Case& c : {Case{dir.filePath("cli.pjt"), ""}, Case{dir.filePath("junk.pjt"), "is not a MarionetteKit project"},
-                          Case{dir.filePath("none.pjt"), "53 File not found"}}) {
+                          Case{dir.filePath("none.pjt"), "53 File not found"},
+                          Case{dir.filePath("pipe.pjt"), "is not a project file"}}) {
         const auto run = mk::test::runProgram(MK_BINARY, {"--open", c.file, "--screenshot", dir.filePath("shot.png")});
         const QString errText = run.err;
         QCOMPARE(run.status, 0);
@@ -603,6 +618,29 @@ void TestProjectCommands::openOnTheCommandLine()
         else
             QVERIFY2(errText.contains(c.stderrHas), qPrintable(errText));
     }
+}
+
+// The project's folder, else the folder last chosen in (kept across starts);
+// Save As offers the project's own name.
+void TestProjectCommands::dialogsOpenInTheShowsFolder()
+{
+    QTemporaryDir config; // settings of its own: other tests remember folders too
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    Rig rig;
+    QDir(rig.dir.path()).mkpath("sounds");
+    QDir(rig.dir.path()).mkpath("shows");
+    rig.write(rig.path("sounds/a.wav"), testwav::canonical(2, 44100, 16, QByteArray(4000, '\0')));
+    rig.dialogs.paths << "" << rig.path("sounds/a.wav") << "" << rig.path("shows/show.pjt") << "" << "";
+    for (const char* item : {"openProject", "importSound", "openProject", "fileSaveAs", "fileSaveAs", "importSound"})
+        rig.trigger(item);
+    QStringList offered;
+    for (const auto& r : rig.dialogs.fileRequests)
+        offered << QString(r.fileName).replace(rig.dir.path(), "~");
+    QCOMPARE(offered, QStringList({"", "Sound.wav", "~/sounds", "~/sounds/Untitled.pjt", "~/shows/show.pjt",
+                                   "~/shows/Sound.wav"}));
+    Rig next; // a later start: no project yet, the folder last used
+    next.trigger("importSound");
+    QCOMPARE(next.dialogs.fileRequests.at(0).fileName, rig.path("shows/Sound.wav"));
 }
 
 QTEST_MAIN(TestProjectCommands)

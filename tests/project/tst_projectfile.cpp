@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -194,7 +196,7 @@ void tst_projectfile::refusesDamagedFiles_data()
     f.frames = 1;
     // A frame count the rest of the file does not back.
     const auto claiming = [&](qint64 frames) { return f.bytes().left(15) + layout::le32(frames) + f.bytes().mid(19); };
-    QTest::newRow("F = int32 max") << claiming(0x7FFFFFFF) << failed << 7 << "more than a track can hold";
+    QTest::newRow("F = int32 max") << claiming(0x7FFFFFFF) << failed << 321 << "too short for its frame count";
     QTest::newRow("F = 1e6, short file") << claiming(1'000'000) << failed << 62 << "positions of servo 0";
     f.servos = QList<layout::Servo>(9);
     QTest::newRow("N = 8") << f.bytes() << failed << 9 << "9 servo tracks";
@@ -355,20 +357,24 @@ void tst_projectfile::failedSavesKeepThePreviousFile()
     QCOMPARE(QFileInfo(path).size(), 604 + 16 * 20001 + 4 + 29);
 
     // A write that fails half way (the file size limit stands in for a full
-    // disk): the previous file stays, nothing is left beside it.
+    // disk): the previous file stays, nothing is left beside it, and the
+    // message gives the system's reason. The small file sits in the write
+    // buffer until it goes out at the end.
     QVERIFY(saveFile(path, projectFrom(small), {}).ok);
     struct rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = old;
-    limited.rlim_cur = 100'000;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    r = saveFile(path, big);
-    setrlimit(RLIMIT_FSIZE, &old);
-    QVERIFY(!r.ok);
-    QCOMPARE(r.error.number, 57);
-    QCOMPARE(mk::test::readFile(path), small.bytes());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"show.pjt"});
+    for (const auto& [limit, frames] : {std::pair{100'000, 20000}, std::pair{1000, 100}}) {
+        struct rlimit limited = old;
+        limited.rlim_cur = rlim_t(limit);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        r = saveFile(path, projectFrom(showFile(frames, true)));
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(!r.ok);
+        QCOMPARE(r.error.description, "Device I/O error: " + QString::fromLocal8Bit(strerror(EFBIG)));
+        QCOMPARE(mk::test::readFile(path), small.bytes());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"show.pjt"});
+    }
 
     // A folder that cannot be written (root writes anywhere but /proc).
     QDir(dir.path()).mkdir("locked");

@@ -3,6 +3,7 @@
 // that stays put, dialogs answered from a script and a sound that records
 // what it was asked, with a temporary folder for the files it writes.
 #include <QAction>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
@@ -25,6 +26,8 @@ struct WindowRig {
     /// and, unless told to keep them, forgets the start-up probe's messages.
     void open(const QStringList& ports = {"", "", "", ""}, bool keepMessages = false)
     {
+        // What the window keeps for the next start stays out of the user's own settings.
+        QStandardPaths::setTestModeEnabled(true);
         w = std::make_unique<mainForm>(mk::Services{ticks, joystick, dialogs, sound, ports});
         if (!keepMessages)
             dialogs.messages.clear();
