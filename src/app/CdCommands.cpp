@@ -15,6 +15,7 @@
 #include "platform/Joystick.h"
 #include "platform/SdlSound.h"
 #include "project/ProjectFile.h"
+#include "sound/SoundConverter.h"
 #include "sound/WavReader.h"
 #include "tracks/ServoTrack.h"
 
@@ -148,6 +149,17 @@ std::optional<QString> soundFor(const Show& show, const QString& projectPath, co
         printMessage(wav::locateMessage(wav::bareName(sound)));
         printErr(QStringLiteral("Name the sound with --sound WAV."));
         return std::nullopt;
+    }
+    // A sound the view would convert on loading is converted on the way
+    // into the CD file instead.
+    if (!sound::takenAsIs(sound)) {
+        const sound::SourceInfo source = sound::probe(sound);
+        if (source.readable && source.frames > 0)
+            return sound;
+        if (!source.readable && wav::readHeader(sound).problem != wav::Problem::NoSamples) {
+            printMessage(cd::unreadableSoundMessage(sound, source.problem));
+            return std::nullopt;
+        }
     }
     const wav::ReadResult header = wav::readHeader(sound);
     switch (header.problem) {

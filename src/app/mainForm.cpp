@@ -62,6 +62,7 @@ void mainForm::buildControls()
     m_graph = new ::graphWindow(m_services.ticks, m_services.dialogs, m_services.sound, central);
     m_graph->setObjectName(QStringLiteral("graphWindow"));
     m_graph->setMinimumHeight(140);
+    m_graph->setSoundPreparer([this](const QString& path) { return prepareSound(path); });
     column->addWidget(m_graph, 1);
 
     auto* bottom = new QHBoxLayout;

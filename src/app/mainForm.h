@@ -108,6 +108,10 @@ private:
     void refreshPortItems();
     /// Import Sound once a file is chosen; throws mk::RuntimeError.
     void loadSound(const QString& path);
+    /// The file to load for the sound at `path`: itself, or its conversion
+    /// (made now with the progress dialog and Cancel, or an earlier one).
+    /// Nothing when cancelled or unreadable, the user having been told why.
+    std::optional<QString> prepareSound(const QString& path, bool* cancelled = nullptr);
     /// Asks before a sound ending at `lastFrame` cuts recorded positions off
     /// the tracks; true when nothing would be lost or the user agrees.
     bool confirmShortening(qint32 lastFrame);

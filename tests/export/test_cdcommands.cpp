@@ -52,15 +52,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("rate");
         QTest::addColumn<int>("channels");
-        QTest::newRow("22 050 Hz mono") << 22050 << 1;
-        QTest::newRow("44.1 kHz stereo") << 44100 << 2;
+        QTest::addColumn<int>("bits");
+        QTest::newRow("22 050 Hz mono") << 22050 << 1 << 16;
+        QTest::newRow("44.1 kHz stereo") << 44100 << 2 << 16;
+        QTest::newRow("48 kHz 24-bit stereo, converted") << 48000 << 2 << 24;
     }
     void exportThenVerify()
     {
         QFETCH(int, rate);
         QFETCH(int, channels);
-        const QString sound = files.write("sound.wav", testwav::canonical(qint16(channels), rate, 16,
-                                                                   QByteArray(2 * channels * rate * 3, '\x11')));
+        QFETCH(int, bits);
+        const QString sound = files.write("sound.wav", testwav::canonical(qint16(channels), rate, qint16(bits),
+                                                                   QByteArray(bits / 8 * channels * rate * 3, '\x11')));
         const qint32 lastFrame = 90;
         const QString project = files.write("show.pjt", projectFile(sound.toLocal8Bit(), lastFrame));
         const QString out = files.path("show-cd.wav");
@@ -116,8 +119,8 @@ private Q_SLOTS:
         QTest::newRow("no sound") << QStringList{"export-cd", "@nosound.pjt", "@x.wav"} << 1
                                   << "No sound: MarionetteKit does not support the creation of a CD playback\n"
                                      "file if you are not using a sound.";
-        QTest::newRow("48 kHz") << QStringList{"export-cd", "@high.pjt", "@x.wav"} << 1
-                                << "Sound Problem: The sound that you are using has a sample rate that";
+        QTest::newRow("not a sound") << QStringList{"export-cd", "@notes.pjt", "@x.wav"} << 1
+                                     << "Sound Problem: The file \"notes.wav\" cannot be read as a sound (";
         // Sounds the window would refuse to load leave the project without one.
         QTest::newRow("no samples") << QStringList{"export-cd", "@empty.pjt", "@x.wav"} << 1
                                     << "Reason: No samples";
@@ -141,6 +144,8 @@ private Q_SLOTS:
         files.write("high.wav", testwav::canonical(2, 48000, 16, QByteArray(400, 0)));
         files.write("high.pjt", projectFile(files.path("high.wav").toLocal8Bit(), 5));
         files.write("nosound.pjt", projectFile("noSound", 5));
+        files.write("notes.wav", "RIFF, but only in words");
+        files.write("notes.pjt", projectFile(files.path("notes.wav").toLocal8Bit(), 5));
         files.write("empty.wav", testwav::canonical(1, 22050, 8, QByteArray()));
         files.write("empty.pjt", projectFile(files.path("empty.wav").toLocal8Bit(), 5));
         files.write("slow.wav", testwav::canonical(1, 500, 8, QByteArray(400, char(128))));
