@@ -25,6 +25,7 @@ namespace {
 
 const QString kExport = QStringLiteral("export-cd");
 const QString kVerify = QStringLiteral("verify-cd");
+const QString kJaw = QStringLiteral("jaw");
 
 void printErr(const QString& text)
 {
@@ -267,7 +268,7 @@ int verifyCd(const QStringList& args)
 
 bool isCdCommand(const QStringList& arguments)
 {
-    return arguments.size() > 1 && (arguments[1] == kExport || arguments[1] == kVerify);
+    return arguments.size() > 1 && (arguments[1] == kExport || arguments[1] == kVerify || arguments[1] == kJaw);
 }
 
 QString cdCommandsHelp()
@@ -280,7 +281,8 @@ QString cdCommandsHelp()
         "      does not exist on this machine. Exit status 0 only when OUT.wav is complete.\n"
         "  verify-cd OUT.wav PROJECT.pjt\n"
         "      Decode the servo stream in the right channel of an exported file and\n"
-        "      compare every frame with the project. Exit status 0 only when all match.");
+        "      compare every frame with the project. Exit status 0 only when all match.\n")
+           + jawCommandHelp();
 }
 
 int runCdCommand(const QStringList& arguments)
@@ -290,6 +292,8 @@ int runCdCommand(const QStringList& arguments)
         QTextStream(stdout) << cdCommandsHelp() << Qt::endl;
         return 0;
     }
+    if (arguments[1] == kJaw)
+        return runJawCommand(rest);
     return arguments[1] == kExport ? exportCd(rest) : verifyCd(rest);
 }
 

@@ -7,6 +7,8 @@
 
 #include "CdRules.h"
 #include "export/CdExport.h"
+#include "project/ProjectFile.h"
+#include "sound/SndWrite.h"
 #include "sound/TestWav.h"
 #include "support/LayoutBuilder.h"
 #include "support/RunProgram.h"
@@ -134,6 +136,11 @@ private Q_SLOTS:
                                                << "53 File not found";
         QTest::newRow("one argument") << QStringList{"export-cd", "@high.pjt"} << 2
                                       << "export-cd takes a project and the file to write.";
+        QTest::newRow("jaw over its own project") << QStringList{"jaw", "@high.pjt", "--servo", "1", "-o", "@high.pjt"}
+                                                  << 2 << "add --in-place to write over it";
+        QTest::newRow("jaw without a servo") << QStringList{"jaw", "@high.pjt", "-o", "@x.pjt"} << 2 << "--servo N";
+        QTest::newRow("jaw without a sound") << QStringList{"jaw", "@nosound.pjt", "--servo", "2", "-o", "@x.pjt"} << 1
+                                             << "The project has no sound";
         QTest::newRow("unknown option") << QStringList{"verify-cd", "--fast", "a", "b"} << 2 << "";
     }
     void failures()
@@ -156,7 +163,7 @@ private Q_SLOTS:
         const auto r = marionettekit(args);
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QVERIFY(!QFile::exists(files.path("x.wav")));
+        QVERIFY(!QFile::exists(files.path("x.wav")) && !QFile::exists(files.path("x.pjt")));
     }
 
     void helpListsTheCommands()
@@ -165,6 +172,34 @@ private Q_SLOTS:
         QCOMPARE(r.status, 0);
         QVERIFY(r.out.contains("export-cd PROJECT.pjt OUT.wav [--sound WAV]"));
         QVERIFY(r.out.contains("verify-cd OUT.wav PROJECT.pjt"));
+        QVERIFY(r.out.contains("jaw PROJECT.pjt --servo N (-o OUT.pjt | --in-place)"));
+    }
+
+    // A jaw from a 48 kHz FLAC with a burst of voice at frames 30 to 59:
+    // servo 3 opens two frames early (the lead), the other tracks and the
+    // input stay as they were.
+    void jaw()
+    {
+        const QString sound = files.path("voice.flac");
+        QVERIFY(sndtest::write(sound, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 3.0,
+                               [](double t) { return t >= 1 && t < 2 ? 0.5 * std::sin(2 * M_PI * 500 * t) : 0.0; }));
+        const QString project = files.write("talk.pjt", projectFile(sound.toLocal8Bit(), 95));
+        const QByteArray before = readFile(project);
+        const auto r = marionettekit({"jaw", project, "--servo", "3", "--closed", "max", "-o", files.path("out.pjt")});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(readFile(project), before);
+        const mk::project::ReadResult out = mk::project::readFile(files.path("out.pjt"));
+        QCOMPARE(out.status, mk::project::ReadResult::Status::Ok);
+        for (int i = 0; i < 8; ++i)
+            for (qint32 f = 0; f <= 95; ++f) {
+                const int p = out.project.positions[size_t(i)][size_t(f)];
+                if (i != 2)
+                    QCOMPARE(p, Show::value(i, f));
+                else if (f >= 29 && f <= 56)
+                    QVERIFY2(p <= 10, qPrintable(QStringLiteral("%1: %2").arg(f).arg(p)));
+                else if (f < 27 || (f > 62 && f < 90))
+                    QVERIFY2(p == 255, qPrintable(QStringLiteral("%1: %2").arg(f).arg(p)));
+            }
     }
 };
 
