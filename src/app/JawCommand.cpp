@@ -34,7 +34,7 @@ QString jawCommandHelp()
 {
     return QStringLiteral(
         "  jaw PROJECT.pjt --servo N (-o OUT.pjt | --in-place) [options]\n"
-        "      Write a talking jaw for servo N (1 to 8) from the project's sound, as\n"
+        "      Write a talking jaw for servo N (0 to 7, as the lanes number them) from the project's sound, as\n"
         "      Edit > Jaw from Sound does. Options: --low HZ --high HZ (voice band,\n"
         "      200 to 4000), --threshold DB --top DB (from the sound when left out),\n"
         "      --attack MS (30) --release MS (80) --lead MS (50, up to 300),\n"
@@ -48,7 +48,7 @@ int runJawCommand(const QStringList& args)
     QStringList positional;
     QString out, soundOverride;
     bool inPlace = false;
-    int servo = 0;
+    int servo = -1;
     qint32 from = 0, to = -1;
     jaw::Band band;
     jaw::Shape shape;
@@ -83,8 +83,8 @@ int runJawCommand(const QStringList& args)
                 return wrongUse(QStringLiteral("--closed takes min or max, not \"%1\".").arg(v));
             shape.closedAtMax = v == QLatin1String("max");
         } else if (a == QLatin1String("--servo")) {
-            if (!needNumber(1, 8) || number != std::floor(number))
-                return wrongUse(QStringLiteral("--servo takes a servo number from 1 to 8."));
+            if (!needNumber(0, 7) || number != std::floor(number))
+                return wrongUse(QStringLiteral("--servo takes a servo number from 0 to 7."));
             servo = int(number);
         } else if (a == QLatin1String("--low")) {
             if (!needNumber(20, 20000))
@@ -124,8 +124,8 @@ int runJawCommand(const QStringList& args)
     }
     if (positional.size() != 1)
         return wrongUse(QStringLiteral("jaw takes one project."));
-    if (servo == 0)
-        return wrongUse(QStringLiteral("Name the jaw's servo with --servo N (1 to 8)."));
+    if (servo < 0)
+        return wrongUse(QStringLiteral("Name the jaw's servo with --servo N (0 to 7)."));
     if (band.lowHz >= band.highHz)
         return wrongUse(QStringLiteral("--low must be below --high."));
     const QString input = positional[0];
@@ -150,8 +150,8 @@ int runJawCommand(const QStringList& args)
         return 1;
     }
     project::Project& p = read.project;
-    if (servo - 1 > p.lastServoIndex) {
-        say(QStringLiteral("The project has servos 1 to %1 only.").arg(p.lastServoIndex + 1));
+    if (servo > p.lastServoIndex) {
+        say(QStringLiteral("The project has servos 0 to %1 only.").arg(p.lastServoIndex));
         return 1;
     }
     if (!p.soundLoaded()) {
@@ -190,9 +190,9 @@ int runJawCommand(const QStringList& args)
         say(sound::unreadableMessage(sound, levels.error));
         return 1;
     }
-    const project::ServoRecord& r = p.servos[size_t(servo - 1)];
+    const project::ServoRecord& r = p.servos[size_t(servo)];
     const std::vector<qint16> jawPositions = jaw::positions(levels.db, shape, r.minValue, r.maxValue);
-    std::vector<qint16>& track = p.positions[size_t(servo - 1)];
+    std::vector<qint16>& track = p.positions[size_t(servo)];
     for (qint32 f = from; f <= last; ++f)
         track[size_t(f)] = jawPositions[size_t(f)];
     const project::WriteResult w = project::saveFile(out, p);

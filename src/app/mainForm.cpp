@@ -167,6 +167,9 @@ void mainForm::buildMenus()
     add(ports, QStringLiteral("name"), QStringLiteral("-"));
     connect(add(ports, QStringLiteral("calibrateJoy"), QStringLiteral("Calibrate Joystick")),
             &QAction::triggered, this, &mainForm::calibrateJoystick);
+    add(ports, QStringLiteral("jawSeparator"), QStringLiteral("-"));
+    connect(add(ports, QStringLiteral("jawFromSound"), tr("Jaw from Sound…")), &QAction::triggered, this,
+            &mainForm::jawFromSound);
 }
 
 void mainForm::load()

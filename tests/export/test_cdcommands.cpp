@@ -176,7 +176,7 @@ private Q_SLOTS:
     }
 
     // A jaw from a 48 kHz FLAC with a burst of voice at frames 30 to 59:
-    // servo 3 opens two frames early (the lead), the other tracks and the
+    // servo 2 opens two frames early (the lead), the other tracks and the
     // input stay as they were.
     void jaw()
     {
@@ -185,7 +185,7 @@ private Q_SLOTS:
                                [](double t) { return t >= 1 && t < 2 ? 0.5 * std::sin(2 * M_PI * 500 * t) : 0.0; }));
         const QString project = files.write("talk.pjt", projectFile(sound.toLocal8Bit(), 95));
         const QByteArray before = readFile(project);
-        const auto r = marionettekit({"jaw", project, "--servo", "3", "--closed", "max", "-o", files.path("out.pjt")});
+        const auto r = marionettekit({"jaw", project, "--servo", "2", "--closed", "max", "-o", files.path("out.pjt")});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         QCOMPARE(readFile(project), before);
         const mk::project::ReadResult out = mk::project::readFile(files.path("out.pjt"));
