@@ -117,7 +117,7 @@ void mainForm::buildControls()
 
 void mainForm::buildMenus()
 {
-    auto add = [this](QMenu* menu, const QString& name, const QString& caption) {
+    auto add = [](QMenu* menu, const QString& name, const QString& caption) {
         QAction* a = caption == QLatin1String("-") ? menu->addSeparator() : menu->addAction(caption);
         a->setObjectName(name);
         return a;
