@@ -535,7 +535,7 @@ private Q_SLOTS:
                     .toBool());
     }
 
-    // Edit > Jaw from Sound on a sound with a burst of voice at frames 30 to
+    // Ports > Jaw from Sound on a sound with a burst of voice at frames 30 to
     // 59: the preview writes only the chosen servo, follows the closed side,
     // Apply is one undo step, Undo restores the recording exactly and
     // Cancel leaves nothing behind.
