@@ -14,6 +14,7 @@
 #include "platform/SdlSound.h"
 #include "project/OpenedShow.h"
 #include "project/ProjectFile.h"
+#include "sound/SoundConverter.h"
 #include "sound/WavReader.h"
 
 namespace mk {
@@ -22,6 +23,7 @@ namespace {
 
 const QString kExport = QStringLiteral("export-cd");
 const QString kVerify = QStringLiteral("verify-cd");
+const QString kJaw = QStringLiteral("jaw");
 
 void printErr(const QString& text)
 {
@@ -124,6 +126,17 @@ std::optional<QString> soundFor(const Show& show, const QString& projectPath, co
         printMessage(wav::locateMessage(wav::bareName(sound)));
         printErr(QStringLiteral("Name the sound with --sound WAV."));
         return std::nullopt;
+    }
+    // A sound the view would convert on loading is converted on the way
+    // into the CD file instead.
+    if (!sound::takenAsIs(sound)) {
+        const sound::SourceInfo source = sound::probe(sound);
+        if (source.readable && source.frames > 0)
+            return sound;
+        if (!source.readable && wav::readHeader(sound).problem != wav::Problem::NoSamples) {
+            printMessage(cd::unreadableSoundMessage(sound, source.problem));
+            return std::nullopt;
+        }
     }
     const wav::ReadResult header = wav::readHeader(sound);
     switch (header.problem) {
@@ -232,7 +245,7 @@ int verifyCd(const QStringList& args)
 
 bool isCdCommand(const QStringList& arguments)
 {
-    return arguments.size() > 1 && (arguments[1] == kExport || arguments[1] == kVerify);
+    return arguments.size() > 1 && (arguments[1] == kExport || arguments[1] == kVerify || arguments[1] == kJaw);
 }
 
 QString cdCommandsHelp()
@@ -245,7 +258,8 @@ QString cdCommandsHelp()
         "      own. Exit status 0 only when OUT.wav is complete.\n"
         "  verify-cd OUT.wav PROJECT.pjt\n"
         "      Decode the servo stream in the right channel of an exported file and\n"
-        "      compare every frame with the project. Exit status 0 only when all match.");
+        "      compare every frame with the project. Exit status 0 only when all match.\n")
+           + jawCommandHelp();
 }
 
 int runCdCommand(const QStringList& arguments)
@@ -255,6 +269,8 @@ int runCdCommand(const QStringList& arguments)
         QTextStream(stdout) << cdCommandsHelp() << Qt::endl;
         return 0;
     }
+    if (arguments[1] == kJaw)
+        return runJawCommand(rest);
     return arguments[1] == kExport ? exportCd(rest) : verifyCd(rest);
 }
 

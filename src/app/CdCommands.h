@@ -1,6 +1,6 @@
 #pragma once
-// The command line's export-cd and verify-cd: the CD playback export and its
-// check, without a window (no display needed).
+// The command line's export-cd and verify-cd (the CD playback export and its
+// check) and jaw, without a window (no display needed).
 #include <QStringList>
 
 namespace mk {
@@ -15,5 +15,9 @@ int runCdCommand(const QStringList& arguments);
 
 /// The lines --help shows for the subcommands.
 QString cdCommandsHelp();
+
+/// marionettekit jaw (see jawCommandHelp); exit statuses as above.
+int runJawCommand(const QStringList& arguments);
+QString jawCommandHelp();
 
 } // namespace mk

@@ -21,7 +21,7 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
                                   QStringLiteral("Select serial port COM <n> (1 to 4) at start-up."), QStringLiteral("n"));
     const QCommandLineOption noSplash(QStringLiteral("no-splash"),
                                       QStringLiteral("Open the main window at once, without the splash screen."));
-    const QCommandLineOption sound(QStringLiteral("sound"), QStringLiteral("Import the WAV <file> at start-up."),
+    const QCommandLineOption sound(QStringLiteral("sound"), QStringLiteral("Import the sound <file> (WAV, FLAC, Ogg, MP3, AIFF) at start-up."),
                                    QStringLiteral("file"));
     const QCommandLineOption open(QStringLiteral("open"),
                                   QStringLiteral("Open the project <file> (.pjt) at start-up."), QStringLiteral("file"));

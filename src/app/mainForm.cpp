@@ -74,6 +74,7 @@ void mainForm::buildControls()
     m_graph = new ::graphWindow(m_services.ticks, m_services.dialogs, m_services.sound, central);
     m_graph->setObjectName(QStringLiteral("graphWindow"));
     m_graph->setMinimumHeight(140);
+    m_graph->setSoundPreparer([this](const QString& path) { return prepareSound(path); });
     column->addWidget(m_graph, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -178,6 +179,9 @@ void mainForm::buildMenus()
     add(ports, QStringLiteral("name"), QStringLiteral("-"));
     connect(add(ports, QStringLiteral("calibrateJoy"), QStringLiteral("Calibrate Joystick")),
             &QAction::triggered, this, &mainForm::calibrateJoystick);
+    add(ports, QStringLiteral("jawSeparator"), QStringLiteral("-"));
+    connect(add(ports, QStringLiteral("jawFromSound"), tr("Jaw from Sound…")), &QAction::triggered, this,
+            &mainForm::jawFromSound);
 }
 
 void mainForm::load()

@@ -7,6 +7,8 @@
 #include <QString>
 #include <array>
 #include <exception>
+#include <optional>
+#include <vector>
 
 #include "app/Services.h"
 #include "project/ProjectFile.h"
@@ -28,6 +30,7 @@ class QBoxLayout;
 namespace mk { class SerialPorts; }
 namespace mk { class TakeHistory; }
 namespace mk { struct ShowSetup; }
+namespace mk::jaw { struct Band; }
 
 class mainForm : public QMainWindow {
     Q_OBJECT
@@ -95,6 +98,9 @@ public:
     bool isBusy() const { return m_busy; }
     /// File > Export Project for CD Playback (CdExportCommand.cpp).
     void exportToCd();
+    /// Ports > Jaw from Sound: hears the sound, then opens the jaw dialog
+    /// (window-modal) previewing on the servo's lane (JawFromSound.cpp).
+    void jawFromSound();
 
     // What was recorded, shown and undoable (src/app/TakeTools.cpp).
     ::MotionLanes* motionLanes() const { return m_lanes; }
@@ -111,6 +117,13 @@ private:
     void refreshPortItems();
     /// Import Sound once a file is chosen; throws mk::RuntimeError.
     void loadSound(const QString& path);
+    /// The file to load for the sound at `path`: itself, or its conversion
+    /// (made now with the progress dialog and Cancel, or an earlier one).
+    /// Nothing when cancelled or unreadable, the user having been told why.
+    std::optional<QString> prepareSound(const QString& path, bool* cancelled = nullptr);
+    /// The sound's level per frame off the interface thread, with the
+    /// progress dialog and Cancel; nothing when cancelled or unreadable.
+    std::optional<std::vector<float>> hearSound(qint32 frames, const mk::jaw::Band& band);
     /// Asks before a sound ending at `lastFrame` cuts recorded positions off
     /// the tracks; true when nothing would be lost or the user agrees.
     bool confirmShortening(qint32 lastFrame);

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "export/CdFiles.h"
 #include "platform/Rounding.h"
 #include "platform/RuntimeError.h"
+#include "sound/SoundConverter.h"
 
 namespace mk::cd {
 
@@ -230,6 +232,43 @@ AudioResult resample(const QString& soundPath, const QString& cdPath, Progress& 
         if (left % 500 == 0)
             progress.percent(100 - roundHalfEven(double(left) / double(n) * 10000) / 100);
     }
+    out.flush();
+    const quint32 next = quint32(out.size() + 1);
+    out.writeLe32At(4, next);
+    out.writeLe32At(40, next - 45);
+    out.close();
+    return AudioResult::Done;
+}
+
+AudioResult convertSound(const QString& soundPath, const QString& cdPath, Progress& progress)
+{
+    sound::SoundReader reader(soundPath, sound::SoundReader::Channels::Stereo);
+    if (!reader.ok())
+        return AudioResult::Unsupported;
+    OutFile out(cdPath);
+    out.append(cdHeader());
+    out.appendZeros(kLeaderBytes);
+    sound::Dither dither(!reader.exact16());
+    constexpr qint64 kFrames = 8192;
+    std::vector<float> block(2 * kFrames);
+    for (int round = 0;; ++round) {
+        if (progress.cancelled()) {
+            out.close(); // what was written stays, as when resampling
+            return AudioResult::Cancelled;
+        }
+        const qint64 n = reader.read(block.data(), kFrames);
+        if (!reader.ok())
+            throw RuntimeError(321, "Invalid file format");
+        if (n == 0)
+            break;
+        if (out.size() + 4 * n + 1 > std::numeric_limits<qint32>::max())
+            throw RuntimeError::overflow();
+        for (qint64 i = 0; i < 2 * n; ++i)
+            out.appendLe16(dither(block[size_t(i)]));
+        if (round % 16 == 0)
+            progress.percent(reader.fraction() * 100);
+    }
+    progress.percent(100);
     out.flush();
     const quint32 next = quint32(out.size() + 1);
     out.writeLe32At(4, next);

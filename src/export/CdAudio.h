@@ -2,7 +2,9 @@
 // The audio half of a CD playback file: 44 100 Hz, 16-bit stereo, a second of
 // silence, then the sound. A sound already in that format is copied; any
 // other 8- or 16-bit PCM sound at or below 44 100 Hz is resampled by linear
-// interpolation. Samples stream through the files; nothing holds the sound.
+// interpolation, and any other sound libsndfile reads goes through the sound
+// converter on its way in. Samples stream through the files; nothing holds
+// the sound.
 //
 // Positions are 1-based byte positions, as in the WAV reader.
 #include <QByteArray>
@@ -91,6 +93,12 @@ AudioResult copySound(const QString& soundPath, const QString& cdPath, Progress&
 /// + 1), position 41 that minus 45. Throws mk::RuntimeError for file errors
 /// and for a "data" tag beyond position 1000 (321).
 AudioResult resample(const QString& soundPath, const QString& cdPath, Progress& progress);
+
+/// Any sound libsndfile reads, converted on the way in as the sound
+/// converter converts (libsoxr, TPDF dither, stereo), laid out as `resample`
+/// lays out its file. Throws mk::RuntimeError for file errors; Unsupported
+/// when libsndfile cannot read the sound (nothing written).
+AudioResult convertSound(const QString& soundPath, const QString& cdPath, Progress& progress);
 
 /// round(rate / 44 100 x 10 000): the phase step of the resampler in
 /// ten-thousandths of an input frame (22 050 Hz gives 5000).

@@ -7,6 +7,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/RuntimeError.h"
+#include "sound/SoundConverter.h"
 
 namespace mk::cd {
 
@@ -50,15 +51,6 @@ Message noSoundMessage()
             QStringLiteral("No sound"), MessageButtons::Ok, MessageIcon::Exclamation};
 }
 
-Message highRateMessage()
-{
-    return {QStringLiteral("The sound that you are using has a sample rate that") + CR
-                + QStringLiteral("MarionetteKit cannot convert.  Please convert your") + CR
-                + QStringLiteral("sound to a 16 bit, stereo, 44100 hz sound in another") + CR
-                + QStringLiteral("program such as Sound Recorder."),
-            QStringLiteral("Sound Problem"), MessageButtons::Ok, MessageIcon::Exclamation};
-}
-
 Message conversionErrorMessage()
 {
     return {QStringLiteral("There was an error while trying to convert your audio file.") + CR
@@ -66,13 +58,10 @@ Message conversionErrorMessage()
             QStringLiteral("Conversion Error"), MessageButtons::Ok, MessageIcon::Exclamation};
 }
 
-Message unsupportedTypeMessage()
+Message unreadableSoundMessage(const QString& soundPath, const QString& reason)
 {
-    return {QStringLiteral("Your sound file is of a type that MarionetteKit") + CR
-                + QStringLiteral("cannot convert into a CD playack file.  Please") + CR
-                + QStringLiteral("convert this sound in a program such as") + CR
-                + QStringLiteral("Sound Recorder into a 44100 hz, 16 bit, stereo") + CR + QStringLiteral("format."),
-            QStringLiteral("Sound Problem"), MessageButtons::Ok, MessageIcon::Critical};
+    return {sound::unreadableMessage(soundPath, reason), QStringLiteral("Sound Problem"), MessageButtons::Ok,
+            MessageIcon::Exclamation};
 }
 
 Message cancelMessage(const QString& cdPath)
@@ -125,14 +114,32 @@ ExportResult exportForCd(const QString& soundPath, const QString& cdPath, qint32
         const Failure f = failureOf(std::current_exception());
         return outcome(Status::Failed, formatCheckErrorMessage(f.number, f.description));
     }
-    if (format.verdict == Verdict::High)
-        return outcome(Status::Refused, highRateMessage());
-    // Compressed samples copied or interpolated as if they were PCM are noise.
-    if (!format.pcm)
-        return outcome(Status::Refused, unsupportedTypeMessage());
+    // What the copy and the linear resampler cannot take (faster rates, 24
+    // bits, float, compressed data, other file types) goes through the
+    // converter instead.
+    const bool plain = format.pcm && format.verdict != Verdict::High && (format.channels == 1 || format.channels == 2)
+                       && (format.bitsPerSample == 8 || format.bitsPerSample == 16)
+                       && resampleStep(format.sampleRate) > 0;
+    if (!plain) {
+        const sound::SourceInfo source = sound::probe(soundPath);
+        if (!source.readable)
+            return outcome(Status::Refused, unreadableSoundMessage(soundPath, source.problem));
+    }
 
     try {
-        if (format.verdict == Verdict::Bad) {
+        if (!plain) {
+            AudioResult r;
+            try {
+                r = convertSound(soundPath, cdPath, progress);
+            } catch (...) {
+                const Failure f = failureOf(std::current_exception());
+                return outcome(Status::Failed, resampleErrorMessage(f.number, f.description));
+            }
+            if (r == AudioResult::Cancelled)
+                return outcome(Status::Cancelled, cancelMessage(cdPath));
+            if (r == AudioResult::Unsupported)
+                return outcome(Status::Refused, unreadableSoundMessage(soundPath, sound::probe(soundPath).problem));
+        } else if (format.verdict == Verdict::Bad) {
             AudioResult r;
             try {
                 r = resample(soundPath, cdPath, progress);
@@ -143,7 +150,7 @@ ExportResult exportForCd(const QString& soundPath, const QString& cdPath, qint32
             if (r == AudioResult::Cancelled)
                 return outcome(Status::Cancelled, cancelMessage(cdPath));
             if (r == AudioResult::Unsupported)
-                return outcome(Status::Refused, unsupportedTypeMessage());
+                return outcome(Status::Refused, conversionErrorMessage());
         } else if (copySound(soundPath, cdPath, progress) == AudioResult::NoDataTag) {
             return outcome(Status::Refused, conversionErrorMessage());
         }

@@ -1,6 +1,6 @@
 #pragma once
 // The whole CD playback export after the file has been chosen: format check,
-// direct copy or resampling, then the servo stream. The menu command and the
+// direct copy, resampling or conversion, then the servo stream. The menu command and the
 // command line both run this, so they write the same bytes; each shows the
 // outcome's message its own way.
 #include <QString>
@@ -15,9 +15,9 @@ namespace mk::cd {
 using Message = wav::Message;
 
 Message noSoundMessage();
-Message highRateMessage();
 Message conversionErrorMessage();
-Message unsupportedTypeMessage();
+/// The sound cannot be read at all: what is wrong and what to do.
+Message unreadableSoundMessage(const QString& soundPath, const QString& reason);
 Message cancelMessage(const QString& cdPath);
 /// The file chosen for the export is the sound itself.
 Message sameFileMessage(const QString& cdPath);

@@ -1,7 +1,18 @@
-// Import Sound: load a WAV as the project's sound and size every track to the
+// Import Sound: load a sound (converted when the view cannot read it as it
+// is) as the project's sound and size every track to the
 // sound's length in frames (30 a second).
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/Dialogs.h"
 #include "app/mainForm.h"
+#include "export/CdAudio.h"
 #include "platform/Rounding.h"
+#include "project/ProjectFile.h"
+#include "sound/SoundConverter.h"
 #include "sound/graphWindow.h"
 #include "tracks/NewSlider.h"
 #include "tracks/ServoTrack.h"
@@ -67,9 +78,68 @@ bool mainForm::confirmShortening(qint32 lastFrame)
         == mk::MessageAnswer::Yes;
 }
 
-void mainForm::loadSound(const QString& path)
+std::optional<QString> mainForm::prepareSound(const QString& path, bool* cancelled)
 {
+    using Status = mk::sound::Prepared::Status;
+    const bool saved = !currentProjectFile.isEmpty() && currentProjectFile != mk::project::notPreviouslySaved();
+    const QString folder = saved ? QFileInfo(currentProjectFile).absolutePath() : QString();
+    ::convertAudio* dialog = nullptr;
+    const mk::sound::Prepared p = mk::sound::prepare(path, folder, [&](double fraction) {
+        if (!dialog) {
+            // Shown only once a conversion is under way: sounds used as they
+            // are, or converted before, go by without a window.
+            dialog = convertAudio();
+            dialog->setWindowTitle(QStringLiteral("Converting Sound"));
+            dialog->stageLabel()->setText(QStringLiteral("Converting the sound to a 16-bit WAV at 44.1 kHz"));
+            dialog->fileLabel()->setText(path);
+            dialog->Command1()->setVisible(true);
+            dialog->show();
+        }
+        dialog->percentLabel()->setText(mk::cd::percentText(fraction * 100));
+        dialog->ProgressBar()->setValue(mk::roundTo<int>(fraction * 100));
+        QCoreApplication::processEvents();
+        return dialog->isVisible(); // Cancel hides it
+    });
+    if (dialog)
+        dialog->hide();
+    switch (p.status) {
+    case Status::AsIs:
+    case Status::Reused: return p.path;
+    case Status::Converted:
+        m_services.dialogs.message(mk::sound::convertedMessage(path, p.path), QStringLiteral("Sound Converted"),
+                                   mk::MessageButtons::Ok, mk::MessageIcon::Information);
+        return p.path;
+    case Status::Cancelled:
+        if (cancelled)
+            *cancelled = true;
+        return std::nullopt;
+    case Status::Refused: break;
+    }
+    m_services.dialogs.message(p.message, QStringLiteral("Sound Problem"), mk::MessageButtons::Ok,
+                               mk::MessageIcon::Exclamation);
+    return std::nullopt;
+}
+
+void mainForm::loadSound(const QString& chosen)
+{
+    // Converted first: a Cancel leaves the sound and the tracks as they
+    // were; a file that cannot be read ends as the view's own refusals do,
+    // without a sound and with the tracks as they were.
     beginShowCommand();
+    QString path = chosen;
+    if (QFileInfo(chosen.trimmed()).isFile()) {
+        bool cancelled = false;
+        const std::optional<QString> usable = prepareSound(chosen.trimmed(), &cancelled);
+        if (!usable) {
+            if (!cancelled) {
+                m_graph->setcFileName(kNoSound);
+                soundLoaded = false;
+                noteShowCommand(tr("Import Sound")); // the sound that was there can come back
+            }
+            return;
+        }
+        path = *usable;
+    }
     bool declined = false;
     m_graph->setcFileName(path, [&](qint32 ms) {
         declined = !confirmShortening(lastFrameOf(ms));

@@ -212,6 +212,15 @@ void graphWindow::load(QString path, const std::function<bool(qint32)>& accept)
         if (!locate(name, path))
             return;
     }
+    if (m_prepare) {
+        const std::optional<QString> usable = m_prepare(name);
+        if (!usable) {
+            dropSound();
+            return;
+        }
+        name = *usable;
+        m_labels[2]->setText(name);
+    }
 
     // The new sound is measured aside and taken over only once everything
     // about it is known: a failure leaves no sound at all, never the new

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 #include "platform/Dialogs.h"
 #include "platform/SoundService.h"
@@ -33,6 +34,11 @@ public:
     /// and measured, `accept(lengthMs)` false abandons the load and leaves
     /// the view exactly as it was.
     void setcFileName(const QString& path, const std::function<bool(qint32 lengthMs)>& accept);
+    /// Sounds the view cannot read as they are (other depths, rates and
+    /// types) are handed to `prepare` once found: it answers the file to load
+    /// instead, or nothing to leave the view without a sound (having said why).
+    using Preparer = std::function<std::optional<QString>(const QString& path)>;
+    void setSoundPreparer(Preparer prepare) { m_prepare = std::move(prepare); }
 
     qint32 cCurrentTime() const;
     void setcCurrentTime(qint32 v);
@@ -128,6 +134,7 @@ private:
     mk::TickSource& m_ticks;
     mk::Dialogs& m_dialogs;
     mk::SoundService& m_sound;
+    Preparer m_prepare;
 
     QLabel* m_cursor = nullptr;
     QLabel* m_redline = nullptr;

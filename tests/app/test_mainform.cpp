@@ -76,7 +76,8 @@ private Q_SLOTS:
                                              "fileQuit:Quit"};
         QTest::newRow("Ports") << QStringLiteral("editMenu")
                                << QStringList{"selectCOM1:COM 1", "selectCOM2:COM 2", "selectCOM3:COM 3",
-                                              "selectCOM4:COM 4", "name:-", "calibrateJoy:Calibrate Joystick"};
+                                              "selectCOM4:COM 4", "name:-", "calibrateJoy:Calibrate Joystick",
+                                              "jawSeparator:-", "jawFromSound:Jaw from Sound…"};
     }
 
     void menus()

@@ -7,7 +7,11 @@
 // for unsaved changes), and the lanes' shown/hidden setting.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QSlider>
 #include <QStandardPaths>
@@ -28,6 +32,7 @@
 #include "link/SerialPorts.h"
 #include "project/ProjectFile.h"
 #include "sound/RecordingSound.h"
+#include "sound/SndWrite.h"
 #include "sound/TestWav.h"
 #include "sound/graphWindow.h"
 #include "support/Files.h"
@@ -633,6 +638,61 @@ private Q_SLOTS:
         QVERIFY(QSettings(QStringLiteral("MarionetteKit"), QStringLiteral("MarionetteKit"))
                     .value(QStringLiteral("view/motionLanesShown"))
                     .toBool());
+    }
+
+    // Ports > Jaw from Sound on a sound with a burst of voice at frames 30 to
+    // 59: the preview writes only the chosen servo, follows the closed side,
+    // Apply is one undo step, Undo restores the recording exactly and
+    // Cancel leaves nothing behind.
+    void jawFromSound()
+    {
+        Rig rig;
+        rig.sound.lengthMs = 4000;
+        const QString path = rig.dir.filePath("talk.wav");
+        QVERIFY(sndtest::write(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 4.0, [](double t) {
+            return t >= 1 && t < 2 ? 0.5 * std::sin(2 * M_PI * 500 * t) : 0.0;
+        }));
+        rig.w->importSoundFile(path);
+        NewSlider* jaw = rig.w->slider(1);
+        jaw->setMaxValue(200);
+        jaw->setMinValue(40);
+        for (int i = 0; i < 2; ++i) {
+            rig.w->slider(i)->setDataStartPoint(0);
+            for (int f = 0; f <= 120; ++f)
+                rig.w->slider(i)->setData(qint16(100 + f % 7));
+        }
+        const std::vector<qint16> recorded = jaw->track().recording();
+        auto at = [jaw](int f) { return jaw->track().recording()[size_t(f)]; };
+
+        rig.trigger("jawFromSound");
+        auto* d = rig.w->findChild<QDialog*>("jawFromSound");
+        QVERIFY(d && d->isVisible());
+        const int steps = rig.w->takes().stack().count();
+        QVERIFY(rig.w->slider(0)->track().recording() != recorded); // the preview on servo 0
+        d->findChild<QComboBox*>("servo")->setCurrentIndex(1);
+        QCOMPARE(rig.w->slider(0)->track().recording(), recorded);
+        QCOMPARE(at(10), 40);
+        QCOMPARE(at(40), 200);
+        QCOMPARE(rig.lanes()->laneColumns(1).empty(), false);
+        d->findChild<QComboBox*>("closed")->setCurrentIndex(1);
+        QCOMPARE(at(10), 200);
+        QCOMPARE(at(40), 40);
+        d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Apply)->click();
+        QCOMPARE(rig.w->takes().stack().count(), steps + 1);
+        QCOMPARE(rig.w->takes().stack().undoText(), QStringLiteral("Jaw from Sound"));
+        const std::vector<qint16> applied = jaw->track().recording();
+        rig.w->takes().undo();
+        QCOMPARE(jaw->track().recording(), recorded);
+        rig.w->takes().redo();
+        QCOMPARE(jaw->track().recording(), applied);
+
+        rig.trigger("jawFromSound");
+        d = rig.w->findChild<QDialog*>("jawFromSound");
+        d->findChild<QComboBox*>("servo")->setCurrentIndex(1);
+        QVERIFY(jaw->track().recording() != applied);
+        d->reject();
+        QCOMPARE(jaw->track().recording(), applied);
+        QCOMPARE(rig.w->takes().stack().count(), steps + 1);
     }
 };
 

@@ -7,6 +7,8 @@
 
 #include "CdRules.h"
 #include "export/CdExport.h"
+#include "project/ProjectFile.h"
+#include "sound/SndWrite.h"
 #include "sound/TestWav.h"
 #include "support/RunProgram.h"
 
@@ -35,15 +37,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("rate");
         QTest::addColumn<int>("channels");
-        QTest::newRow("22 050 Hz mono") << 22050 << 1;
-        QTest::newRow("44.1 kHz stereo") << 44100 << 2;
+        QTest::addColumn<int>("bits");
+        QTest::newRow("22 050 Hz mono") << 22050 << 1 << 16;
+        QTest::newRow("44.1 kHz stereo") << 44100 << 2 << 16;
+        QTest::newRow("48 kHz 24-bit stereo, converted") << 48000 << 2 << 24;
     }
     void exportThenVerify()
     {
         QFETCH(int, rate);
         QFETCH(int, channels);
-        const QString sound = files.write("sound.wav", testwav::canonical(qint16(channels), rate, 16,
-                                                                   QByteArray(2 * channels * rate * 3, '\x11')));
+        QFETCH(int, bits);
+        const QString sound = files.write("sound.wav", testwav::canonical(qint16(channels), rate, qint16(bits),
+                                                                   QByteArray(bits / 8 * channels * rate * 3, '\x11')));
         const qint32 lastFrame = 90;
         const QString project = files.write("show.pjt", projectFile(sound.toLocal8Bit(), lastFrame));
         const QString out = files.path("show-cd.wav");
@@ -127,8 +132,8 @@ private Q_SLOTS:
         QTest::newRow("no sound") << QStringList{"export-cd", "@nosound.pjt", "@x.wav"} << 1
                                   << "No sound: MarionetteKit does not support the creation of a CD playback\n"
                                      "file if you are not using a sound.";
-        QTest::newRow("48 kHz") << QStringList{"export-cd", "@high.pjt", "@x.wav"} << 1
-                                << "Sound Problem: The sound that you are using has a sample rate that";
+        QTest::newRow("not a sound") << QStringList{"export-cd", "@notes.pjt", "@x.wav"} << 1
+                                     << "Sound Problem: The file \"notes.wav\" cannot be read as a sound (";
         // Sounds the window would refuse to load leave the project without one.
         QTest::newRow("no samples") << QStringList{"export-cd", "@empty.pjt", "@x.wav"} << 1
                                     << "Reason: No samples";
@@ -142,6 +147,11 @@ private Q_SLOTS:
                                                << "53 File not found";
         QTest::newRow("one argument") << QStringList{"export-cd", "@high.pjt"} << 2
                                       << "export-cd takes a project and the file to write.";
+        QTest::newRow("jaw over its own project") << QStringList{"jaw", "@high.pjt", "--servo", "1", "-o", "@high.pjt"}
+                                                  << 2 << "add --in-place to write over it";
+        QTest::newRow("jaw without a servo") << QStringList{"jaw", "@high.pjt", "-o", "@x.pjt"} << 2 << "--servo N";
+        QTest::newRow("jaw without a sound") << QStringList{"jaw", "@nosound.pjt", "--servo", "2", "-o", "@x.pjt"} << 1
+                                             << "The project has no sound";
         QTest::newRow("unknown option") << QStringList{"verify-cd", "--fast", "a", "b"} << 2 << "";
     }
     void failures()
@@ -152,6 +162,8 @@ private Q_SLOTS:
         files.write("high.wav", testwav::canonical(2, 48000, 16, QByteArray(400, 0)));
         files.write("high.pjt", projectFile(files.path("high.wav").toLocal8Bit(), 5));
         files.write("nosound.pjt", projectFile("noSound", 5));
+        files.write("notes.wav", "RIFF, but only in words");
+        files.write("notes.pjt", projectFile(files.path("notes.wav").toLocal8Bit(), 5));
         files.write("empty.wav", testwav::canonical(1, 22050, 8, QByteArray()));
         files.write("empty.pjt", projectFile(files.path("empty.wav").toLocal8Bit(), 5));
         files.write("slow.wav", testwav::canonical(1, 500, 8, QByteArray(400, char(128))));
@@ -162,7 +174,7 @@ private Q_SLOTS:
         const auto r = marionettekit(args);
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QVERIFY(!QFile::exists(files.path("x.wav")));
+        QVERIFY(!QFile::exists(files.path("x.wav")) && !QFile::exists(files.path("x.pjt")));
     }
 
     void helpListsTheCommands()
@@ -171,6 +183,34 @@ private Q_SLOTS:
         QCOMPARE(r.status, 0);
         QVERIFY(r.out.contains("export-cd PROJECT.pjt OUT.wav [--sound WAV]"));
         QVERIFY(r.out.contains("verify-cd OUT.wav PROJECT.pjt"));
+        QVERIFY(r.out.contains("jaw PROJECT.pjt --servo N (-o OUT.pjt | --in-place)"));
+    }
+
+    // A jaw from a 48 kHz FLAC with a burst of voice at frames 30 to 59:
+    // servo 2 opens two frames early (the lead), the other tracks and the
+    // input stay as they were.
+    void jaw()
+    {
+        const QString sound = files.path("voice.flac");
+        QVERIFY(sndtest::write(sound, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 3.0,
+                               [](double t) { return t >= 1 && t < 2 ? 0.5 * std::sin(2 * M_PI * 500 * t) : 0.0; }));
+        const QString project = files.write("talk.pjt", projectFile(sound.toLocal8Bit(), 95));
+        const QByteArray before = readFile(project);
+        const auto r = marionettekit({"jaw", project, "--servo", "2", "--closed", "max", "-o", files.path("out.pjt")});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(readFile(project), before);
+        const mk::project::ReadResult out = mk::project::readFile(files.path("out.pjt"));
+        QCOMPARE(out.status, mk::project::ReadResult::Status::Ok);
+        for (int i = 0; i < 8; ++i)
+            for (qint32 f = 0; f <= 95; ++f) {
+                const int p = out.project.positions[size_t(i)][size_t(f)];
+                if (i != 2)
+                    QCOMPARE(p, Show::value(i, f));
+                else if (f >= 29 && f <= 56)
+                    QVERIFY2(p <= 10, qPrintable(QStringLiteral("%1: %2").arg(f).arg(p)));
+                else if (f < 27 || (f > 62 && f < 90))
+                    QVERIFY2(p == 255, qPrintable(QStringLiteral("%1: %2").arg(f).arg(p)));
+            }
     }
 };
 

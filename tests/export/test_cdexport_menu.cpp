@@ -71,7 +71,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
         QTest::newRow("no sound") << 0 << 0 << "No sound" << mk::cd::noSoundMessage().text;
-        QTest::newRow("48 kHz") << 48000 << 1 << "Sound Problem" << mk::cd::highRateMessage().text;
     }
     void refusals()
     {

@@ -4,8 +4,13 @@
 // of the sound stops the clock, and the countdown starts it again from the top.
 #include <QFile>
 #include <QFileInfo>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <sys/stat.h>
+
+#include "app/Dialogs.h"
+#include "sound/SndWrite.h"
 
 #include "support/WindowRig.h"
 #include "sound/TestWav.h"
@@ -98,6 +103,40 @@ private Q_SLOTS:
         QVERIFY(!rig.w->soundLoaded);
         QCOMPARE(rig.w->graphWindow()->cFileName(), QStringLiteral("noSound"));
         QCOMPARE(rig.w->slider(0)->maxframe(), 42);
+    }
+
+    // A sound the view cannot read as it is: converted beside it with the
+    // user told once where it went, reused the next time, and a Cancel
+    // halfway leaves the loaded sound and no half-written file.
+    void otherSoundsAreConvertedOnce()
+    {
+        Rig rig;
+        rig.sound.lengthMs = 1000;
+        const QString flac = rig.path("scream.flac");
+        QVERIFY(sndtest::write(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 48000, 2, 1.0, sndtest::sine(440, 0.5)));
+        rig.import(flac);
+        const QString converted = rig.path("scream (for MarionetteKit).wav");
+        QCOMPARE(rig.w->graphWindow()->cFileName(), converted);
+        QVERIFY(rig.w->soundLoaded);
+        QCOMPARE(rig.w->slider(0)->maxframe(), 30);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QVERIFY(rig.dialogs.messages[0].text.contains(converted));
+        rig.import(flac);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.w->graphWindow()->cFileName(), converted);
+
+        const QString longer = rig.path("long.ogg");
+        QVERIFY(sndtest::write(longer, SF_FORMAT_OGG | SF_FORMAT_VORBIS, 48000, 1, 20.0, sndtest::sine(440, 0.5)));
+        auto* dialog = rig.w->convertAudio();
+        QObject::connect(dialog->ProgressBar(), &QProgressBar::valueChanged, dialog, [dialog](int v) {
+            if (v >= 30)
+                dialog->Command1()->click();
+        });
+        rig.import(longer);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.w->graphWindow()->cFileName(), converted);
+        QVERIFY(!QFile::exists(rig.path("long (for MarionetteKit).wav")));
+        QVERIFY(!dialog->isVisible());
     }
 
     // What the view says about a bad file is tst_graphWindow's business; here
