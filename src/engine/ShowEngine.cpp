@@ -55,7 +55,7 @@ double LatenessHistogram::percentileMs(double p) const
 // --- ShowEngine ------------------------------------------------------------------
 
 ShowEngine::ShowEngine(FrameWork& work, bool realtime)
-    : m_work(work), m_wantRealtime(realtime)
+    : m_work(&work), m_wantRealtime(realtime)
 {
     m_thread = std::thread([this] { run(); });
     m_started.acquire();
@@ -93,6 +93,18 @@ void ShowEngine::start(std::int32_t from)
     Command c;
     c.kind = Command::Kind::Start;
     c.frame = from;
+    c.until = std::numeric_limits<std::int32_t>::max();
+    m_running.store(true, std::memory_order_release);
+    postCommand(c);
+}
+
+void ShowEngine::startShow(std::int32_t from, std::int32_t until)
+{
+    Command c;
+    c.kind = Command::Kind::Start;
+    c.frame = from;
+    c.until = until;
+    c.sendFirst = true;
     m_running.store(true, std::memory_order_release);
     postCommand(c);
 }
@@ -130,11 +142,8 @@ void ShowEngine::post(const Input& input)
     postCommand(c);
 }
 
-void ShowEngine::setPort(PortWriter* port)
+void ShowEngine::postAndWait(const Command& c)
 {
-    Command c;
-    c.kind = Command::Kind::Port;
-    c.port = port;
     while (!m_commands.push(c)) {
         m_wake.ring();
         std::this_thread::yield();
@@ -143,17 +152,28 @@ void ShowEngine::setPort(PortWriter* port)
     m_ack.acquire();
 }
 
+void ShowEngine::setPort(PortWriter* port)
+{
+    Command c;
+    c.kind = Command::Kind::Port;
+    c.port = port;
+    postAndWait(c);
+}
+
 void ShowEngine::setHeardClock(HeardClock* clock)
 {
     Command c;
     c.kind = Command::Kind::Heard;
     c.heard = clock;
-    while (!m_commands.push(c)) {
-        m_wake.ring();
-        std::this_thread::yield();
-    }
-    m_wake.ring();
-    m_ack.acquire();
+    postAndWait(c);
+}
+
+void ShowEngine::setWork(FrameWork& work)
+{
+    Command c;
+    c.kind = Command::Kind::Work;
+    c.work = &work;
+    postAndWait(c);
 }
 
 void ShowEngine::run()
@@ -183,6 +203,12 @@ void ShowEngine::apply(const Command& c)
         m_clock.start(now, Nanos(ms) * kNanosPerMs);
         m_clockRunning = true;
         m_lastClockFrame = -1;
+        m_until = c.until;
+        if (c.sendFirst)
+            m_lastReported = c.frame == std::numeric_limits<std::int32_t>::min() ? c.frame + 1 : c.frame - 1;
+        // Again here: a run that ended on its own before this command was
+        // read may have cleared what start() set.
+        m_running.store(true, std::memory_order_release);
         break;
     }
     case Command::Kind::Stop:
@@ -195,7 +221,7 @@ void ShowEngine::apply(const Command& c)
         write(c.bytes.data(), c.n);
         break;
     case Command::Kind::Input:
-        m_work.apply(c.input);
+        m_work->apply(c.input);
         break;
     case Command::Kind::Port:
         m_port = c.port;
@@ -203,6 +229,10 @@ void ShowEngine::apply(const Command& c)
         break;
     case Command::Kind::Heard:
         m_heard = c.heard;
+        m_ack.release();
+        break;
+    case Command::Kind::Work:
+        m_work = c.work;
         m_ack.release();
         break;
     case Command::Kind::Quit:
@@ -237,6 +267,11 @@ void ShowEngine::runClock()
         buildAndSend(std::int32_t(f));
         m_lateness.add(monotonicNanos() - m_clock.instantOf(firstMsOfFrame(f) * kNanosPerMs));
     }
+    if (f >= m_until) {
+        m_clockRunning = false;
+        m_running.store(false, std::memory_order_release);
+        return;
+    }
     m_deadline = m_clock.instantOf(firstMsOfFrame(f + 1) * kNanosPerMs);
 }
 
@@ -245,7 +280,7 @@ void ShowEngine::buildAndSend(std::int32_t f)
     m_frame.store(f, std::memory_order_release);
     int n = 0;
     try {
-        n = m_work.frame(f, m_message.data());
+        n = m_work->frame(f, m_message.data());
     } catch (const RuntimeError& e) {
         report(Event::Kind::FrameError, f, e.number(), e.what());
         return;

@@ -94,7 +94,7 @@ class ShowEngine {
 public:
     /// Starts the engine thread (stopped, no port), at real-time priority
     /// where the system grants it unless `realtime` is false. `work` must
-    /// outlive the engine.
+    /// outlive the engine (or its replacement by setWork).
     explicit ShowEngine(FrameWork& work, bool realtime = true);
     ~ShowEngine();
     ShowEngine(const ShowEngine&) = delete;
@@ -106,6 +106,10 @@ public:
     /// was always set); each frame it reaches is sent once. A frame equal to
     /// the one the clock last reported is not sent again.
     void start(std::int32_t from);
+    /// A show from frame `from` to frame `until`: `from` is sent at once,
+    /// whatever was sent before, and the clock stops by itself once `until`
+    /// is sent, so a show of a known length ends on its last frame.
+    void startShow(std::int32_t from, std::int32_t until);
     void stop();
     /// One frame message now, outside the clock (scrub, rewind).
     void sendFrame(std::int32_t f);
@@ -118,7 +122,12 @@ public:
     /// Follow this sound while it plays (nullptr: the monotonic clock alone).
     /// Returns once the engine has let go of the previous one.
     void setHeardClock(HeardClock* clock);
+    /// Frames come from `work` from now on (a stopped engine only: it hands
+    /// over between two frames). Returns once the engine has taken it.
+    void setWork(FrameWork& work);
     std::optional<Event> nextEvent() { return m_events.pop(); }
+    /// Starts the lateness figures afresh (a new show).
+    void clearLateness() { m_lateness.clear(); }
 
     // --- Published, readable from any thread ---------------------------------
 
@@ -135,17 +144,21 @@ public:
 
 private:
     struct Command {
-        enum class Kind : std::uint8_t { Start, Stop, SendFrame, Bytes, Input, Port, Heard, Quit };
+        enum class Kind : std::uint8_t { Start, Stop, SendFrame, Bytes, Input, Port, Heard, Work, Quit };
         Kind kind = Kind::Stop;
         std::int32_t frame = 0;
+        std::int32_t until = 0;
+        bool sendFirst = false;
         std::uint8_t n = 0;
         std::array<std::uint8_t, kMaxMessage> bytes{};
         Input input;
         PortWriter* port = nullptr;
         HeardClock* heard = nullptr;
+        FrameWork* work = nullptr;
     };
 
     void postCommand(const Command& c);
+    void postAndWait(const Command& c);
     void run();
     void apply(const Command& c);
     void runClock();
@@ -153,7 +166,7 @@ private:
     void write(const std::uint8_t* data, int n);
     void report(Event::Kind kind, std::int32_t frame, int number, const char* text);
 
-    FrameWork& m_work;
+    FrameWork* m_work;
     bool m_wantRealtime;
     SpscRing<Command, 1024> m_commands;
     SpscRing<Event, 64> m_events;
@@ -167,6 +180,7 @@ private:
     HeardClock* m_heard = nullptr;
     bool m_clockRunning = false;
     std::int32_t m_lastReported = 0;
+    std::int32_t m_until = 0;
     std::int64_t m_lastClockFrame = -1; // the last frame this run sent, for skips
     Nanos m_deadline = -1;
     bool m_quit = false;
