@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/CdCommands.h"
+#include "cli/PlayCommand.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -40,7 +41,7 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
         // Without an application object the parser cannot name the program.
         out = parser.helpText().replace(QStringLiteral("<executable_name>"),
                                         QFileInfo(arguments.value(0, QStringLiteral("marionettekit"))).fileName())
-              + QStringLiteral("\n") + cdCommandsHelp() + QStringLiteral("\n");
+              + QStringLiteral("\n") + cdCommandsHelp() + QStringLiteral("\n") + cli::playCommandHelp() + QStringLiteral("\n");
         return std::nullopt;
     }
     if (parser.isSet(version)) {

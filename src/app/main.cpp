@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/mainForm.h"
+#include "cli/PlayCommand.h"
 #include "link/SerialPorts.h"
 #include "platform/Joystick.h"
 #include "platform/QtDialogs.h"
@@ -25,6 +26,10 @@ int main(int argc, char** argv)
     if (mk::isCdCommand(arguments)) {
         QCoreApplication app(argc, argv);
         return mk::runCdCommand(arguments);
+    }
+    if (arguments.size() > 1 && arguments[1] == QLatin1String("play")) {
+        QCoreApplication app(argc, argv);
+        return mk::cli::runPlayCommand(arguments.mid(1));
     }
     QString out, err;
     int exitCode = 0;

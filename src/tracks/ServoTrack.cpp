@@ -107,9 +107,18 @@ void ServoTrack::setMaxframe(qint32 n)
 
 QString ServoTrack::serialPortString()
 {
-    QString s;
-    s.swap(m_serialPortString);
-    return s;
+    if (!m_hasOutput)
+        return {};
+    m_hasOutput = false;
+    return QString::number(m_output);
+}
+
+qint32 ServoTrack::takeOutput()
+{
+    if (!m_hasOutput)
+        throw RuntimeError::typeMismatch();
+    m_hasOutput = false;
+    return m_output;
 }
 
 void ServoTrack::setCurrentFrame(qint32 f)
@@ -126,7 +135,8 @@ void ServoTrack::setCurrentFrame(qint32 f)
         f = 0;
     // 3. An inactive track reports the raw slider position and nothing else.
     if (!m_activeChecked) {
-        m_serialPortString = QString::number(m_sliderValue);
+        m_output = m_sliderValue;
+        m_hasOutput = true;
         return;
     }
 
@@ -191,7 +201,8 @@ void ServoTrack::setCurrentFrame(qint32 f)
         if (fillGap)
             m_data[static_cast<size_t>(f - 1)] = gapValue;
     }
-    m_serialPortString = QString::number(output);
+    m_output = output;
+    m_hasOutput = true;
     // 8.
     m_lastFrame = f;
 }

@@ -84,6 +84,10 @@ public:
 
     /// The position prepared by the last frame update; the read empties it.
     QString serialPortString();
+    /// The same position as a number, for the frame loop, which must not
+    /// allocate: the read empties it too. Throws 13 (Type mismatch) when it is
+    /// empty, as the empty text converts to no number.
+    qint32 takeOutput();
 
     qint16 whichservo() const { return m_whichservo; }
     void setWhichservo(qint16 n) { m_whichservo = n; }
@@ -153,7 +157,9 @@ private:
     qint16 m_maxValue = 129;
     qint16 m_minValue = 127;
     qint32 m_maxframe = 0;
-    QString m_serialPortString = QStringLiteral("0");
+    // serialPortString as a number; empty once read until the next update.
+    qint32 m_output = 0;
+    bool m_hasOutput = true;
     qint16 m_whichservo = 0;
     bool m_sliderHeld = false;
     quint8 m_theDeviceType = 0;

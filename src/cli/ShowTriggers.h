@@ -1,0 +1,57 @@
+#pragma once
+// What starts a show when nobody sits at a keyboard: a mat switch or a light
+// barrier wired to a modem line of the serial adapter or to a GPIO line.
+// Both are read by polling a level; the readers are thin so that tests can
+// put a fake behind the same edge detection.
+#include <QString>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+
+namespace mk::cli {
+
+class LineInput {
+public:
+    virtual ~LineInput() = default;
+    /// The line's level now; nothing while it cannot be read (adapter gone).
+    virtual std::optional<bool> level() = 0;
+};
+
+/// Levels read at instants in, triggers out. The chosen edge fires at once
+/// (a visitor should not wait for the contact to settle); any change within
+/// `debounceMs` of an accepted change is contact bounce and ignored, on
+/// release as on press. The first level read only sets where the line rests.
+class EdgeDetector {
+public:
+    EdgeDetector(bool rising, int debounceMs) : m_rising(rising), m_debounceMs(debounceMs) {}
+    bool feed(bool level, std::int64_t nowMs);
+
+private:
+    bool m_rising;
+    int m_debounceMs;
+    std::optional<bool> m_last;
+    std::int64_t m_quietUntil = std::numeric_limits<std::int64_t>::min();
+};
+
+/// A modem status line of an open serial device: which of CTS, DSR, DCD
+/// (carrier detect) and RI a name means, or nothing for another name.
+std::optional<int> modemLineBit(const QString& name);
+
+/// Reads a modem line of whatever device `fd` points at when asked.
+class ModemLine : public LineInput {
+public:
+    ModemLine(const int& fd, int bit) : m_fd(fd), m_bit(bit) {}
+    std::optional<bool> level() override;
+
+private:
+    const int& m_fd;
+    int m_bit;
+};
+
+/// A GPIO line through the kernel's character device, requested as an input.
+/// `chip` is a name ("gpiochip0"), number, path or label. On failure returns
+/// nothing and says why in `error`.
+std::unique_ptr<LineInput> openGpioLine(const QString& chip, unsigned line, QString& error);
+
+} // namespace mk::cli

@@ -1,0 +1,149 @@
+// The headless player as a haunt runs it: an idle loop at rest, a show on
+// SIGUSR1 whose frames reach the controller in order, the idle loop again,
+// and the rest pose left on the wire by SIGTERM. Also the trigger's edge
+// detection and the command lines it refuses.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+#include "cli/PlayCommand.h"
+#include "cli/ShowTriggers.h"
+#include "project/ProjectFile.h"
+#include "support/PseudoTerminal.h"
+#include "support/RunProgram.h"
+
+namespace {
+
+/// Two tracks of F + 1 frames: track 0 at `base` + f, track 1 at 200 - f.
+QString writeShow(const QString& path, qint32 F, int base)
+{
+    mk::project::Project p;
+    p.frameCount = F;
+    p.lastServoIndex = 1;
+    p.servos.resize(2);
+    for (auto& s : p.servos) {
+        s.minValue = 1;
+        s.maxValue = 255;
+    }
+    p.positions.assign(2, {});
+    for (qint32 f = 0; f <= F; ++f) {
+        p.positions[0].push_back(qint16(base + f));
+        p.positions[1].push_back(qint16(200 - f));
+    }
+    return mk::project::saveFile(path, p).ok ? path : QString();
+}
+
+/// The first bytes of each 6-byte message: track 0's position.
+QList<int> track0(const QByteArray& line)
+{
+    QList<int> out;
+    for (qsizetype i = 0; i + 6 <= line.size(); i += 6) {
+        if (quint8(line[i]) != 255 || line[i + 1] != 0 || quint8(line[i + 3]) != 255 || line[i + 4] != 1)
+            return {-1}; // a message cut or mixed with another
+        out << quint8(line[i + 2]);
+    }
+    return out;
+}
+
+} // namespace
+
+class tst_play : public QObject {
+    Q_OBJECT
+private slots:
+    void idleShowIdleRest();
+    void edges_data();
+    void edges();
+    void refused_data();
+    void refused();
+};
+
+void tst_play::idleShowIdleRest()
+{
+    QTemporaryDir dir;
+    mk::test::PseudoTerminal pty;
+    QVERIFY(pty.valid());
+    const QString show = writeShow(dir.filePath(QStringLiteral("show.pjt")), 30, 10);
+    const QString idle = writeShow(dir.filePath(QStringLiteral("idle.pjt")), 3, 100);
+    QProcess play;
+    play.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    play.start(QStringLiteral(MK_PROGRAM), {QStringLiteral("play"), show, QStringLiteral("--port"), pty.slavePath(),
+                                            QStringLiteral("--trigger"), QStringLiteral("signal"),
+                                            QStringLiteral("--idle"), idle});
+    QVERIFY(play.waitForStarted());
+    QByteArray line = pty.read(1 << 20, 600, false);
+    ::kill(pid_t(play.processId()), SIGUSR1);
+    line += pty.read(1 << 20, 1800, false);
+    ::kill(pid_t(play.processId()), SIGTERM);
+    QVERIFY(play.waitForFinished(1000));
+    QCOMPARE(play.exitCode(), 0);
+    line += pty.read(1 << 20, 100, false);
+
+    const QList<int> got = track0(line);
+    QVERIFY2(!got.contains(-1), line.toHex(' ').constData());
+    // Idle frames (100..103) around the show's frames 10..40, each sent once
+    // and in order, and the show's frame 0 last.
+    const qsizetype first = got.indexOf(10);
+    QVERIFY(first > 0);
+    QVERIFY(got.mid(0, first).count(100) >= 2);
+    for (int f = 0; f <= 30; ++f)
+        QCOMPARE(got.value(first + f), 10 + f);
+    QVERIFY(got.mid(first + 31, got.size() - first - 32).contains(100));
+    QCOMPARE(got.last(), 10);
+}
+
+void tst_play::edges_data()
+{
+    QTest::addColumn<bool>("rising");
+    QTest::addColumn<QList<int>>("levelsAtMs"); // level * 100000 + ms
+    QTest::addColumn<int>("triggers");
+    // A clean press and release, then a bouncing press within the debounce.
+    QTest::newRow("press") << true << QList<int>{0, 10, 100020, 100025, 200} << 1;
+    QTest::newRow("bounce") << true << QList<int>{0, 100010, 12, 100015, 100060} << 1;
+    QTest::newRow("release bounce") << true << QList<int>{0, 100010, 50, 100055, 62, 90} << 1;
+    QTest::newRow("second press") << true << QList<int>{0, 100010, 50, 100100} << 2;
+    QTest::newRow("falling") << false << QList<int>{100000, 10, 100050, 100} << 2;
+    QTest::newRow("resting high") << true << QList<int>{100000, 100010} << 0;
+}
+
+void tst_play::edges()
+{
+    QFETCH(bool, rising);
+    QFETCH(QList<int>, levelsAtMs);
+    QFETCH(int, triggers);
+    mk::cli::EdgeDetector d(rising, 30);
+    int n = 0;
+    for (int v : levelsAtMs)
+        n += d.feed(v >= 100000, v % 100000);
+    QCOMPARE(n, triggers);
+}
+
+void tst_play::refused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no show") << QStringList{} << 2 << "Name the show";
+    QTest::newRow("bad trigger") << QStringList{"x.pjt", "--trigger", "mat"} << 2 << "--trigger";
+    QTest::newRow("modem line, no port") << QStringList{"x.pjt", "--trigger", "cts"} << 2 << "--port";
+    QTest::newRow("bad edge") << QStringList{"x.pjt", "--trigger-edge", "up"} << 2 << "--trigger-edge";
+    QTest::newRow("missing project") << QStringList{"/nonexistent/x.pjt"} << 1 << "No such project";
+    QTest::newRow("missing port") << QStringList{"SHOW", "--port", "/dev/ttyNONE9"} << 1 << "No serial device";
+    QTest::newRow("no gpio chip") << QStringList{"SHOW", "--trigger", "gpio:nochip:3"} << 1 << "No GPIO chip";
+}
+
+void tst_play::refused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString show = writeShow(dir.filePath(QStringLiteral("s.pjt")), 3, 10);
+    args.replaceInStrings(QStringLiteral("SHOW"), show);
+    const auto run = mk::test::runProgram(QStringLiteral(MK_PROGRAM), QStringList{QStringLiteral("play")} + args);
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+}
+
+QTEST_GUILESS_MAIN(tst_play)
+#include "tst_play.moc"
