@@ -46,6 +46,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MarionetteKit"));
     QApplication::setApplicationVersion(QStringLiteral(MK_VERSION));
+    // Lets a Wayland desktop find the window's entry and icon.
+    QApplication::setDesktopFileName(QStringLiteral(MK_APP_ID));
 
     mk::SdlJoystick joystick;
     mk::QtDialogs dialogs;
