@@ -35,7 +35,7 @@ QString jawCommandHelp()
     return QStringLiteral(
         "  jaw PROJECT.pjt --servo N (-o OUT.pjt | --in-place) [options]\n"
         "      Write a talking jaw for servo N (0 to 7, as the lanes number them) from the project's sound, as\n"
-        "      Ports > Jaw from Sound does. Options: --low HZ --high HZ (voice band,\n"
+        "      Edit > Jaw from Sound does. Options: --low HZ --high HZ (voice band,\n"
         "      200 to 4000), --threshold DB --top DB (from the sound when left out),\n"
         "      --attack MS (30) --release MS (80) --lead MS (50, up to 300),\n"
         "      --closed min|max (min), --from FRAME --to FRAME (the whole sound),\n"

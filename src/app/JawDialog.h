@@ -1,5 +1,5 @@
 #pragma once
-// Ports > Jaw from Sound: the values of the jaw made from the sound. The
+// Edit > Jaw from Sound: the values of the jaw made from the sound. The
 // dialog only holds values and says when they change; the main window
 // analyses the sound, previews on the servo's lane and applies.
 #include <QDialog>

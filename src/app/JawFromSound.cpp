@@ -1,4 +1,4 @@
-// Ports > Jaw from Sound: the sound heard once per voice band off the
+// Edit > Jaw from Sound: the sound heard once per voice band off the
 // interface thread, the jaw previewed by writing it into the servo's track
 // (so the lane draws exactly what Apply keeps), and Apply made one undo step.
 // Cancel puts back every position the preview touched.

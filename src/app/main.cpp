@@ -31,6 +31,10 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         return mk::cli::runPlayCommand(arguments.mid(1));
     }
+    if (arguments.size() == 2 && arguments[1] == QLatin1String("devices")) {
+        QCoreApplication app(argc, argv);
+        return mk::cli::runDevicesCommand();
+    }
     QString out, err;
     int exitCode = 0;
     const auto options = mk::parseCommandLine(arguments, out, err, exitCode);

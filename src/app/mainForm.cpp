@@ -179,8 +179,11 @@ void mainForm::buildMenus()
     add(ports, QStringLiteral("name"), QStringLiteral("-"));
     connect(add(ports, QStringLiteral("calibrateJoy"), QStringLiteral("Calibrate Joystick")),
             &QAction::triggered, this, &mainForm::calibrateJoystick);
-    add(ports, QStringLiteral("jawSeparator"), QStringLiteral("-"));
-    connect(add(ports, QStringLiteral("jawFromSound"), tr("Jaw from Sound…")), &QAction::triggered, this,
+
+    // Tools that change the show get a menu of their own after the others.
+    QMenu* edit = menuBar()->addMenu(tr("Edit"));
+    edit->setObjectName(QStringLiteral("showEditMenu"));
+    connect(add(edit, QStringLiteral("jawFromSound"), tr("Jaw from Sound…")), &QAction::triggered, this,
             &mainForm::jawFromSound);
 }
 

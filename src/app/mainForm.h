@@ -98,7 +98,7 @@ public:
     bool isBusy() const { return m_busy; }
     /// File > Export Project for CD Playback (CdExportCommand.cpp).
     void exportToCd();
-    /// Ports > Jaw from Sound: hears the sound, then opens the jaw dialog
+    /// Edit > Jaw from Sound: hears the sound, then opens the jaw dialog
     /// (window-modal) previewing on the servo's lane (JawFromSound.cpp).
     void jawFromSound();
 

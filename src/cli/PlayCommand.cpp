@@ -29,6 +29,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Joystick.h"
 #include "platform/SdlSound.h"
+#include "platform/SdlStart.h"
 #include "project/ProjectFile.h"
 #include "tracks/ServoTrack.h"
 
@@ -570,6 +571,7 @@ std::optional<PlayOptions> parsePlayOptions(const QStringList& args, QString& pr
         QString a = args[i];
         QString value;
         const bool takesValue = a == QLatin1String("--port") || a == QLatin1String("--sound") ||
+                                a == QLatin1String("--audio-device") ||
                                 a == QLatin1String("--idle") || a == QLatin1String("--wait") ||
                                 a == QLatin1String("--trigger") || a == QLatin1String("--trigger-edge") ||
                                 a == QLatin1String("--debounce");
@@ -588,6 +590,8 @@ std::optional<PlayOptions> parsePlayOptions(const QStringList& args, QString& pr
             o.port = value;
         else if (a == QLatin1String("--sound"))
             o.sound = value;
+        else if (a == QLatin1String("--audio-device"))
+            o.audioDevice = value;
         else if (a == QLatin1String("--idle"))
             o.idle = value;
         else if (a == QLatin1String("--loop"))
@@ -652,6 +656,15 @@ int runPlayCommand(const QStringList& args)
         return 1;
     }
 
+    if (!o->audioDevice.isEmpty()) {
+        if (!SdlSound::outputDevices().contains(o->audioDevice)) {
+            logLine(QStringLiteral("No sound output is named \"%1\". `marionettekit devices` lists them.")
+                        .arg(o->audioDevice));
+            ::close(signalFd);
+            return 1;
+        }
+        SdlSound::setOutputDevice(o->audioDevice);
+    }
     QString error;
     const auto show = loadShow(o->show, o->sound, error);
     std::unique_ptr<LoadedShow> idle;
@@ -679,6 +692,7 @@ QString playCommandHelp()
         "      --port DEVICE        the controller's serial port (/dev/ttyUSB0, or COMn as\n"
         "                           the window numbers them)\n"
         "      --sound FILE         play this sound instead of the project's own\n"
+        "      --audio-device NAME  play through this output (see `devices`)\n"
         "      --loop               play again and again (without --trigger)\n"
         "      --wait SECONDS       rest this long between plays of --loop\n"
         "      --idle IDLE.pjt      play this project over and over between shows\n"
@@ -688,7 +702,39 @@ QString playCommandHelp()
         "      --trigger-edge rising|falling   which change of the line starts (rising)\n"
         "      --debounce MS        ignore changes this soon after one (30)\n"
         "      --retrigger          a trigger during a show starts it again\n"
-        "    At rest and on SIGINT/SIGTERM the show's frame 0 (its rest pose) is sent.");
+        "    At rest and on SIGINT/SIGTERM the show's frame 0 (its rest pose) is sent.\n"
+        "  devices                  List the sound outputs, serial ports and joysticks.");
+}
+
+int runDevicesCommand()
+{
+    QTextStream out(stdout);
+    out << "Sound outputs (for play --audio-device):\n";
+    const QStringList outputs = SdlSound::outputDevices();
+    for (const QString& name : outputs)
+        out << "  " << name << "\n";
+    if (outputs.isEmpty())
+        out << "  none\n";
+    out << "Serial ports (for --port):\n";
+    const QStringList ports = MSComm::defaultDevicePaths();
+    int n = 0;
+    for (int i = 0; i < ports.size(); ++i) {
+        if (ports[i].isEmpty())
+            continue;
+        out << "  COM" << i + 1 << "  " << ports[i] << "\n";
+        ++n;
+    }
+    if (n == 0)
+        out << "  none\n";
+    out << "Joysticks:\n";
+    n = 0;
+    if (startSdlSubsystem(SDL_INIT_JOYSTICK)) {
+        for (int i = 0; i < SDL_NumJoysticks(); ++i, ++n)
+            out << "  " << QString::fromUtf8(SDL_JoystickNameForIndex(i)) << "\n";
+    }
+    if (n == 0)
+        out << "  none\n";
+    return 0;
 }
 
 } // namespace mk::cli

@@ -12,6 +12,7 @@ struct PlayOptions {
     QString show;
     QString port;        ///< a device path or COMn; empty: no controller
     QString sound;       ///< wins over the project's own sound
+    QString audioDevice; ///< a sound output by name; empty: the default
     QString idle;        ///< played over and over between shows
     bool loop = false;
     double waitSeconds = 0;
@@ -31,5 +32,9 @@ std::optional<PlayOptions> parsePlayOptions(const QStringList& args, QString& pr
 int runPlayCommand(const QStringList& args);
 
 QString playCommandHelp();
+
+/// `devices`: the sound outputs, serial ports and joysticks this machine
+/// offers, on standard output. Returns 0.
+int runDevicesCommand();
 
 } // namespace mk::cli

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/Rounding.h"
@@ -24,6 +25,14 @@
 namespace mk {
 
 namespace {
+
+// The output chosen by name for the whole program (a headless player's
+// --audio-device); empty for the system's default.
+std::string& outputName()
+{
+    static std::string name;
+    return name;
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -215,7 +224,8 @@ struct SdlSound::Impl {
         SDL_AudioSpec have{};
         // No changes allowed: SDL converts to whatever the hardware takes, so
         // the callback always sees the file's own rate and channels.
-        device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        const std::string& output = outputName();
+        device = SDL_OpenAudioDevice(output.empty() ? nullptr : output.c_str(), 0, &want, &have, 0);
         if (!device) {
             openFailed = true;
             warnOnce("audio device");
@@ -419,6 +429,22 @@ int SdlSound::bufferFramesFor(int rate)
     while (frames * 2 * 100 <= rate)
         frames *= 2;
     return frames;
+}
+
+void SdlSound::setOutputDevice(const QString& name)
+{
+    outputName() = name.toStdString();
+}
+
+QStringList SdlSound::outputDevices()
+{
+    QStringList names;
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && !startSdlSubsystem(SDL_INIT_AUDIO))
+        return names;
+    for (int i = 0, n = SDL_GetNumAudioDevices(0); i < n; ++i)
+        if (const char* name = SDL_GetAudioDeviceName(i, 0))
+            names << QString::fromUtf8(name);
+    return names;
 }
 
 } // namespace mk

@@ -24,6 +24,7 @@
 // CannotPlay; a file that libsndfile cannot open or decode is InvalidDevice.
 // All members are meant to be called from one thread (the user-interface
 // thread); the audio callback runs on SDL's own thread.
+#include <QStringList>
 #include <QtGlobal>
 #include <memory>
 
@@ -81,6 +82,12 @@ public:
     static qint32 framesToMs(qint64 frames, int rate);
     /// Device buffer for a rate: the largest power of two not above 10 ms.
     static int bufferFramesFor(int rate);
+
+    /// The output every SdlSound opens from now on, by the name SDL lists
+    /// (empty: the system's default).
+    static void setOutputDevice(const QString& name);
+    /// The outputs SDL can open by name.
+    static QStringList outputDevices();
 
     /// Sample rates outside these are refused as undecodable (263).
     static constexpr int lowestRate = 1000;

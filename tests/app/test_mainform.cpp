@@ -76,8 +76,8 @@ private Q_SLOTS:
                                              "fileQuit:Quit"};
         QTest::newRow("Ports") << QStringLiteral("editMenu")
                                << QStringList{"selectCOM1:COM 1", "selectCOM2:COM 2", "selectCOM3:COM 3",
-                                              "selectCOM4:COM 4", "name:-", "calibrateJoy:Calibrate Joystick",
-                                              "jawSeparator:-", "jawFromSound:Jaw from Sound…"};
+                                              "selectCOM4:COM 4", "name:-", "calibrateJoy:Calibrate Joystick"};
+        QTest::newRow("Edit") << QStringLiteral("showEditMenu") << QStringList{"jawFromSound:Jaw from Sound…"};
     }
 
     void menus()
@@ -96,6 +96,7 @@ private Q_SLOTS:
         QCOMPARE(seen, items);
         QCOMPARE(rig.w->menuBar()->actions().at(0)->text(), QStringLiteral("File"));
         QCOMPARE(rig.w->menuBar()->actions().at(1)->text(), QStringLiteral("Ports"));
+        QCOMPARE(rig.w->menuBar()->actions().at(2)->text(), QStringLiteral("Edit"));
     }
 
     void startUp()

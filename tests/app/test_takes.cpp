@@ -640,7 +640,7 @@ private Q_SLOTS:
                     .toBool());
     }
 
-    // Ports > Jaw from Sound on a sound with a burst of voice at frames 30 to
+    // Edit > Jaw from Sound on a sound with a burst of voice at frames 30 to
     // 59: the preview writes only the chosen servo, follows the closed side,
     // Apply is one undo step, Undo restores the recording exactly and
     // Cancel leaves nothing behind.

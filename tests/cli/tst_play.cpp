@@ -129,6 +129,7 @@ void tst_play::refused_data()
     QTest::newRow("bad edge") << QStringList{"x.pjt", "--trigger-edge", "up"} << 2 << "--trigger-edge";
     QTest::newRow("missing project") << QStringList{"/nonexistent/x.pjt"} << 1 << "No such project";
     QTest::newRow("missing port") << QStringList{"SHOW", "--port", "/dev/ttyNONE9"} << 1 << "No serial device";
+    QTest::newRow("no such sound output") << QStringList{"SHOW", "--audio-device", "Nowhere"} << 1 << "No sound output";
     QTest::newRow("no gpio chip") << QStringList{"SHOW", "--trigger", "gpio:nochip:3"} << 1 << "No GPIO chip";
 }
 
