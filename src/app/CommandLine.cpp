@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "app/CdCommands.h"
+#include "cli/CdCommands.h"
 #include "cli/PlayCommand.h"
 
 #include <QCommandLineParser>

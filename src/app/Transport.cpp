@@ -154,11 +154,12 @@ void mainForm::reportFailure(const QString& sentence, const QString& title, std:
         number = e.number();
         description = QString::fromStdString(e.description());
     } catch (const std::exception& e) {
-        number = 51; // "Internal error"
+        number = mk::RuntimeError::internalError().number();
         description = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        number = 51;
-        description = QStringLiteral("Internal error");
+        const auto e = mk::RuntimeError::internalError();
+        number = e.number();
+        description = QString::fromStdString(e.description());
     }
     // The clock keeps running behind a modal message; a fault that repeats on
     // every frame must not pile up thirty boxes a second.

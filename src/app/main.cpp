@@ -4,7 +4,7 @@
 #include <QTextStream>
 #include <cstdio>
 
-#include "app/CdCommands.h"
+#include "cli/CdCommands.h"
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/mainForm.h"

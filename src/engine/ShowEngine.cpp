@@ -152,6 +152,14 @@ void ShowEngine::postAndWait(const Command& c)
     m_ack.acquire();
 }
 
+void ShowEngine::stopAndWait()
+{
+    stop();
+    Command c;
+    c.kind = Command::Kind::Sync;
+    postAndWait(c);
+}
+
 void ShowEngine::setPort(PortWriter* port)
 {
     Command c;
@@ -235,6 +243,9 @@ void ShowEngine::apply(const Command& c)
         m_work = c.work;
         m_ack.release();
         break;
+    case Command::Kind::Sync:
+        m_ack.release();
+        break;
     case Command::Kind::Quit:
         m_quit = true;
         break;
@@ -289,10 +300,11 @@ void ShowEngine::buildAndSend(std::int32_t f)
         report(Event::Kind::FrameError, f, e.number(), e.what());
         return;
     } catch (const std::exception& e) {
-        report(Event::Kind::FrameError, f, 51, e.what());
+        report(Event::Kind::FrameError, f, RuntimeError::internalError().number(), e.what());
         return;
     } catch (...) {
-        report(Event::Kind::FrameError, f, 51, "Internal error");
+        const RuntimeError e = RuntimeError::internalError();
+        report(Event::Kind::FrameError, f, e.number(), e.what());
         return;
     }
     m_sent.fetch_add(1, std::memory_order_relaxed);

@@ -111,6 +111,9 @@ public:
     /// is sent, so a show of a known length ends on its last frame.
     void startShow(std::int32_t from, std::int32_t until);
     void stop();
+    /// Stops and returns once the engine has stopped: the show's tracks are
+    /// the caller's again until the next start.
+    void stopAndWait();
     /// One frame message now, outside the clock (scrub, rewind).
     void sendFrame(std::int32_t f);
     /// Bytes written whole between frame messages (a set-up preview).
@@ -144,7 +147,7 @@ public:
 
 private:
     struct Command {
-        enum class Kind : std::uint8_t { Start, Stop, SendFrame, Bytes, Input, Port, Heard, Work, Quit };
+        enum class Kind : std::uint8_t { Start, Stop, SendFrame, Bytes, Input, Port, Heard, Work, Sync, Quit };
         Kind kind = Kind::Stop;
         std::int32_t frame = 0;
         std::int32_t until = 0;

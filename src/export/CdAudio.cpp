@@ -164,7 +164,7 @@ AudioResult resample(const QString& soundPath, const QString& cdPath, Progress& 
     const FormatCheck format = checkSoundFormat(soundPath);
     const SoundData sound = findSoundData(soundPath, kResampleSearchEnd);
     if (sound.tagPosition == 0)
-        throw RuntimeError(321, "Invalid file format");
+        throw RuntimeError::invalidFileFormat();
     const int channels = format.channels;
     const int bits = format.bitsPerSample;
     const qint32 step = format.sampleRate <= quint32(kRate) ? resampleStep(format.sampleRate) : 0;
@@ -258,7 +258,7 @@ AudioResult convertSound(const QString& soundPath, const QString& cdPath, Progre
         }
         const qint64 n = reader.read(block.data(), kFrames);
         if (!reader.ok())
-            throw RuntimeError(321, "Invalid file format");
+            throw RuntimeError::invalidFileFormat();
         if (n == 0)
             break;
         if (out.size() + 4 * n + 1 > std::numeric_limits<qint32>::max())

@@ -45,18 +45,18 @@ qint64 DecodedStream::offset() const
 DecodedStream decodeCdFile(const QString& path)
 {
     if (!QFileInfo(path).isFile())
-        throw RuntimeError(53, "File not found");
+        throw RuntimeError::fileNotFound();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError(75, "Path/File access error");
+        throw RuntimeError::pathFileAccess();
     const qint64 size = file.size();
     const QByteArray head = file.read(10007);
     if (!head.startsWith("RIFF") || head.size() < 44 || qFromLittleEndian<quint16>(head.constData() + 22) != 2
         || qFromLittleEndian<quint16>(head.constData() + 34) != 16)
-        throw RuntimeError(321, "Invalid file format");
+        throw RuntimeError::invalidFileFormat();
     const qsizetype tag = head.indexOf("data", 36);
     if (tag < 0 || tag + 8 > head.size())
-        throw RuntimeError(321, "Invalid file format");
+        throw RuntimeError::invalidFileFormat();
     const qint64 start = tag + 8; // offset of the first sample
     const qint64 declared = qFromLittleEndian<quint32>(head.constData() + tag + 4);
 
@@ -66,7 +66,7 @@ DecodedStream decodeCdFile(const QString& path)
         return out;
     const uchar* data = file.map(start, out.dataFrames * 4);
     if (!data)
-        throw RuntimeError(75, "Path/File access error");
+        throw RuntimeError::pathFileAccess();
     const auto unmap = qScopeGuard([&] { file.unmap(const_cast<uchar*>(data)); });
 
     const qint64 n = out.dataFrames;

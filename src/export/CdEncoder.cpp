@@ -37,7 +37,7 @@ qint64 findData(const QByteArray& head)
     for (qint32 p = 37; p <= kCopySearchEnd && p - 1 + 4 <= head.size(); ++p)
         if (head.mid(p - 1, 4) == "data")
             return p;
-    throw RuntimeError(321, "Invalid file format");
+    throw RuntimeError::invalidFileFormat();
 }
 
 } // namespace

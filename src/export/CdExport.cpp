@@ -16,8 +16,8 @@ namespace {
 const QChar CR(13);
 
 struct Failure {
-    int number = 51;
-    QString description = QStringLiteral("Internal error");
+    int number = RuntimeError::internalError().number();
+    QString description = QString::fromStdString(RuntimeError::internalError().description());
 };
 
 Failure failureOf(std::exception_ptr error)

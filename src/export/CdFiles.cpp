@@ -15,16 +15,16 @@ constexpr qint64 kReadBlock = 1 << 16;
 void throwFileError(const QFileDevice& file)
 {
     switch (file.error()) {
-    case QFileDevice::ResourceError: throw RuntimeError(61, "Disk full");
+    case QFileDevice::ResourceError: throw RuntimeError::diskFull();
     case QFileDevice::ReadError: throw RuntimeError::deviceIOError();
-    default: throw RuntimeError(75, "Path/File access error");
+    default: throw RuntimeError::pathFileAccess();
     }
 }
 
 InFile::InFile(const QString& path) : m_file(path)
 {
     if (!QFileInfo(path).isFile())
-        throw RuntimeError(53, "File not found");
+        throw RuntimeError::fileNotFound();
     if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throwFileError(m_file);
     m_size = m_file.size();
@@ -69,7 +69,7 @@ const uchar* InFile::next(int bytes)
 {
     if (m_pos + bytes > m_bufferOffset + m_buffered) {
         if (m_pos + bytes > m_size)
-            throw RuntimeError(62, "Input past end of file");
+            throw RuntimeError::inputPastEnd();
         if (m_buffer.size() < kReadBlock)
             m_buffer.resize(kReadBlock);
         m_buffered = readInto(m_pos, m_buffer.data(), kReadBlock);
@@ -146,7 +146,7 @@ void OutFile::close()
 PatchFile::PatchFile(const QString& path) : m_file(path)
 {
     if (!QFileInfo(path).isFile())
-        throw RuntimeError(53, "File not found");
+        throw RuntimeError::fileNotFound();
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         throwFileError(m_file);
 }

@@ -163,9 +163,9 @@ qint16 MSComm::CommPort() const
 void MSComm::setCommPort(qint16 port)
 {
     if (m_port->isOpen())
-        throw mk::RuntimeError(8005, "Port already open");
+        throw mk::RuntimeError::portAlreadyOpen();
     if (port < 1 || port > mk::kPortCount)
-        throw mk::RuntimeError(8002, "Invalid port number");
+        throw mk::RuntimeError::invalidPortNumber();
     m_commPort = port;
 }
 
@@ -182,7 +182,7 @@ void MSComm::setPortOpen(bool open)
         return;
     }
     if (m_port->isOpen())
-        throw mk::RuntimeError(8005, "Port already open");
+        throw mk::RuntimeError::portAlreadyOpen();
 
     const QString path = devicePath(m_commPort);
     if (path.isEmpty()) {

@@ -231,7 +231,7 @@ void graphWindow::load(QString path, const std::function<bool(qint32)>& accept)
     case mk::wav::Problem::None: break;
     case mk::wav::Problem::CannotOpen:
         dropSound();
-        throw mk::RuntimeError(75, "Path/File access error");
+        throw mk::RuntimeError::pathFileAccess();
     case mk::wav::Problem::NotRiff: refusal = mk::wav::notRiffMessage(); break;
     case mk::wav::Problem::NoDataTag: refusal = mk::wav::soundProblemMessage(); break;
     case mk::wav::Problem::NoSamples: refusal = mk::wav::noSamplesMessage(); break;

@@ -101,7 +101,7 @@ private slots:
             QThread::msleep(7);
         }
         QThread::msleep(150);
-        engine.stop();
+        engine.stopAndWait();
         const QByteArray wire = line.stop();
         const std::int32_t last = engine.frame();
 

@@ -1,4 +1,4 @@
-#include "app/CdCommands.h"
+#include "cli/CdCommands.h"
 
 #include <QFileInfo>
 #include <QTextStream>

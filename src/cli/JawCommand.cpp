@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/CdCommands.h"
+#include "cli/CdCommands.h"
 #include "project/ProjectFile.h"
 #include "sound/JawAnalysis.h"
 #include "sound/SoundConverter.h"
