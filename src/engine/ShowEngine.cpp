@@ -209,6 +209,7 @@ void ShowEngine::apply(const Command& c)
         // As the frame clock always started: from the frame's millisecond.
         const double ms = std::nearbyint(double(c.frame) * 100.0 / 3.0);
         m_clock.start(now, Nanos(ms) * kNanosPerMs);
+        m_startedAt = now;
         m_clockRunning = true;
         m_lastClockFrame = -1;
         m_until = c.until;
@@ -276,7 +277,9 @@ void ShowEngine::runClock()
         m_lastClockFrame = f;
         m_lastReported = std::int32_t(f);
         buildAndSend(std::int32_t(f));
-        m_lateness.add(monotonicNanos() - m_clock.instantOf(firstMsOfFrame(f) * kNanosPerMs));
+        // The frame a run starts on became current at the start, not before.
+        const Nanos due = std::max(m_clock.instantOf(firstMsOfFrame(f) * kNanosPerMs), m_startedAt);
+        m_lateness.add(monotonicNanos() - due);
     }
     if (f >= m_until) {
         m_clockRunning = false;

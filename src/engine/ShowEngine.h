@@ -186,6 +186,7 @@ private:
     std::int32_t m_until = 0;
     std::int64_t m_lastClockFrame = -1; // the last frame this run sent, for skips
     Nanos m_deadline = -1;
+    Nanos m_startedAt = 0;
     bool m_quit = false;
     std::array<std::uint8_t, kMaxMessage> m_message{};
 
