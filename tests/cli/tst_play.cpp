@@ -52,6 +52,8 @@ class tst_play : public QObject {
     Q_OBJECT
 private slots:
     void idleShowIdleRest();
+    void startsAndRepeats_data();
+    void startsAndRepeats();
     void edges_data();
     void edges();
     void refused_data();
@@ -89,6 +91,51 @@ void tst_play::idleShowIdleRest()
     for (int f = 0; f <= 30; ++f)
         QCOMPARE(got.value(first + f), 10 + f);
     QVERIFY(got.mid(first + 31, got.size() - first - 32).contains(100));
+    QCOMPARE(got.last(), 10);
+}
+
+void tst_play::startsAndRepeats_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("pressEnter");
+    QTest::addColumn<int>("fewest");
+    QTest::addColumn<int>("most");
+    // A 0.2 s show: once per Enter; again and again with --loop, resting
+    // --wait between plays.
+    QTest::newRow("enter") << QStringList{"--trigger", "enter"} << true << 1 << 1;
+    QTest::newRow("enter not pressed") << QStringList{"--trigger", "enter"} << false << 0 << 0;
+    QTest::newRow("loop") << QStringList{"--loop"} << false << 3 << 6;
+    QTest::newRow("loop, wait") << QStringList{"--loop", "--wait", "0.6"} << false << 1 << 2;
+}
+
+void tst_play::startsAndRepeats()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, pressEnter);
+    QFETCH(int, fewest);
+    QFETCH(int, most);
+    QTemporaryDir dir;
+    mk::test::PseudoTerminal pty;
+    const QString show = writeShow(dir.filePath(QStringLiteral("show.pjt")), 6, 10);
+    QProcess play;
+    play.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    play.start(QStringLiteral(MK_PROGRAM),
+               QStringList{QStringLiteral("play"), show, QStringLiteral("--port"), pty.slavePath()} + options);
+    QVERIFY(play.waitForStarted());
+    QByteArray line = pty.read(1 << 20, 300, false);
+    if (pressEnter) {
+        play.write("\n");
+        play.waitForBytesWritten(1000);
+    }
+    line += pty.read(1 << 20, 1500, false);
+    ::kill(pid_t(play.processId()), SIGTERM);
+    QVERIFY(play.waitForFinished(1000));
+    QCOMPARE(play.exitCode(), 0);
+    line += pty.read(1 << 20, 100, false);
+    const QList<int> got = track0(line);
+    QVERIFY(!got.contains(-1));
+    // Frame 1 is sent once per play; frame 0 is also the rest pose.
+    QVERIFY2(got.count(11) >= fewest && got.count(11) <= most, qPrintable(QString::number(got.count(11))));
     QCOMPARE(got.last(), 10);
 }
 
