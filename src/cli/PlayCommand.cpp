@@ -239,6 +239,26 @@ QString devicePathOf(const QString& port)
     return n <= paths.size() ? paths.at(n - 1) : QString();
 }
 
+/// The show time the listener hears, from the sound device's own count of
+/// samples: the engine's clock follows it instead of drifting away from the
+/// sound card's crystal over a long show.
+class HeardSound : public engine::HeardClock {
+public:
+    explicit HeardSound(const SdlSound& sound) : m_sound(sound) {}
+    bool heard(Nanos now, Nanos& show) override
+    {
+        qint64 frame = 0, at = 0;
+        int rate = 0;
+        if (!m_sound.heardPosition(frame, at, rate))
+            return false;
+        show = Nanos(double(frame) * 1e9 / rate) + (now - at);
+        return true;
+    }
+
+private:
+    const SdlSound& m_sound;
+};
+
 class Player {
 public:
     Player(const PlayOptions& o, LoadedShow& show, LoadedShow* idle, int signalFd)
@@ -270,6 +290,7 @@ private:
     int m_signals;
     engine::ShowEngine m_engine;
     SdlSound m_sound;
+    HeardSound m_heard{m_sound};
     SerialLine m_line;
     QString m_device;
     std::unique_ptr<LineInput> m_input;
@@ -380,6 +401,8 @@ void Player::startShow()
     if (withSound) {
         const int status = m_sound.play(m_show.sound, 0, -1, false);
         m_soundPlaying = status == SoundService::NoError;
+        if (m_soundPlaying)
+            m_engine.setHeardClock(&m_heard);
         if (!m_soundPlaying) {
             // Frames without their sound still beat a figure standing still.
             logLine(QStringLiteral("The sound cannot play (error %1): the show runs without it.").arg(status));
@@ -406,12 +429,14 @@ bool Player::idleOver()
 void Player::endShow(Nanos now)
 {
     m_engine.stop();
+    m_engine.setHeardClock(nullptr);
     m_sound.stop(QString());
     m_soundPlaying = false;
-    logLine(QStringLiteral("show ended: %1 frames sent, %2 skipped, lateness p99 %3 ms")
+    logLine(QStringLiteral("show ended: %1 frames sent, %2 skipped, lateness p99 %3 ms, clock rate %4 of the sound's")
                 .arg(m_engine.framesSent() - m_sentBefore)
                 .arg(m_engine.framesSkipped() - m_skippedBefore)
-                .arg(m_engine.lateness().percentileMs(99), 0, 'f', 2));
+                .arg(m_engine.lateness().percentileMs(99), 0, 'f', 2)
+                .arg(m_engine.clockRate(), 0, 'f', 5));
     if (m_o.trigger.isEmpty()) {
         if (!m_o.loop) {
             m_quit = true;
@@ -555,6 +580,7 @@ int Player::run()
     }
     // Whatever ended the run, the figure is left in the show's rest pose.
     restPose();
+    m_engine.setHeardClock(nullptr);
     m_engine.setPort(nullptr); // returns once the rest pose has been written
     m_line.drain(500 * kNanosPerMs);
     logLine(QStringLiteral("stopped"));

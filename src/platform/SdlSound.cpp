@@ -98,6 +98,26 @@ struct SdlSound::Impl {
 
     std::atomic<quint64> callbacks{0};
 
+    // The file frame the listener hears and when, for a clock that follows
+    // the sound: written by the callback, read from any thread without a
+    // lock (a sequence count around the three values; -1: nothing heard).
+    qint64 firstFrame = 0;
+    std::atomic<quint32> heardSeq{0};
+    std::atomic<qint64> heardFrame{-1};
+    std::atomic<qint64> heardAt{0};
+    std::atomic<int> heardRate{0};
+
+    void publishHeard(qint64 frame, qint64 atNs, int r)
+    {
+        const quint32 s = heardSeq.load(std::memory_order_relaxed);
+        heardSeq.store(s + 1, std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_release);
+        heardFrame.store(frame, std::memory_order_relaxed);
+        heardAt.store(atNs, std::memory_order_relaxed);
+        heardRate.store(r, std::memory_order_relaxed);
+        heardSeq.store(s + 2, std::memory_order_release);
+    }
+
     // Closes the device once nothing plays; made on first use, in the
     // calling thread, when that thread runs an event loop.
     std::unique_ptr<QTimer> idleTimer;
@@ -251,6 +271,15 @@ struct SdlSound::Impl {
     {
         callbacks.fetch_add(1, std::memory_order_relaxed);
         const int frames = channels > 0 ? bytes / (2 * channels) : 0;
+        // The buffer handed over last time is the one being heard now.
+        if ((file && remaining > 0) || ending) {
+            const qint64 heard = framesPlayed - bufferFrames;
+            const qint64 now =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+            publishHeard(heard >= 0 ? firstFrame + heard : -1, now, rate);
+        } else if (heardFrame.load(std::memory_order_relaxed) >= 0) {
+            publishHeard(-1, 0, rate);
+        }
         int done = 0;
         if (ending) {
             // The buffer that held the last frames has been taken by the
@@ -364,6 +393,8 @@ int SdlSound::play(const QString& path, qint32 fromMs, qint32 toMs, bool wait)
     d->ending = false;
     d->playId = id;
     d->framesPlayed = 0;
+    d->firstFrame = first;
+    d->publishHeard(-1, 0, 0);
     d->playCalled = called;
     d->startDelayNs = -1;
     SDL_UnlockAudioDevice(d->device);
@@ -380,9 +411,25 @@ int SdlSound::play(const QString& path, qint32 fromMs, qint32 toMs, bool wait)
     return NoError;
 }
 
+bool SdlSound::heardPosition(qint64& frame, qint64& atNs, int& rate) const
+{
+    for (;;) {
+        const quint32 s = d->heardSeq.load(std::memory_order_acquire);
+        if (s & 1u)
+            continue;
+        frame = d->heardFrame.load(std::memory_order_relaxed);
+        atNs = d->heardAt.load(std::memory_order_relaxed);
+        rate = d->heardRate.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (d->heardSeq.load(std::memory_order_relaxed) == s)
+            return frame >= 0 && rate > 0;
+    }
+}
+
 int SdlSound::stop(const QString&)
 {
     d->stopPlay();
+    d->publishHeard(-1, 0, 0);
     d->closeWhenIdle();
     return NoError;
 }

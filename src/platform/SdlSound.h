@@ -83,6 +83,11 @@ public:
     /// Device buffer for a rate: the largest power of two not above 10 ms.
     static int bufferFramesFor(int rate);
 
+    /// The file frame the listener hears at `atNs` (the monotonic clock, in
+    /// ns) and the device's rate; false while nothing is heard. Lock-free,
+    /// from any thread: for a clock that follows the sound.
+    bool heardPosition(qint64& frame, qint64& atNs, int& rate) const;
+
     /// The output every SdlSound opens from now on, by the name SDL lists
     /// (empty: the system's default).
     static void setOutputDevice(const QString& name);

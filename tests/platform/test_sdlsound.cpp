@@ -328,6 +328,31 @@ private slots:
         QVERIFY(sound.stats().deviceOpen);
     }
 
+    void heardPositionFollowsThePlay()
+    {
+        // What a clock following the sound reads: nothing before and after a
+        // play, during it a frame of the range played, counted from the
+        // range's start and stamped on the monotonic clock.
+        const QString path = file("heard.wav");
+        writeSound(path, 8000, 1, SF_FORMAT_PCM_16, 16000);
+        SdlSound sound;
+        qint32 ms = 0;
+        QCOMPARE(sound.length(path, ms), int(SoundService::NoError));
+        qint64 frame = 0, at = 0;
+        int rate = 0;
+        QVERIFY(!sound.heardPosition(frame, at, rate));
+        QCOMPARE(sound.play(path, 1000, -1, false), int(SoundService::NoError));
+        QTRY_VERIFY_WITH_TIMEOUT(sound.heardPosition(frame, at, rate), 2000);
+        QCOMPARE(rate, 8000);
+        QVERIFY2(frame >= 8000 && frame < 16000, qPrintable(QString::number(frame)));
+        const qint64 now =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        QVERIFY(at <= now && now - at < 1'000'000'000);
+        sound.stop(path);
+        QVERIFY(!sound.heardPosition(frame, at, rate));
+    }
+
     void withoutAudioOutput()
     {
         qputenv("SDL_AUDIODRIVER", "no-such-driver");
