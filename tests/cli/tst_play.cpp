@@ -2,6 +2,7 @@
 // SIGUSR1 whose frames reach the controller in order, the idle loop again,
 // and the rest pose left on the wire by SIGTERM. Also the trigger's edge
 // detection and the command lines it refuses.
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +53,7 @@ class tst_play : public QObject {
     Q_OBJECT
 private slots:
     void idleShowIdleRest();
+    void portUnpluggedAndBack();
     void startsAndRepeats_data();
     void startsAndRepeats();
     void edges_data();
@@ -92,6 +94,34 @@ void tst_play::idleShowIdleRest()
         QCOMPARE(got.value(first + f), 10 + f);
     QVERIFY(got.mid(first + 31, got.size() - first - 32).contains(100));
     QCOMPARE(got.last(), 10);
+}
+
+void tst_play::portUnpluggedAndBack()
+{
+    // The port is named through a link, as udev names an adapter: the first
+    // adapter goes away mid-show, another appears under the same name, and
+    // the show goes on to it.
+    QTemporaryDir dir;
+    mk::test::PseudoTerminal first, second;
+    const QString link = dir.filePath(QStringLiteral("ttyFigure"));
+    QVERIFY(QFile::link(first.slavePath(), link));
+    QProcess play;
+    play.start(QStringLiteral(MK_PROGRAM), {QStringLiteral("play"), writeShow(dir.filePath(QStringLiteral("s.pjt")), 300, 10),
+                                            QStringLiteral("--port"), link});
+    QVERIFY(play.waitForStarted());
+    QVERIFY(!first.read(1 << 20, 600, false).isEmpty());
+    first.closeMaster();
+    QFile::remove(link);
+    QVERIFY(QFile::link(second.slavePath(), link));
+    // Until the player opens it, the new adapter's line reads as hung up.
+    QTest::qSleep(1800);
+    const QList<int> got = track0(second.read(1 << 20, 300, false));
+    ::kill(pid_t(play.processId()), SIGTERM);
+    QVERIFY(play.waitForFinished(1000));
+    QCOMPARE(play.exitCode(), 0);
+    const QString log = QString::fromLocal8Bit(play.readAllStandardError());
+    QVERIFY2(got.size() >= 10 && !got.contains(-1), qPrintable(QString::number(got.size()) + log));
+    QVERIFY2(log.contains("port lost") && log.contains("port back"), qPrintable(log));
 }
 
 void tst_play::startsAndRepeats_data()

@@ -18,7 +18,9 @@ class PseudoTerminal {
 public:
     PseudoTerminal()
     {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        // Not inherited: a program the test starts must not keep the line
+        // alive after the test has unplugged it.
+        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
             return;
         termios t{};
