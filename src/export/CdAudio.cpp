@@ -42,6 +42,18 @@ bool isPcm(const QByteArray& head)
            && head.mid(46, 14) == QByteArray(kTail, 14);
 }
 
+/// Closes a resampled or converted CD file. Its RIFF and data sizes count
+/// one byte past the last one, as resampled files always have.
+AudioResult finishWritten(OutFile& out)
+{
+    out.flush();
+    const quint32 next = quint32(out.size() + 1);
+    out.writeLe32At(4, next);
+    out.writeLe32At(40, next - 45);
+    out.close();
+    return AudioResult::Done;
+}
+
 } // namespace
 
 QString percentText(double percent)
@@ -232,12 +244,7 @@ AudioResult resample(const QString& soundPath, const QString& cdPath, Progress& 
         if (left % 500 == 0)
             progress.percent(100 - roundHalfEven(double(left) / double(n) * 10000) / 100);
     }
-    out.flush();
-    const quint32 next = quint32(out.size() + 1);
-    out.writeLe32At(4, next);
-    out.writeLe32At(40, next - 45);
-    out.close();
-    return AudioResult::Done;
+    return finishWritten(out);
 }
 
 AudioResult convertSound(const QString& soundPath, const QString& cdPath, Progress& progress)
@@ -269,12 +276,7 @@ AudioResult convertSound(const QString& soundPath, const QString& cdPath, Progre
             progress.percent(reader.fraction() * 100);
     }
     progress.percent(100);
-    out.flush();
-    const quint32 next = quint32(out.size() + 1);
-    out.writeLe32At(4, next);
-    out.writeLe32At(40, next - 45);
-    out.close();
-    return AudioResult::Done;
+    return finishWritten(out);
 }
 
 } // namespace mk::cd

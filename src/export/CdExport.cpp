@@ -127,10 +127,12 @@ ExportResult exportForCd(const QString& soundPath, const QString& cdPath, qint32
     }
 
     try {
-        if (!plain) {
+        if (!plain || format.verdict == Verdict::Bad) {
+            // The linear resampler for plain PCM at an odd rate, the
+            // converter for everything else; both write the whole CD file.
             AudioResult r;
             try {
-                r = convertSound(soundPath, cdPath, progress);
+                r = plain ? resample(soundPath, cdPath, progress) : convertSound(soundPath, cdPath, progress);
             } catch (...) {
                 const Failure f = failureOf(std::current_exception());
                 return outcome(Status::Failed, resampleErrorMessage(f.number, f.description));
@@ -138,19 +140,8 @@ ExportResult exportForCd(const QString& soundPath, const QString& cdPath, qint32
             if (r == AudioResult::Cancelled)
                 return outcome(Status::Cancelled, cancelMessage(cdPath));
             if (r == AudioResult::Unsupported)
-                return outcome(Status::Refused, unreadableSoundMessage(soundPath, sound::probe(soundPath).problem));
-        } else if (format.verdict == Verdict::Bad) {
-            AudioResult r;
-            try {
-                r = resample(soundPath, cdPath, progress);
-            } catch (...) {
-                const Failure f = failureOf(std::current_exception());
-                return outcome(Status::Failed, resampleErrorMessage(f.number, f.description));
-            }
-            if (r == AudioResult::Cancelled)
-                return outcome(Status::Cancelled, cancelMessage(cdPath));
-            if (r == AudioResult::Unsupported)
-                return outcome(Status::Refused, conversionErrorMessage());
+                return outcome(Status::Refused, plain ? conversionErrorMessage()
+                                                      : unreadableSoundMessage(soundPath, sound::probe(soundPath).problem));
         } else if (copySound(soundPath, cdPath, progress) == AudioResult::NoDataTag) {
             return outcome(Status::Refused, conversionErrorMessage());
         }
