@@ -5,6 +5,9 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <thread>
+
+#include "engine/RealtimePriority.h"
 
 namespace mk {
 
@@ -45,7 +48,12 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
         return std::nullopt;
     }
     if (parser.isSet(version)) {
-        out = QStringLiteral("MarionetteKit " MK_VERSION "\n");
+        // Whether the show engine would get real-time priority here: asked
+        // on a thread of its own, as the engine asks.
+        engine::Priority granted;
+        std::thread([&granted] { granted = engine::raiseCallingThread(); }).join();
+        out = QStringLiteral("MarionetteKit " MK_VERSION "\nshow engine: %1\n")
+                  .arg(QString::fromStdString(granted.describe()));
         return std::nullopt;
     }
     if (!parser.positionalArguments().isEmpty()) {

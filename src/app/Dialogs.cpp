@@ -36,7 +36,7 @@ void splashScreen::timerFired()
     close(); // deletes the splash screen and its timer
 }
 
-about::about(QWidget* parent) : QDialog(parent)
+about::about(QWidget* parent, const QString& details) : QDialog(parent)
 {
     setObjectName(QStringLiteral("about"));
     setWindowTitle(QStringLiteral("About MarionetteKit"));
@@ -52,6 +52,12 @@ about::about(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(logo, 0, Qt::AlignCenter);
     layout->addWidget(label);
+    if (!details.isEmpty()) {
+        auto* more = new QLabel(details, this);
+        more->setObjectName(QStringLiteral("details"));
+        more->setAlignment(Qt::AlignCenter);
+        layout->addWidget(more);
+    }
     layout->addWidget(buttons);
     // The box is never narrower than what it shows.
     layout->setSizeConstraint(QLayout::SetMinimumSize);

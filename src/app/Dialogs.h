@@ -26,7 +26,8 @@ private:
 class about : public QDialog {
     Q_OBJECT
 public:
-    explicit about(QWidget* parent = nullptr);
+    /// `details`: a line under the version (how the show engine runs).
+    explicit about(QWidget* parent = nullptr, const QString& details = {});
 };
 
 class convertAudio : public QDialog {

@@ -122,7 +122,7 @@ void MotionLanes::resync()
 
 void MotionLanes::frameRecorded()
 {
-    if (!active())
+    if (!active() || m_clock->isItRunning())
         return;
     // A frame update writes its own frame and, filling a one-frame gap, the
     // one before, and grows the track when the frame lies past its end.
@@ -136,15 +136,36 @@ void MotionLanes::frameRecorded()
     }
 }
 
+void MotionLanes::frameShown(const mk::engine::FrameShown& shown)
+{
+    m_liveMaxframe = shown.maxframe[1];
+    if (!active())
+        return;
+    for (int i = 0; i < kLanes; ++i) {
+        const std::array<qint16, 2> values{shown.before[size_t(i)], shown.at[size_t(i)]};
+        const qint64 from = qint64(shown.frame) - 1;
+        // The copy grows with frames recorded, not with frames merely played.
+        const bool recorded = values[0] != 0 || values[1] != 0 || shown.frame < m_envelopes[size_t(i)].size();
+        if (!recorded)
+            continue;
+        const lanes::FrameSpan changed = from < 0 ? m_envelopes[size_t(i)].put(0, std::span(values).subspan(1))
+                                                  : m_envelopes[size_t(i)].put(from, values);
+        if (changed.to >= changed.from)
+            refreshFrames(i, changed.from, changed.to);
+    }
+}
+
 void MotionLanes::followView()
 {
     if (!active())
         return;
+    if (!m_clock->isItRunning())
+        m_liveMaxframe = m_tracks[1]->maxframe();
     const bool hasSound = m_view->cFileName() != noSound;
     const lanes::FrameWindow w = lanes::frameWindow(hasSound, m_view->cDisplayStart(), m_view->cDisplayEnd(),
                                                     m_view->cSoundStart(), m_view->cSoundLength(),
                                                     m_view->cSoundLengthInMilliseconds(),
-                                                    m_tracks[1]->maxframe());
+                                                    m_liveMaxframe);
     if (m_columnsFor != width()) {
         m_window = w;
         recomputeAll();

@@ -18,6 +18,7 @@
 #include <array>
 #include <vector>
 
+#include "engine/TrackFrames.h"
 #include "tracks/MotionEnvelope.h"
 
 class NewSlider;
@@ -39,8 +40,12 @@ public:
     void resync();
     /// Follows the waveform's span, the cursor, and names and Active boxes.
     void followView();
-    /// Takes in the frames the last frame update may have written.
+    /// Takes in the frames the last frame update may have written (a stopped
+    /// show's: while the show runs its tracks are the engine's, and what it
+    /// recorded arrives through frameShown).
     void frameRecorded();
+    /// Takes in what the engine published of one frame update.
+    void frameShown(const mk::engine::FrameShown& shown);
 
     // Read-outs (tests, benchmark).
     QRect laneRect(int lane) const;
@@ -89,6 +94,7 @@ private:
     std::array<bool, kLanes> m_active{};
     std::array<Scale, kLanes> m_scales{};
     mk::lanes::FrameWindow m_window;
+    qint32 m_liveMaxframe = 0; ///< the show's length as the running engine last published it
     int m_columnsFor = -1; ///< the width the columns were worked out for
     int m_cursorX = -1;
     static constexpr qint64 kRedrawInterval = 200; ///< ms, for a span that keeps changing

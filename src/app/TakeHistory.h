@@ -63,7 +63,11 @@ public:
     QAction* redoAction() const { return m_redo; }
 
     /// Play: what was changed since the last step becomes a step of its own.
+    /// Called before the show starts (it reads the tracks); playStarted()
+    /// once it runs.
     void beginPass();
+    /// The show now runs: Undo and Redo wait.
+    void playStarted() { refresh(); }
     /// Stop, Rewind, the sound's end: the pass becomes one step, unless it
     /// moved no position (a play without a sound only grows the tracks).
     void endPass();

@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/mainForm.h"
+#include "engine/ShowEngine.h"
 #include "cli/PlayCommand.h"
 #include "link/SerialPorts.h"
 #include "platform/Joystick.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv)
     auto loadMain = [&]() -> QWidget* {
         auto* main = new mainForm(services);
         main->setAttribute(Qt::WA_DeleteOnClose);
+        std::fprintf(stderr, "show engine: %s\n", main->showEngine().priority().describe().c_str());
         dialogs.setParent(main);
         if (options->port > 0) {
             if (main->ports().itemEnabled(options->port))

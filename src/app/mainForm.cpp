@@ -16,6 +16,9 @@
 #include "app/Artwork.h"
 #include "app/Dialogs.h"
 #include "app/TakeHistory.h"
+#include "engine/PortWriter.h"
+#include "engine/ShowEngine.h"
+#include "engine/TrackFrames.h"
 #include "link/MSComm.h"
 #include "link/SerialPorts.h"
 #include "sound/graphWindow.h"
@@ -54,6 +57,13 @@ mainForm::mainForm(const mk::Services& services, QWidget* parent)
 mainForm::~mainForm()
 {
     qApp->removeEventFilter(this);
+    // The engine goes first: nothing may reach it from here on.
+    m_clock->stopTimer();
+    endShowRun();
+    m_comm->disconnect(this);
+    m_comm->setOutputRoute({});
+    m_engine->setPort(nullptr);
+    m_engine->setHeardClock(nullptr);
 }
 
 void mainForm::buildControls()
@@ -62,8 +72,11 @@ void mainForm::buildControls()
     auto* column = new QVBoxLayout(central);
 
     auto* trackRow = new QHBoxLayout;
+    // The tracks read the joystick as the window last posted it to the
+    // engine: the device itself is read on this thread only.
+    m_postedJoystick = std::make_unique<mk::engine::PostedJoystick>();
     for (int i = 0; i < int(m_sliders.size()); ++i) {
-        m_sliders[i] = new NewSlider(m_services.joystick, central);
+        m_sliders[i] = new NewSlider(*m_postedJoystick, central);
         m_sliders[i]->setObjectName(QStringLiteral("slider%1").arg(i));
         trackRow->addWidget(m_sliders[i]);
         connect(m_sliders[i], &NewSlider::setupClicked, this, [this, i] { setUpServo(i); });
@@ -114,7 +127,6 @@ void mainForm::buildControls()
     column->addLayout(bottom);
     setCentralWidget(central);
 
-    connect(m_clock, &::SMTPtimer::frameChange, this, &mainForm::onFrameChange);
     connect(m_countdown, &::countdownTimer::countdownFinished, this, &mainForm::onCountdownFinished);
     connect(m_graph, &::graphWindow::scrub, this, &mainForm::onScrub);
     connect(m_graph, &::graphWindow::soundHasStopped, this, &mainForm::onSoundHasStopped);
@@ -124,6 +136,7 @@ void mainForm::buildControls()
     m_comm->setDevicePaths(m_services.portPaths.isEmpty() ? ::MSComm::defaultDevicePaths() : m_services.portPaths);
     m_ports = new mk::SerialPorts(*m_comm, m_services.dialogs, this);
     connect(m_ports, &mk::SerialPorts::itemsChanged, this, &mainForm::refreshPortItems);
+    buildEngine();
     buildTakeTools(column, bottom);
 }
 
@@ -263,7 +276,7 @@ bool mainForm::eventFilter(QObject* watched, QEvent* event)
 void mainForm::showAbout()
 {
     if (!m_about)
-        m_about = new ::about(this);
+        m_about = new ::about(this, tr("Show engine: %1").arg(QString::fromStdString(m_engine->priority().describe())));
     m_about->show();
     m_about->raise();
 }

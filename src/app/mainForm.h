@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -28,6 +29,7 @@ class MotionLanes;
 class QBoxLayout;
 
 namespace mk { class SerialPorts; }
+namespace mk::engine { class ShowEngine; class TrackFrames; class PostedJoystick; class FdPortWriter; class TimeBase; class HeardClock; }
 namespace mk { class TakeHistory; }
 namespace mk { struct ShowSetup; }
 namespace mk::jaw { struct Band; }
@@ -50,6 +52,8 @@ public:
     ::countdownTimer* countdownTimer() const { return m_countdown; }
     ::graphWindow* graphWindow() const { return m_graph; }
     ::MSComm* MSComm() const { return m_comm; }
+    /// The show engine that runs the frames (read-outs: priority, counters).
+    const mk::engine::ShowEngine& showEngine() const { return *m_engine; }
     mk::SerialPorts& ports() const { return *m_ports; }
     /// The progress dialog shared by saving, opening and the export.
     ::convertAudio* convertAudio();
@@ -68,6 +72,7 @@ public:
     void spacePressed();
 
     // Handlers of the controls' events.
+    /// Sends the frame the clock shows now, through the engine (stopped).
     void onFrameChange();
     void onScrub();
     void onSoundHasStopped();
@@ -127,8 +132,25 @@ private:
     /// Asks before a sound ending at `lastFrame` cuts recorded positions off
     /// the tracks; true when nothing would be lost or the user agrees.
     bool confirmShortening(qint32 lastFrame);
-    /// Gives every track the frame, then writes the 24-byte frame message.
+    /// Gives every track the frame, then writes the 24-byte frame message,
+    /// through the engine and waiting for it: for a stopped show only.
+    /// Throws mk::RuntimeError when a track fails.
     void sendFrame(qint32 frame);
+    /// The engine that runs the frames, the port it writes to, the sound it follows.
+    void buildEngine();
+    /// The tracks go to the engine for a show: the sliders' moves are posted
+    /// to it, and the window shows what it publishes.
+    void beginShowRun();
+    /// The engine has stopped: the tracks are the window's again.
+    void endShowRun();
+    /// What the engine published: frame updates, failures.
+    void onPublished();
+    /// The joystick is read here and its reading posted to the engine.
+    void postJoystick();
+    /// Failures the engine reported; the first failed frame, if any, is
+    /// returned rather than shown.
+    std::optional<std::pair<int, QString>> takeEngineEvents(bool returnFrameError);
+    void reportFailure(const QString& sentence, const QString& title, int number, const QString& description);
     /// Shows "sentence" CR number blank description under `title`. While one
     /// such message is up, further failures are not stacked on top of it.
     void reportFailure(const QString& sentence, const QString& title, std::exception_ptr error);
@@ -188,4 +210,13 @@ private:
     ::MotionLanes* m_lanes = nullptr;
     mk::TakeHistory* m_takes = nullptr;
     bool m_modifiedCheckQueued = false;
+
+    // Destroyed first (declared last): the engine lets go of the tracks, the
+    // joystick and the port before they go.
+    std::unique_ptr<mk::engine::PostedJoystick> m_postedJoystick;
+    std::unique_ptr<mk::engine::TimeBase> m_engineTime;
+    std::unique_ptr<mk::engine::HeardClock> m_heard;
+    std::unique_ptr<mk::engine::TrackFrames> m_frames;
+    std::unique_ptr<mk::engine::FdPortWriter> m_portWriter;
+    std::unique_ptr<mk::engine::ShowEngine> m_engine;
 };

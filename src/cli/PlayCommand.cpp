@@ -23,6 +23,7 @@
 #include "cli/ShowTriggers.h"
 #include "engine/PortWriter.h"
 #include "engine/ShowEngine.h"
+#include "engine/HeardSound.h"
 #include "engine/TrackFrames.h"
 #include "engine/Wakeup.h"
 #include "link/MSComm.h"
@@ -242,22 +243,6 @@ QString devicePathOf(const QString& port)
 /// The show time the listener hears, from the sound device's own count of
 /// samples: the engine's clock follows it instead of drifting away from the
 /// sound card's crystal over a long show.
-class HeardSound : public engine::HeardClock {
-public:
-    explicit HeardSound(const SdlSound& sound) : m_sound(sound) {}
-    bool heard(Nanos now, Nanos& show) override
-    {
-        qint64 frame = 0, at = 0;
-        int rate = 0;
-        if (!m_sound.heardPosition(frame, at, rate))
-            return false;
-        show = Nanos(double(frame) * 1e9 / rate) + (now - at);
-        return true;
-    }
-
-private:
-    const SdlSound& m_sound;
-};
 
 class Player {
 public:
@@ -290,7 +275,7 @@ private:
     int m_signals;
     engine::ShowEngine m_engine;
     SdlSound m_sound;
-    HeardSound m_heard{m_sound};
+    engine::HeardSound m_heard{m_sound};
     SerialLine m_line;
     QString m_device;
     std::unique_ptr<LineInput> m_input;

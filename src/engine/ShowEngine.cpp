@@ -54,8 +54,8 @@ double LatenessHistogram::percentileMs(double p) const
 
 // --- ShowEngine ------------------------------------------------------------------
 
-ShowEngine::ShowEngine(FrameWork& work, bool realtime)
-    : m_work(&work), m_wantRealtime(realtime)
+ShowEngine::ShowEngine(FrameWork& work, bool realtime, TimeBase* time)
+    : m_work(&work), m_wantRealtime(realtime), m_time(time)
 {
     m_thread = std::thread([this] { run(); });
     m_started.acquire();
@@ -155,6 +155,11 @@ void ShowEngine::postAndWait(const Command& c)
 void ShowEngine::stopAndWait()
 {
     stop();
+    sync();
+}
+
+void ShowEngine::sync()
+{
     Command c;
     c.kind = Command::Kind::Sync;
     postAndWait(c);
@@ -197,7 +202,8 @@ void ShowEngine::run()
         }
         if (m_clockRunning)
             runClock();
-        m_wake.sleepUntil(m_clockRunning ? m_deadline : -1);
+        const bool timed = m_clockRunning && (!m_time || m_time->moves());
+        m_wake.sleepUntil(timed ? m_deadline : -1);
     }
 }
 
@@ -205,11 +211,11 @@ void ShowEngine::apply(const Command& c)
 {
     switch (c.kind) {
     case Command::Kind::Start: {
-        const Nanos now = monotonicNanos();
+        const Nanos t = now();
         // As the frame clock always started: from the frame's millisecond.
         const double ms = std::nearbyint(double(c.frame) * 100.0 / 3.0);
-        m_clock.start(now, Nanos(ms) * kNanosPerMs);
-        m_startedAt = now;
+        m_clock.start(t, Nanos(ms) * kNanosPerMs);
+        m_startedAt = t;
         m_clockRunning = true;
         m_lastClockFrame = -1;
         m_until = c.until;
@@ -245,6 +251,8 @@ void ShowEngine::apply(const Command& c)
         m_ack.release();
         break;
     case Command::Kind::Sync:
+        if (m_clockRunning)
+            runClock();
         m_ack.release();
         break;
     case Command::Kind::Quit:
@@ -255,13 +263,13 @@ void ShowEngine::apply(const Command& c)
 
 void ShowEngine::runClock()
 {
-    const Nanos now = monotonicNanos();
+    const Nanos t = now();
     Nanos heard = 0;
-    if (m_heard && m_heard->heard(now, heard)) {
-        m_clock.follow(now, heard);
+    if (m_heard && m_heard->heard(t, heard)) {
+        m_clock.follow(t, heard);
         m_rate.store(m_clock.rate(), std::memory_order_relaxed);
     }
-    const Nanos show = m_clock.showTimeAt(now);
+    const Nanos show = m_clock.showTimeAt(t);
     // Whole milliseconds, floored, as the tick count the clock always read.
     const Nanos ms = show >= 0 ? show / kNanosPerMs : -((-show + kNanosPerMs - 1) / kNanosPerMs);
     const std::int64_t f = frameAtMs(ms);
@@ -279,7 +287,7 @@ void ShowEngine::runClock()
         buildAndSend(std::int32_t(f));
         // The frame a run starts on became current at the start, not before.
         const Nanos due = std::max(m_clock.instantOf(firstMsOfFrame(f) * kNanosPerMs), m_startedAt);
-        m_lateness.add(monotonicNanos() - due);
+        m_lateness.add(now() - due);
     }
     if (f >= m_until) {
         m_clockRunning = false;

@@ -61,6 +61,18 @@ public:
     virtual bool heard(Nanos now, Nanos& show) = 0;
 };
 
+/// Where the engine reads the time. By default the monotonic clock; a test
+/// gives it a clock that moves only when told, and runs the frames that became
+/// due with sync().
+class TimeBase {
+public:
+    virtual ~TimeBase() = default;
+    virtual Nanos now() = 0;
+    /// False for a clock that moves only when told: the engine then sleeps
+    /// until it is posted to, not to a deadline.
+    virtual bool moves() const = 0;
+};
+
 /// Something the interface should show: a failed frame (its error number and
 /// description, as the frame loop always reported them) or a lost port.
 struct Event {
@@ -94,8 +106,9 @@ class ShowEngine {
 public:
     /// Starts the engine thread (stopped, no port), at real-time priority
     /// where the system grants it unless `realtime` is false. `work` must
-    /// outlive the engine (or its replacement by setWork).
-    explicit ShowEngine(FrameWork& work, bool realtime = true);
+    /// outlive the engine (or its replacement by setWork), and `time` (nullptr:
+    /// the monotonic clock) the engine.
+    explicit ShowEngine(FrameWork& work, bool realtime = true, TimeBase* time = nullptr);
     ~ShowEngine();
     ShowEngine(const ShowEngine&) = delete;
     ShowEngine& operator=(const ShowEngine&) = delete;
@@ -116,6 +129,10 @@ public:
     void stopAndWait();
     /// One frame message now, outside the clock (scrub, rewind).
     void sendFrame(std::int32_t f);
+    /// Returns once the engine has handled everything posted before and, if
+    /// its clock runs, sent the frame due now. The interface calls it only
+    /// where it must see the result at once (a stopped show's frame, tests).
+    void sync();
     /// Bytes written whole between frame messages (a set-up preview).
     void sendBytes(const std::uint8_t* data, int n);
     void post(const Input& input);
@@ -169,8 +186,11 @@ private:
     void write(const std::uint8_t* data, int n);
     void report(Event::Kind kind, std::int32_t frame, int number, const char* text);
 
+    Nanos now() const { return m_time ? m_time->now() : monotonicNanos(); }
+
     FrameWork* m_work;
     bool m_wantRealtime;
+    TimeBase* m_time;
     SpscRing<Command, 1024> m_commands;
     SpscRing<Event, 64> m_events;
     Wakeup m_wake;

@@ -13,6 +13,11 @@ TrackFrames::TrackFrames(const std::array<ServoTrack*, 8>& tracks, int count)
 {
 }
 
+void TrackFrames::setCount(int count)
+{
+    m_count = std::clamp(count, 1, 8);
+}
+
 int TrackFrames::frame(std::int32_t f, std::uint8_t* out)
 {
     for (int i = 0; i < m_count; ++i)
@@ -27,7 +32,28 @@ int TrackFrames::frame(std::int32_t f, std::uint8_t* out)
         out[3 * i + 1] = std::uint8_t(i);
         out[3 * i + 2] = std::uint8_t(p);
     }
+    if (m_publishing)
+        publish(f);
     return 3 * m_count;
+}
+
+void TrackFrames::publish(std::int32_t f)
+{
+    FrameShown s;
+    s.frame = f;
+    const auto valueAt = [](const std::vector<qint16>& d, std::int64_t i) -> std::int16_t {
+        return i >= 0 && i < std::int64_t(d.size()) ? d[size_t(i)] : 0;
+    };
+    for (int i = 0; i < m_count; ++i) {
+        const ServoTrack& t = *m_tracks[size_t(i)];
+        s.slider[size_t(i)] = t.sliderValue();
+        s.before[size_t(i)] = valueAt(t.recording(), std::int64_t(f) - 1);
+        s.at[size_t(i)] = valueAt(t.recording(), f);
+        s.maxframe[size_t(i)] = t.maxframe();
+    }
+    // An interface that has not looked for a while misses updates; it
+    // catches up with the whole tracks once the show stops.
+    m_shown.push(s);
 }
 
 void TrackFrames::apply(const Input& input)
@@ -41,8 +67,7 @@ void TrackFrames::apply(const Input& input)
         return;
     ServoTrack* t = m_tracks[input.track];
     t->setSliderHeld(input.held);
-    if (input.held)
-        t->setPosition(input.value);
+    t->setPosition(input.value);
 }
 
 } // namespace mk::engine

@@ -234,12 +234,22 @@ void MSComm::setPortOpen(bool open)
     }
     ++m_generation;
     m_failed = false;
+    Q_EMIT portOpened();
+}
+
+int MSComm::descriptor() const
+{
+    return m_port->isOpen() ? int(m_port->handle()) : -1;
 }
 
 void MSComm::setOutput(const QByteArray& bytes)
 {
     if (!m_port->isOpen() || m_failed)
         return;
+    if (m_route) {
+        m_route(bytes);
+        return;
+    }
     // A line that does not drain (controller stalled, nobody reading) must
     // not pile up frames without end, nor make the figure run ever further
     // behind the sound: past the output buffer a message is dropped whole,
@@ -294,6 +304,7 @@ void MSComm::fail(const QString& description)
 
 void MSComm::closePort()
 {
+    Q_EMIT portClosing();
     m_inTransition = true;
     m_port->close();
     m_inTransition = false;

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QSerialPort;
 
@@ -46,9 +47,23 @@ public:
     /// closed or has failed.
     void setOutput(const QByteArray& bytes);
 
+    /// While set, what setOutput is given goes to `route` instead (the show
+    /// engine, which then is the port's only writer); still only while the
+    /// port is open and has not failed.
+    void setOutputRoute(std::function<void(const QByteArray&)> route) { m_route = std::move(route); }
+    /// The device behind the open port, or -1.
+    int descriptor() const;
+    /// Whoever writes to descriptor() found the line gone: reported and closed
+    /// as a failure the port noticed itself.
+    void lineFailed(const QString& description) { fail(description); }
+
 Q_SIGNALS:
     /// The open port failed (unplugged, other end gone) and has been closed.
     void portFailed(const QString& description);
+    /// The port was opened; its device is descriptor().
+    void portOpened();
+    /// The port is about to close: whoever writes to its device stops now.
+    void portClosing();
 
 private:
     void onErrorOccurred(int error);
@@ -56,6 +71,7 @@ private:
     void closePort();
 
     QSerialPort* m_port;
+    std::function<void(const QByteArray&)> m_route;
     QStringList m_paths;
     qint16 m_commPort = 1;
     // Set while this object itself opens or closes the port: errors reported

@@ -86,7 +86,7 @@ public:
     /// The file frame the listener hears at `atNs` (the monotonic clock, in
     /// ns) and the device's rate; false while nothing is heard. Lock-free,
     /// from any thread: for a clock that follows the sound.
-    bool heardPosition(qint64& frame, qint64& atNs, int& rate) const;
+    bool heardPosition(qint64& frame, qint64& atNs, int& rate) const override;
 
     /// The output every SdlSound opens from now on, by the name SDL lists
     /// (empty: the system's default).

@@ -2,6 +2,7 @@
 // The sound service behind the waveform view: what the view asks of an audio
 // output, by file path, with the multimedia interface's error numbers.
 #include <QString>
+#include <QtGlobal>
 
 namespace mk {
 
@@ -24,6 +25,14 @@ public:
     /// A play of this sound is coming: an output that rests while nothing
     /// plays gets ready now, so the play itself starts without that delay.
     virtual void prepare(const QString& path) { (void)path; }
+    /// The file frame the listener hears at `atNs` (monotonic ns) and the
+    /// output's rate; false while nothing is heard or the output cannot tell.
+    /// Lock-free, from any thread.
+    virtual bool heardPosition(qint64& frame, qint64& atNs, int& rate) const
+    {
+        (void)frame, (void)atNs, (void)rate;
+        return false;
+    }
 };
 
 /// No audio output at all: every command fails with CannotPlay.

@@ -3,6 +3,7 @@
 // playback clock and the wait before play all read alike.
 #include <QtGlobal>
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 
@@ -31,17 +32,22 @@ public:
 };
 
 /// A clock that only moves when told to; waiting moves it to the end at once.
+/// The show engine's thread reads it too, hence the atomic.
 class ManualTickSource : public TickSource {
 public:
     explicit ManualTickSource(qint64 start = 1'000'000) : m_now(start) {}
-    qint64 now() override { return m_now; }
-    void waitUntil(qint64 t) override { if (t > m_now) m_now = t; }
+    qint64 now() override { return m_now.load(); }
+    void waitUntil(qint64 t) override
+    {
+        if (t > m_now.load())
+            m_now.store(t);
+    }
     std::optional<std::chrono::nanoseconds> realTimeUntil(qint64) override { return std::nullopt; }
-    void set(qint64 t) { m_now = t; }
-    void advance(qint64 ms) { m_now += ms; }
+    void set(qint64 t) { m_now.store(t); }
+    void advance(qint64 ms) { m_now.fetch_add(ms); }
 
 private:
-    qint64 m_now;
+    std::atomic<qint64> m_now;
 };
 
 /// The process-wide system clock.

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <limits>
 
+#include "engine/ShowEngine.h"
 #include "platform/Rounding.h"
 #include "timing/TimeCode.h"
 
@@ -97,23 +98,94 @@ void SMTPtimer::setSMPTEframeNumber(const QString& text)
     refreshDisplays();
 }
 
+void SMTPtimer::attachEngine(mk::engine::ShowEngine* engine)
+{
+    m_engine = engine;
+    m_shownSent = engine->framesSent();
+    if (!m_display) {
+        // Twice a frame: a frame is shown at most a half frame after it was
+        // sent, and a frame not sent (the show fell behind) is never shown.
+        m_display = new QTimer(this);
+        m_display->setObjectName(QStringLiteral("display"));
+        m_display->setInterval(16);
+        connect(m_display, &QTimer::timeout, this, &SMTPtimer::poll);
+    }
+}
+
 void SMTPtimer::startTimer()
 {
     m_startTick = m_ticks.now() - mk::msFromFrames(m_baseFrame);
     m_running = true;
+    if (m_engine) {
+        m_engine->start(m_baseFrame);
+        // The engine takes the start at once: the show is anchored to the
+        // moment it was started, whatever the clock did meanwhile.
+        m_engine->sync();
+        m_display->start();
+        return;
+    }
     scheduleNextTick();
+}
+
+void SMTPtimer::startTimerAndSend()
+{
+    if (!m_engine) {
+        startTimer();
+        return;
+    }
+    m_startTick = m_ticks.now() - mk::msFromFrames(m_baseFrame);
+    m_running = true;
+    m_engine->startShow(m_baseFrame, std::numeric_limits<qint32>::max());
+    m_engine->sync();
+    m_display->start();
 }
 
 void SMTPtimer::stopTimer()
 {
     m_updateIt->stop();
+    if (m_engine && m_running) {
+        m_engine->stopAndWait();
+        m_running = false;
+        m_display->stop();
+        // The frames sent since the last look are shown now.
+        poll();
+        Q_EMIT stopped();
+        return;
+    }
     m_running = false;
+}
+
+void SMTPtimer::poll()
+{
+    if (m_running && !m_engine->running()) {
+        // The engine stopped by itself (the last frame number there is).
+        m_running = false;
+        m_display->stop();
+        poll();
+        Q_EMIT stopped();
+        return;
+    }
+    Q_EMIT published();
+    const quint64 sent = m_engine->framesSent();
+    const qint32 frame = m_engine->frame();
+    if (sent == m_shownSent && frame == m_lastReportedFrame)
+        return;
+    m_shownSent = sent;
+    m_frameNumber = frame;
+    m_lastReportedFrame = frame;
+    m_SMPTEdisplay->setText(mk::timeCodeText(m_frameNumber));
+    Q_EMIT frameChange();
 }
 
 void SMTPtimer::tick()
 {
     if (!m_running)
         return;
+    if (m_engine) {
+        m_engine->sync();
+        poll();
+        return;
+    }
     m_elapsed = m_ticks.now() - m_startTick;
     const double frame = mk::roundedFrames(static_cast<double>(m_elapsed));
     if (!(frame >= std::numeric_limits<qint32>::min() && frame <= std::numeric_limits<qint32>::max())) {

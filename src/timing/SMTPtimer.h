@@ -9,6 +9,10 @@
 class QLabel;
 class QTimer;
 
+namespace mk::engine {
+class ShowEngine;
+}
+
 class SMTPtimer : public QWidget {
     Q_OBJECT
 public:
@@ -32,11 +36,23 @@ public:
     void setSMPTEframeNumber(const QString& text);
 
     void startTimer();
+    /// Starts the clock and sends the frame it starts on at once, whatever
+    /// was sent before (Play: the show's first pose goes out before a tick).
+    void startTimerAndSend();
+    /// Stops the clock; with an engine, returns once the engine has stopped.
     void stopTimer();
+
+    /// From now on the show engine keeps the time and sends the frames:
+    /// start and stop go to it, and the clock shows what it published (the
+    /// frame, at most once per frame), raising published() on every look and
+    /// frameChange when a frame was sent. `engine` outlives the clock.
+    void attachEngine(mk::engine::ShowEngine* engine);
 
     /// One tick of the clock's timer: recompute the frame from the elapsed
     /// time and raise frameChange when it differs from the last one reported.
     /// Does nothing while the clock is stopped (its timer does not tick then).
+    /// With an engine: the engine sends the frame due now, and the clock
+    /// shows it (a clock moved by hand moves the engine only through this).
     void tick();
 
     /// The current frame counts as reported (its handler has been run by
@@ -48,11 +64,17 @@ public:
 
 Q_SIGNALS:
     void frameChange();
+    /// The clock looked at what the engine published (events, frame updates).
+    void published();
+    /// The engine's clock stopped (stopTimer, or by itself).
+    void stopped();
 
 private:
     void refreshDisplays();
     void scheduleNextTick();
     void onUpdateIt();
+    /// Shows what the engine published since the last look.
+    void poll();
 
     mk::TickSource& m_ticks;
     QLabel* m_SMPTEdisplay = nullptr;
@@ -67,4 +89,8 @@ private:
     qint32 m_baseFrame = 0;
     qint32 m_lastReportedFrame = 0;
     qint16 m_repaintCounter = 0;
+
+    mk::engine::ShowEngine* m_engine = nullptr;
+    QTimer* m_display = nullptr;
+    quint64 m_shownSent = 0;
 };

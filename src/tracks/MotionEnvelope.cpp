@@ -118,11 +118,7 @@ FrameSpan MotionEnvelope::sync(std::span<const qint16> data, qint64 from, qint64
         // Grown (a track recorded past its end grows by a frame at a time):
         // the new frames are taken in and count as changed.
         m_values.insert(m_values.end(), data.begin() + old, data.end());
-        for (int l = 0; l < kLevels; ++l) {
-            const qint64 blocks = (n + blockSize(l) - 1) / blockSize(l);
-            m_lo[l].resize(size_t(blocks), 0);
-            m_hi[l].resize(size_t(blocks), 0);
-        }
+        growBlocks();
         changed = {old, n - 1};
     }
     from = std::max<qint64>(from, 0);
@@ -138,6 +134,11 @@ FrameSpan MotionEnvelope::sync(std::span<const qint16> data, qint64 from, qint64
             changed.to = std::max(changed.to, i);
         }
     }
+    return rebuilt(changed);
+}
+
+FrameSpan MotionEnvelope::rebuilt(FrameSpan changed)
+{
     if (changed.to < changed.from)
         return {};
     for (int l = 0; l < kLevels; ++l) {
@@ -146,6 +147,41 @@ FrameSpan MotionEnvelope::sync(std::span<const qint16> data, qint64 from, qint64
             rebuildBlock(l, b);
     }
     return changed;
+}
+
+void MotionEnvelope::growBlocks()
+{
+    const qint64 n = size();
+    for (int l = 0; l < kLevels; ++l) {
+        const qint64 blocks = (n + blockSize(l) - 1) / blockSize(l);
+        m_lo[l].resize(size_t(blocks), 0);
+        m_hi[l].resize(size_t(blocks), 0);
+    }
+}
+
+FrameSpan MotionEnvelope::put(qint64 from, std::span<const qint16> values)
+{
+    FrameSpan changed;
+    const qint64 old = size();
+    const qint64 end = from + qint64(values.size());
+    if (end > old) {
+        m_values.resize(size_t(end), 0);
+        growBlocks();
+        changed = {old, end - 1};
+    }
+    for (qint64 i = std::max<qint64>(from, 0); i < end; ++i) {
+        const qint16 v = values[size_t(i - from)];
+        if (v == m_values[size_t(i)])
+            continue;
+        m_values[size_t(i)] = v;
+        if (changed.to < changed.from) {
+            changed = {i, i};
+        } else {
+            changed.from = std::min(changed.from, i);
+            changed.to = std::max(changed.to, i);
+        }
+    }
+    return rebuilt(changed);
 }
 
 ColumnRange MotionEnvelope::range(qint64 from, qint64 to) const

@@ -49,6 +49,9 @@ public:
     /// Returns the first and last frame that differed, or {0, -1} when
     /// nothing did.
     FrameSpan sync(std::span<const qint16> data, qint64 from, qint64 to);
+    /// Frames from.. take `values` (the copy grows to hold them); returns the
+    /// first and last frame that differed, or {0, -1}.
+    FrameSpan put(qint64 from, std::span<const qint16> values);
     /// sync() over the whole track.
     FrameSpan syncAll(std::span<const qint16> data) { return sync(data, 0, qint64(data.size()) - 1); }
 
@@ -64,6 +67,9 @@ private:
     static constexpr int kLevels = 3;
     static constexpr int kShift = 4; // 16 entries of a level per entry of the next
     void rebuildBlock(int level, qint64 block);
+    void growBlocks();
+    /// Rebuilds the summaries over `changed` and returns it.
+    FrameSpan rebuilt(FrameSpan changed);
     void rebuildAll();
     ColumnRange rangeAt(int level, qint64 from, qint64 to) const;
 

@@ -144,7 +144,12 @@ NewSlider::NewSlider(mk::Joystick& joystick, QWidget* parent)
     m_slider->installEventFilter(this);
     m_name->installEventFilter(this);
 
-    connect(m_slider, &QSlider::valueChanged, this, [this](int v) { m_track.setPosition(v); });
+    connect(m_slider, &QSlider::valueChanged, this, [this](int v) {
+        if (m_route)
+            m_route(m_held, v);
+        else
+            m_track.setPosition(v);
+    });
     connect(m_active, &QCheckBox::toggled, this, [this](bool on) { m_track.setActiveChecked(on); });
     connect(m_name, &QLineEdit::textChanged, this, [this](const QString& t) {
         m_track.setNameBoxText(t);
@@ -164,10 +169,10 @@ bool NewSlider::eventFilter(QObject* watched, QEvent* event)
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick: // the second press of a quick double click
-            m_track.setSliderHeld(true);
+            held(true);
             break;
         case QEvent::MouseButtonRelease:
-            m_track.setSliderHeld(false);
+            held(false);
             break;
         default:
             break;
@@ -301,12 +306,39 @@ QString NewSlider::serialPortString() { return m_track.serialPortString(); }
 qint16 NewSlider::whichservo() const { return m_track.whichservo(); }
 void NewSlider::setWhichservo(qint16 n) { m_track.setWhichservo(n); }
 
+void NewSlider::held(bool on)
+{
+    m_held = on;
+    if (m_route)
+        m_route(on, m_slider->value());
+    else
+        m_track.setSliderHeld(on);
+}
+
+void NewSlider::releaseIfNoButton()
+{
+    if ((m_route ? m_held : m_track.sliderHeld()) && QGuiApplication::mouseButtons() == Qt::NoButton)
+        held(false);
+}
+
+void NewSlider::setShowRoute(std::function<void(bool held, qint32 value)> route)
+{
+    m_route = std::move(route);
+    if (!m_route)
+        syncFromTrack();
+}
+
+void NewSlider::showPosition(qint32 v)
+{
+    if (m_slider->value() == v)
+        return;
+    const QSignalBlocker block(m_slider);
+    m_slider->setValue(v);
+}
+
 void NewSlider::setCurrentFrame(qint32 f)
 {
-    // A button let go while a modal message was up never reaches the slider;
-    // without this the track would go on recording over the user's take.
-    if (m_track.sliderHeld() && QGuiApplication::mouseButtons() == Qt::NoButton)
-        m_track.setSliderHeld(false);
+    releaseIfNoButton();
     // The slider is brought up to date even when the update fails, so that
     // screen and track never disagree.
     try {

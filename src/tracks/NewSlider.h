@@ -5,6 +5,7 @@
 // it and feeds it the user's input.
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "platform/Joystick.h"
 #include "tracks/ServoTrack.h"
@@ -73,9 +74,23 @@ public:
 
     void clearTheArray();
 
+    /// While a show runs its track belongs to the show engine: the slider's
+    /// moves go to `route` (held, value) instead of the track, and
+    /// showPosition() shows what the engine published. An empty route hands
+    /// the track back and shows it as it now is.
+    void setShowRoute(std::function<void(bool held, qint32 value)> route);
+    void showPosition(qint32 v);
+    /// Shows the track's state after a frame update made elsewhere.
+    void showTrack() { syncFromTrack(); }
+    /// A button let go while a modal message was up never reaches the slider;
+    /// without this the track would go on recording over the user's take.
+    void releaseIfNoButton();
+
     /// The track's whole state, including the slider's Min/Max and the name
     /// box's text, which the set-up dialog fills itself from.
     const mk::ServoTrack& track() const { return m_track; }
+    /// The track itself, for the show engine that runs its frames.
+    mk::ServoTrack& track() { return m_track; }
 
     QSize sizeHint() const override;
 
@@ -94,7 +109,11 @@ private:
     /// indicators, and the name box when its text differs.
     void syncFromTrack();
 
+    void held(bool on);
+
     mk::ServoTrack m_track;
+    std::function<void(bool held, qint32 value)> m_route;
+    bool m_held = false;
     QSlider* m_slider = nullptr;
     QLineEdit* m_name = nullptr;
     QToolButton* m_setup = nullptr;

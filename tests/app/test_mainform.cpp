@@ -11,8 +11,13 @@
 #include <QScopeGuard>
 #include <QSlider>
 #include <QTest>
+#include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
@@ -290,6 +295,45 @@ private Q_SLOTS:
             QCOMPARE(rig.pty.read(24), centreFrame());
         }
         QVERIFY(rig.dialogs.messages.isEmpty());
+    }
+
+    // The frames run on the show engine's thread: with the window's thread
+    // blocked for half a second mid-show, frame messages keep reaching the
+    // line, and a held slider goes on recording every frame.
+    void showKeepsTimeWhileTheWindowIsBlocked()
+    {
+        mk::test::WindowRig rig;
+        PseudoTerminal pty;
+        QStandardPaths::setTestModeEnabled(true);
+        mainForm w(mk::Services{mk::systemTicks(), rig.joystick, rig.dialogs, rig.sound, {pty.slavePath(), "", "", ""}});
+        w.show();
+        w.ports().selectPort(1);
+        QVERIFY(w.MSComm()->PortOpen());
+        std::atomic<qint64> received{0};
+        std::atomic<bool> reading{true};
+        std::thread reader([&] {
+            while (reading)
+                received += pty.read(1 << 16, 20, false).size();
+        });
+        auto* s = w.slider(2)->findChild<QSlider*>("slider");
+        w.playClicked();
+        QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
+        s->setValue(s->maximum());
+        QTest::qWait(100);
+        const qint64 before = received;
+        QThread::msleep(500);
+        const qint64 during = received - before;
+        QTest::qWait(100);
+        QTest::mouseRelease(s, Qt::LeftButton, {}, s->rect().center());
+        w.stopClicked();
+        reading = false;
+        reader.join();
+        QVERIFY2(during >= 24 * 10, qPrintable(QString::number(during))); // about 15 frames
+        const std::vector<qint16>& rec = w.slider(2)->track().recording();
+        const auto first = std::find(rec.begin(), rec.end(), qint16(s->maximum()));
+        const auto last = std::find(rec.rbegin(), rec.rend(), qint16(s->maximum())).base();
+        QVERIFY(last - first >= 20);
+        QVERIFY(std::all_of(first, last, [&](qint16 v) { return v == s->maximum(); }));
     }
 
     void unpluggedPortDuringPlay()
