@@ -74,7 +74,7 @@ Qt::CursorShape pointerShape(qint16 v)
 
 graphWindow::graphWindow(mk::TickSource& ticks, mk::Dialogs& dialogs, mk::SoundService& sound,
                          QWidget* parent)
-    : QWidget(parent), m_ticks(ticks), m_dialogs(dialogs), m_sound(sound)
+    : QWidget(parent), m_ticks(ticks), m_dialogs(dialogs), m_sound(sound), m_playback(ticks, sound)
 {
     setObjectName(QStringLiteral("graphWindow"));
     setMinimumSize(300, 100);
@@ -139,7 +139,7 @@ void graphWindow::setNoSoundState()
     m_currentTime = 500;
     // With a length of 0 ms every cursor place is 0 ms; say so right away.
     m_currentTimeMs = 0;
-    m_playing = false;
+    m_playback.setPlaying(false);
     m_displayStart = 1;
     m_displayEnd = 1000;
     m_clipStart = 0;
@@ -152,6 +152,7 @@ void graphWindow::setNoSoundState()
     m_lengthInSeconds = 0;
     m_zoomCentre = 0;
     m_fileName = noSound;
+    m_playback.setFile(m_fileName);
 }
 
 bool graphWindow::hasSound() const { return m_fileName != noSound; }
@@ -179,8 +180,7 @@ void graphWindow::setcFileName(const QString& path, const std::function<bool(qin
 
 void graphWindow::dropSound()
 {
-    if (hasSound())
-        m_sound.stop(m_fileName);
+    m_playback.stopSound();
     m_playUpdateTimer->stop();
     setNoSoundState();
     reDraw();
@@ -264,6 +264,7 @@ void graphWindow::load(QString path, const std::function<bool(qint32)>& accept)
 
     const mk::wav::Header& h = read.header;
     m_fileName = name;
+    m_playback.setFile(m_fileName);
     m_bitsPerSample = h.bitsPerSample;
     m_soundStart = h.soundStart;
     m_soundLength = h.soundLength;
@@ -276,7 +277,7 @@ void graphWindow::load(QString path, const std::function<bool(qint32)>& accept)
     m_zoomCentre = h.zoomCentre;
     m_currentTime = 0;
     m_currentTimeMs = 0;
-    m_playing = false;
+    m_playback.setPlaying(false);
     m_playUpdateTimer->stop();
     clearSurface();
     dealWithCursor();
@@ -391,10 +392,10 @@ void graphWindow::setmousepointer(qint16 shape)
         setCursor(pointerShape(shape));
 }
 
-bool graphWindow::cLoop() const { return m_loop; }
-void graphWindow::setcLoop(bool v) { m_loop = v; }
-void graphWindow::setcStartPoint(qint32 ms) { m_startPoint = ms; }
-void graphWindow::setcEndPoint(qint32 ms) { m_endPoint = ms; }
+bool graphWindow::cLoop() const { return m_playback.loop(); }
+void graphWindow::setcLoop(bool v) { m_playback.setLoop(v); }
+void graphWindow::setcStartPoint(qint32 ms) { m_playback.setStartPoint(ms); }
+void graphWindow::setcEndPoint(qint32 ms) { m_playback.setEndPoint(ms); }
 
 // --- Drawing ------------------------------------------------------------------
 
@@ -563,8 +564,7 @@ void graphWindow::mousePressEvent(QMouseEvent* event)
         m_playUpdateTimer->stop();
         m_currentTime = mk::wave::mousePosition(scaleX(event->position()), m_displayStart, m_displayEnd);
         m_currentTimeMs = cursorMs(m_currentTime);
-        if (hasSound())
-            m_sound.play(m_fileName, m_currentTimeMs, mk::checkedNarrow<qint32>(qint64(m_currentTimeMs) + 20), true);
+        m_playback.snippet(m_currentTimeMs, true);
         dealWithCursor();
         Q_EMIT scrub();
     } catch (const mk::RuntimeError&) {
@@ -581,13 +581,7 @@ void graphWindow::mouseMoveEvent(QMouseEvent* event)
         m_labels[5]->setText(QString::number(m_currentTime));
         m_currentTimeMs = cursorMs(m_currentTime);
         m_labels[3]->setText(QString::number(m_currentTimeMs));
-        if (hasSound()) {
-            // Waiting on every other snippet keeps a fast drag audible
-            // without letting the snippets pile up.
-            const qint32 to = mk::checkedNarrow<qint32>(qint64(m_currentTimeMs) + 20);
-            m_sound.play(m_fileName, m_currentTimeMs, to, m_scrubToggle);
-            m_scrubToggle = !m_scrubToggle;
-        }
+        m_playback.snippet(m_currentTimeMs, m_playback.nextSnippetWaits());
         dealWithCursor();
         Q_EMIT scrub();
     } catch (const mk::RuntimeError&) {
@@ -596,120 +590,89 @@ void graphWindow::mouseMoveEvent(QMouseEvent* event)
 
 // --- Playback -------------------------------------------------------------------
 
-void graphWindow::showPlayEndTick() { m_labels[4]->setText(QString::number(m_playEndTick)); }
-
-void graphWindow::setupPlayVariables()
-{
-    m_playStartTick = m_ticks.now();
-    m_playStartMs = m_currentTimeMs;
-}
-
-void graphWindow::startClock(qint32 fromMs, qint32 toMs)
-{
-    // The clock runs over the range actually played, so the cursor follows
-    // the sound and the end comes when the range has been played.
-    const qint64 now = m_ticks.now();
-    m_playStartTick = now;
-    m_playStartMs = fromMs;
-    m_playEndTick = now + (qint64(toMs) - fromMs);
-    showPlayEndTick();
-}
+void graphWindow::showPlayEndTick() { m_labels[4]->setText(QString::number(m_playback.endTick())); }
 
 void graphWindow::stopPlaying()
 {
-    if (hasSound())
-        m_sound.stop(m_fileName);
-    m_playing = false;
+    m_playback.stop();
     m_playUpdateTimer->stop();
 }
 
 void graphWindow::play()
 {
-    m_sound.stop(m_fileName);
-    if (hasSound()) {
-        // The service has no "current position": play from the cursor, which
-        // is where the end time below counts from.
-        m_sound.play(m_fileName, m_currentTimeMs == -1 ? 0 : m_currentTimeMs, -1, false);
-        m_playing = true;
-        m_playEndTick = m_ticks.now() + (qint64(m_soundLengthMs) - m_currentTimeMs);
-        setupPlayVariables();
-        m_playUpdateTimer->start();
+    m_playback.stopOutput();
+    // The service has no "current position": play from the cursor, which is
+    // where the end time counts from.
+    m_playback.play(mk::SoundPlayback::Mode::Whole, m_currentTimeMs == -1 ? 0 : m_currentTimeMs, -1,
+                    m_soundLengthMs, m_currentTimeMs);
+    if (hasSound())
         showPlayEndTick();
-    }
-    m_playMode = 0;
     m_playUpdateTimer->start();
 }
 
 void graphWindow::playFromCursor()
 {
-    m_playMode = 1;
     m_playUpdateTimer->stop();
-    m_sound.stop(m_fileName);
-    if (!hasSound())
+    m_playback.stopOutput();
+    if (!hasSound()) {
+        m_playback.play(mk::SoundPlayback::Mode::FromCursor, 0, -1, 0, 0); // nothing plays: the mode, for a repeat
         return;
+    }
     // A cursor before the start plays from the start, and the clock counts
     // from there too.
     m_currentTimeMs = std::max(m_currentTimeMs, 0);
-    setupPlayVariables();
-    const qint32 t = m_currentTimeMs;
-    m_sound.play(m_fileName, t, -1, false);
-    m_playing = true;
+    m_playback.play(mk::SoundPlayback::Mode::FromCursor, m_currentTimeMs, -1, m_soundLengthMs, m_currentTimeMs);
     m_playUpdateTimer->start();
-    m_playEndTick = m_ticks.now() + (qint64(m_soundLengthMs) - t);
     showPlayEndTick();
 }
 
 void graphWindow::preparePlay()
 {
-    if (hasSound())
-        m_sound.prepare(m_fileName);
+    m_playback.prepare();
 }
 
 void graphWindow::playClip()
 {
-    m_playMode = 2;
     m_playUpdateTimer->stop();
-    m_sound.stop(m_fileName);
+    m_playback.stopOutput();
     const qint32 a = mk::wave::positionToMs(m_clipStart, m_soundStart, m_soundLength, m_soundLengthMs);
     const qint32 b = mk::wave::positionToMs(m_clipEnd, m_soundStart, m_soundLength, m_soundLengthMs);
+    m_playback.play(mk::SoundPlayback::Mode::Clip, a, b, m_soundLengthMs, a);
     if (!hasSound())
         return;
-    m_sound.play(m_fileName, a, b, false);
-    m_playing = true;
-    startClock(a, b);
+    showPlayEndTick();
     m_playUpdateTimer->start();
 }
 
 void graphWindow::playFromTo()
 {
-    m_playMode = 3;
     m_playUpdateTimer->stop();
-    m_sound.stop(m_fileName);
+    m_playback.stopOutput();
+    m_playback.play(mk::SoundPlayback::Mode::FromTo, m_playback.startPoint(), m_playback.endPoint(),
+                    m_soundLengthMs, m_playback.startPoint());
     if (!hasSound())
         return;
-    m_sound.play(m_fileName, m_startPoint, m_endPoint, false);
-    m_playing = true;
-    startClock(m_startPoint, m_endPoint);
+    showPlayEndTick();
     m_playUpdateTimer->start();
 }
 
 void graphWindow::playUpdateTick()
 {
-    const qint64 now = m_ticks.now();
-    m_currentTimeMs = mk::checkedNarrow<qint32>(now - m_playStartTick + m_playStartMs);
+    const mk::SoundPlayback::Position p = m_playback.position();
+    m_currentTimeMs = p.ms;
     m_currentTime = mk::wave::clockPosition(m_currentTimeMs, m_soundStart, m_soundLength, m_soundLengthMs);
     dealWithCursor();
-    if (now <= m_playEndTick)
+    if (!p.ended)
         return;
     Q_EMIT soundHasStopped();
     m_playUpdateTimer->stop();
     dealWithCursor();
-    if (!m_loop)
+    if (!m_playback.loop())
         return;
-    switch (m_playMode) {
-    case 0: play(); break;
-    case 1: playFromCursor(); break;
-    case 2: playClip(); break;
+    switch (m_playback.mode()) {
+    case mk::SoundPlayback::Mode::Whole: play(); break;
+    case mk::SoundPlayback::Mode::FromCursor: playFromCursor(); break;
+    case mk::SoundPlayback::Mode::Clip: playClip(); break;
     default: playFromTo(); break;
     }
 }

@@ -14,6 +14,7 @@
 #include "platform/Dialogs.h"
 #include "platform/SoundService.h"
 #include "platform/TickSource.h"
+#include "sound/SoundPlayback.h"
 
 class QLabel;
 class QTimer;
@@ -88,11 +89,13 @@ public:
     void playUpdateTick();
 
     // Read-only state, for the host and for checks.
-    bool playing() const { return m_playing; }
-    qint16 playMode() const { return m_playMode; }
-    qint64 playStartTick() const { return m_playStartTick; }
-    qint32 playStartMs() const { return m_playStartMs; }
-    qint64 playEndTick() const { return m_playEndTick; }
+    bool playing() const { return m_playback.playing(); }
+    qint16 playMode() const { return qint16(m_playback.mode()); }
+    qint64 playStartTick() const { return m_playback.startTick(); }
+    qint32 playStartMs() const { return m_playback.startMs(); }
+    qint64 playEndTick() const { return m_playback.endTick(); }
+    /// What the sound output is doing, which this view presents.
+    const mk::SoundPlayback& playback() const { return m_playback; }
     qint16 bitsPerSample() const { return m_bitsPerSample; }
     float lengthInSeconds() const { return m_lengthInSeconds; }
     qint32 zoomCentre() const { return m_zoomCentre; }
@@ -121,9 +124,7 @@ private:
     void clearSurface();
     void placeBars();
     void dealWithCursor();
-    void setupPlayVariables();
     void showPlayEndTick();
-    void startClock(qint32 fromMs, qint32 toMs);
     double scaleX(const QPointF& pixel) const;
     /// The time under a cursor position, within the sound.
     qint32 cursorMs(qint32 position) const;
@@ -134,6 +135,7 @@ private:
     mk::TickSource& m_ticks;
     mk::Dialogs& m_dialogs;
     mk::SoundService& m_sound;
+    mk::SoundPlayback m_playback;
     Preparer m_prepare;
 
     QLabel* m_cursor = nullptr;
@@ -160,16 +162,6 @@ private:
     qint32 m_zoomCentre = 0;
     qint16 m_zoomValue = 0;
     qint16 m_panValue = 0;
-    bool m_scrubToggle = false;
-    bool m_loop = false;
-
-    bool m_playing = false;
-    qint16 m_playMode = 0;
-    qint64 m_playStartTick = 0;
-    qint32 m_playStartMs = 0;
-    qint64 m_playEndTick = 0;
-    qint32 m_startPoint = 0;
-    qint32 m_endPoint = 0;
 
     // A file that went missing after the load is reported once, not on every
     // resize, until a redraw reads it again or another sound is loaded.
