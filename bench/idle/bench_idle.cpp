@@ -97,7 +97,7 @@ int main(int argc, char** argv)
     phase("no sound, calibration dialog hidden", seconds);
     QTemporaryDir dir;
     w.importSoundFile(writeSound(dir));
-    if (!w.soundLoaded) {
+    if (!w.hasSound()) {
         std::fprintf(stderr, "the sound did not load\n");
         return 1;
     }

@@ -42,10 +42,12 @@ public:
     explicit mainForm(const mk::Services& services, QWidget* parent = nullptr);
     ~mainForm() override;
 
-    // Fields other parts of the program read and write.
-    quint8 lastServoIndex = 7;
-    QString currentProjectFile;
-    bool soundLoaded = false;
+    /// The show's last track (0..7): tracks 0 to it make the frame message.
+    quint8 lastTrackIndex() const { return lastServoIndex; }
+    /// The project file the show was last opened from or saved to, or "not
+    /// previously saved".
+    const QString& projectFile() const { return currentProjectFile; }
+    bool hasSound() const { return soundLoaded; }
 
     NewSlider* slider(int i) const;
     ::SMTPtimer* SMPTEtimer() const { return m_clock; }
@@ -186,6 +188,10 @@ private:
     void setTitleName(const QString& name);
     /// Soon, whether the show now differs from the one saved.
     void checkModifiedSoon();
+
+    quint8 lastServoIndex = 7;
+    QString currentProjectFile;
+    bool soundLoaded = false;
 
     mk::Services m_services;
     std::array<NewSlider*, 8> m_sliders{};

@@ -160,7 +160,7 @@ void TestProjectCommands::saveAsThenSave()
     QCOMPARE(req.filter, QStringLiteral("Project Files  *.pjt|*.pjt|All Files  *.*|*.*"));
     QCOMPARE(QFileInfo(req.fileName).fileName(), QStringLiteral("Untitled.pjt"));
     QCOMPARE(rig.w->windowTitle(), "MarionetteKit - " + QFileInfo(saved).fileName() + "[*]");
-    QCOMPARE(rig.w->currentProjectFile, saved);
+    QCOMPARE(rig.w->projectFile(), saved);
     QVERIFY(!rig.w->findChild<convertAudio*>()); // hidden and unloaded
     layout::File f = rig.expected(frames);
     f.marker = true;
@@ -186,7 +186,7 @@ void TestProjectCommands::settingsOnly()
     f.version = "02";
     f.positions.clear();
     QCOMPARE(rig.file(rig.path("setup.pjt")), f.bytes());
-    QCOMPARE(rig.w->currentProjectFile, rig.path("setup.pjt"));
+    QCOMPARE(rig.w->projectFile(), rig.path("setup.pjt"));
     QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
 
     // The settings file opens like a project of one frame with all positions
@@ -209,7 +209,7 @@ void TestProjectCommands::cancelsChangeNothing()
     rig.record(30);
     // Save As: the progress dialog goes again, nothing is written.
     rig.trigger("fileSaveAs");
-    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
+    QCOMPARE(rig.w->projectFile(), QStringLiteral("not previously saved"));
     QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
     QVERIFY(!rig.w->findChild<convertAudio*>());
     QVERIFY(QDir(rig.dir.path()).isEmpty());
@@ -249,8 +249,8 @@ void TestProjectCommands::openAppliesTheFile()
     rig.trigger("openProject");
     QVERIFY(!rig.w->SMPTEtimer()->isItRunning()); // stopped first
     QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - a.pjt[*]"));
-    QCOMPARE(rig.w->currentProjectFile, rig.path("a.pjt"));
-    QVERIFY(!rig.w->soundLoaded);
+    QCOMPARE(rig.w->projectFile(), rig.path("a.pjt"));
+    QVERIFY(!rig.w->hasSound());
     QCOMPARE(rig.w->slider(0)->maxValue(), 250);
     // The set-up dialog shows what was opened; the name comes without its
     // padding, so text typed after it is saved with it.
@@ -315,7 +315,7 @@ void TestProjectCommands::refusedFilesChangeNothing()
         QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Exclamation);
     }
     QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
-    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
+    QCOMPARE(rig.w->projectFile(), QStringLiteral("not previously saved"));
     QCOMPARE(rig.w->slider(0)->servoName(), QStringLiteral("Servo Name").leftJustified(32));
     QCOMPARE(rig.w->slider(2)->minValue(), 60);
     QCOMPARE(rig.w->slider(0)->maxframe(), 10);
@@ -355,7 +355,7 @@ void TestProjectCommands::soundIsFoundBesideTheProject()
     QCOMPARE(!rig.dialogs.messages.isEmpty(), asked);
     if (asked)
         QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Can't find the sound file"));
-    QCOMPARE(rig.w->soundLoaded, soundLoaded);
+    QCOMPARE(rig.w->hasSound(), soundLoaded);
     const QString expected = beside ? folder + "/scream.wav" : asked ? "noSound" : folder + "/sounds/scream.wav";
     QCOMPARE(rig.w->graphWindow()->cFileName(), expected);
     QCOMPARE(rig.w->slider(0)->datalength(), 1); // the sound does not size the tracks
@@ -379,7 +379,7 @@ void TestProjectCommands::failedSaves()
              qPrintable(text(rig.dialogs, 0)));
     QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Save Error"));
     QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
-    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
+    QCOMPARE(rig.w->projectFile(), QStringLiteral("not previously saved"));
     QVERIFY(!rig.w->findChild<convertAudio*>());
     QVERIFY(!rig.w->isBusy());
     QFile::setPermissions(rig.path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -392,13 +392,14 @@ void TestProjectCommands::failedSaves()
     rig.trigger("fileSaveAs");
     QVERIFY2(text(rig.dialogs, 0).startsWith(QStringLiteral("There was an error while Saving.") + CR),
              qPrintable(text(rig.dialogs, 0)));
-    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
+    QCOMPARE(rig.w->projectFile(), QStringLiteral("not previously saved"));
 
     // Save Project with a track shorter than the others: it has nothing
     // recorded past its end.
     rig.record(50);
+    rig.dialogs.paths << rig.path("keep.pjt");
+    rig.trigger("fileSaveAs");
     rig.w->slider(4)->setDatalength(10);
-    rig.w->currentProjectFile = rig.path("keep.pjt");
     rig.trigger("fileSave");
     layout::File f = rig.expected(50);
     std::fill(f.positions[4].begin() + 11, f.positions[4].end(), 0);
@@ -523,9 +524,9 @@ void TestProjectCommands::newProject()
     QCOMPARE(m.title, QStringLiteral("Warning"));
     QCOMPARE(m.buttons, mk::MessageButtons::YesNo);
     QCOMPARE(m.icon, mk::MessageIcon::Exclamation);
-    QCOMPARE(rig.w->currentProjectFile, QStringLiteral("not previously saved"));
+    QCOMPARE(rig.w->projectFile(), QStringLiteral("not previously saved"));
     QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
-    QVERIFY(!rig.w->soundLoaded);
+    QVERIFY(!rig.w->hasSound());
     QCOMPARE(rig.w->graphWindow()->cFileName(), QStringLiteral("noSound"));
     QCOMPARE(rig.w->countdownTimer()->duration(), 10);
     QVERIFY(rig.w->countdownTimer()->enabled());
@@ -566,8 +567,10 @@ void TestProjectCommands::closeBoxAsks()
     QFETCH(bool, closes);
     QFETCH(bool, saved);
     Rig rig;
+    rig.dialogs.paths << rig.path("box.pjt");
+    rig.trigger("fileSaveAs");
+    QFile::remove(rig.path("box.pjt"));
     rig.record(5);
-    rig.w->currentProjectFile = rig.path("box.pjt");
     rig.w->show();
     rig.dialogs.answers << mk::MessageAnswer(answer);
     QCloseEvent box;

@@ -83,7 +83,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(rig.dialogs.fileRequests[0].fileName).fileName(), QStringLiteral("Sound.wav"));
         QVERIFY(rig.dialogs.messages.isEmpty());
         QCOMPARE(rig.w->graphWindow()->cFileName(), path);
-        QVERIFY(rig.w->soundLoaded);
+        QVERIFY(rig.w->hasSound());
         QCOMPARE(rig.w->graphWindow()->cCurrentTimeInMilliseconds(), 0);
         QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0); // the scrub to the start was handled
         for (int i = 0; i < 8; ++i) {
@@ -100,7 +100,7 @@ private Q_SLOTS:
         rig.trigger("importSound"); // no path scripted: cancel
         QVERIFY(!rig.w->SMPTEtimer()->isItRunning()); // the transport was stopped first
         QVERIFY(rig.dialogs.messages.isEmpty());
-        QVERIFY(!rig.w->soundLoaded);
+        QVERIFY(!rig.w->hasSound());
         QCOMPARE(rig.w->graphWindow()->cFileName(), QStringLiteral("noSound"));
         QCOMPARE(rig.w->slider(0)->maxframe(), 42);
     }
@@ -117,7 +117,7 @@ private Q_SLOTS:
         rig.import(flac);
         const QString converted = rig.path("scream (for MarionetteKit).wav");
         QCOMPARE(rig.w->graphWindow()->cFileName(), converted);
-        QVERIFY(rig.w->soundLoaded);
+        QVERIFY(rig.w->hasSound());
         QCOMPARE(rig.w->slider(0)->maxframe(), 30);
         QCOMPARE(rig.dialogs.messages.size(), 1);
         QVERIFY(rig.dialogs.messages[0].text.contains(converted));
@@ -160,7 +160,7 @@ private Q_SLOTS:
         QCOMPARE(rig.dialogs.messages.size(), 2);
         QCOMPARE(rig.dialogs.messages[1].text, pipe + "\ris not a sound file but a device or a pipe.\r"
                                                       "Choose a .wav file.");
-        QVERIFY(!rig.w->soundLoaded);
+        QVERIFY(!rig.w->hasSound());
         auto* track = rig.w->slider(2);
         QCOMPARE(track->maxframe(), 300);
         track->setDataStartPoint(200);
@@ -221,7 +221,7 @@ private Q_SLOTS:
         }
         QCOMPARE(rig.w->graphWindow()->cFileName(), replaced ? second : first);
         QCOMPARE(rig.w->graphWindow()->cSoundLengthInMilliseconds(), replaced ? lengthMs : 10000);
-        QVERIFY(rig.w->soundLoaded);
+        QVERIFY(rig.w->hasSound());
         for (int i = 0; i < 8; ++i) {
             QTEST(rig.w->slider(i)->maxframe(), "maxframe");
             if (!replaced)

@@ -115,7 +115,7 @@ struct Rig : mk::test::WindowRig {
     QByteArray saved(const QString& name)
     {
         const mk::project::Project p = mk::project::snapshot<NewSlider>(
-            tracks(), w->lastServoIndex, w->slider(1)->datalength(), graph()->cFileName(), 10, false);
+            tracks(), w->lastTrackIndex(), w->slider(1)->datalength(), graph()->cFileName(), 10, false);
         const QString path = dir.filePath(name);
         return mk::project::saveFile(path, p).ok ? mk::test::readFile(path) : QByteArray();
     }
@@ -124,11 +124,11 @@ struct Rig : mk::test::WindowRig {
     QStringList shown()
     {
         const mk::project::Project p = mk::project::snapshot<NewSlider>(
-            tracks(), w->lastServoIndex, w->slider(1)->datalength(), graph()->cFileName(),
+            tracks(), w->lastTrackIndex(), w->slider(1)->datalength(), graph()->cFileName(),
             w->countdownTimer()->duration(), w->countdownTimer()->enabled());
         const QString path = dir.filePath(QStringLiteral("shown.pjt"));
         return {mk::project::saveFile(path, p).ok ? mk::test::readFile(path).toBase64() : QString(),
-                graph()->cFileName(), QString::number(w->soundLoaded), w->currentProjectFile, w->windowTitle()};
+                graph()->cFileName(), QString::number(w->hasSound()), w->projectFile(), w->windowTitle()};
     }
     ShowState state() const
     {
@@ -462,7 +462,7 @@ private Q_SLOTS:
         rig.w->takes().undo();
         QCOMPARE(rig.state(), before);
         QCOMPARE(rig.graph()->cFileName(), longSound);
-        QVERIFY(rig.w->soundLoaded);
+        QVERIFY(rig.w->hasSound());
         QCOMPARE(rig.lanes()->laneColumns(3), expectedColumns(rig.lanes(), before[3].data));
         rig.w->takes().redo();
         QCOMPARE(rig.state(), cut);
@@ -587,8 +587,8 @@ private Q_SLOTS:
         QCOMPARE(rig.w->slider(4)->minValue(), qint16(60));
         QVERIFY(rig.w->slider(4)->isReversed());
         QCOMPARE(rig.graph()->cFileName(), sound);
-        QVERIFY(rig.w->soundLoaded);
-        QCOMPARE(rig.w->currentProjectFile, a);
+        QVERIFY(rig.w->hasSound());
+        QCOMPARE(rig.w->projectFile(), a);
         QCOMPARE(rig.w->windowTitle(), title);
         // Saved and exported again, the show gives the same bytes.
         QVERIFY(rig.w->saveProject());
@@ -609,7 +609,7 @@ private Q_SLOTS:
         QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
         h.redo();
         QCOMPARE(rig.state(), opened);
-        QCOMPARE(rig.w->currentProjectFile, a);
+        QCOMPARE(rig.w->projectFile(), a);
         QVERIFY(rig.w->saveProject());
         QCOMPARE(mk::test::readFile(a), savedA);
     }
