@@ -660,6 +660,10 @@ std::optional<PlayOptions> parsePlayOptions(const QStringList& args, QString& pr
 
 int runPlayCommand(const QStringList& args, const LineSources& lines)
 {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        QTextStream(stdout) << playCommandHelp() << Qt::endl;
+        return 0;
+    }
     QString problem;
     const auto o = parsePlayOptions(args.mid(1), problem);
     if (!o)

@@ -281,6 +281,7 @@ void tst_play::refused_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--trigger SOURCE";
     QTest::newRow("no show") << QStringList{} << 2 << "Name the show";
     QTest::newRow("bad trigger") << QStringList{"x.pjt", "--trigger", "mat"} << 2 << "--trigger";
     QTest::newRow("modem line, no port") << QStringList{"x.pjt", "--trigger", "cts"} << 2 << "--port";
@@ -308,7 +309,7 @@ void tst_play::refused()
     const auto run = mk::test::runProgram(QStringLiteral(MK_PROGRAM), QStringList{QStringLiteral("play")} + args);
     ::close(held);
     QCOMPARE(run.status, status);
-    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+    QVERIFY2((run.out + run.err).contains(says), qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(tst_play)
