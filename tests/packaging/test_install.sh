@@ -61,7 +61,7 @@ run "$root/none.conf" 2 "cannot read the show configuration"
 for f in show idle; do
     grep -q "^C /var/lib/marionettekit/$f.pjt .* $prefix/share/marionettekit/examples/$f.pjt\$" \
         "$p/lib/tmpfiles.d/marionettekit.conf" || fail "tmpfiles does not put the example $f.pjt in place"
-    log=$(timeout --preserve-status -s TERM 1 "$p/bin/marionettekit" play \
+    log=$(timeout --preserve-status -s TERM 2 "$p/bin/marionettekit" play \
         "$p/share/marionettekit/examples/$f.pjt" --trigger signal 2>&1) || fail "example $f.pjt: $log"
     case $log in *"3 track(s)"*) ;; *) fail "example $f.pjt does not play: $log" ;; esac
 done
