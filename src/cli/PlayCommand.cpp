@@ -20,7 +20,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "cli/ShowTriggers.h"
 #include "engine/PortWriter.h"
 #include "engine/ShowEngine.h"
 #include "engine/HeardSound.h"
@@ -217,7 +216,9 @@ public:
                                   "(sudo adduser $USER dialout) and log in again.")
                 .arg(device);
         case EBUSY:
-            return QStringLiteral("%1 is busy: another program (the window?) has it open.").arg(device);
+            return QStringLiteral("%1 is in use by another program (the window, or another play?): close it, or "
+                                  "name another port with --port.")
+                .arg(device);
         default:
             return QStringLiteral("Cannot open %1: %2").arg(device, QString::fromLocal8Bit(std::strerror(e)));
         }
@@ -246,8 +247,8 @@ QString devicePathOf(const QString& port)
 
 class Player {
 public:
-    Player(const PlayOptions& o, LoadedShow& show, LoadedShow* idle, int signalFd)
-        : m_o(o), m_show(show), m_idle(idle), m_signals(signalFd), m_engine(*show.frames)
+    Player(const PlayOptions& o, LoadedShow& show, LoadedShow* idle, int signalFd, const LineSources& lines)
+        : m_o(o), m_show(show), m_idle(idle), m_signals(signalFd), m_lines(lines), m_engine(*show.frames)
     {
     }
 
@@ -273,6 +274,7 @@ private:
     LoadedShow& m_show;
     LoadedShow* m_idle;
     int m_signals;
+    const LineSources& m_lines;
     engine::ShowEngine m_engine;
     SdlSound m_sound;
     engine::HeardSound m_heard{m_sound};
@@ -304,18 +306,12 @@ bool Player::setUp(QString& error)
             return false;
         m_engine.setPort(m_line.writer());
     }
-    const QString& t = m_o.trigger;
-    if (const auto bit = modemLineBit(t)) {
-        m_input = std::make_unique<ModemLine>(m_line.fd(), *bit);
-    } else if (t.startsWith(QLatin1String("gpio:"))) {
-        const QStringList parts = t.split(QLatin1Char(':'));
-        m_input = openGpioLine(parts[1], parts[2].toUInt(), error);
-        if (!m_input)
-            return false;
-    }
+    m_input = openTriggerLine(m_o.trigger, m_line.fd(), m_lines, error);
+    if (!error.isEmpty())
+        return false;
     if (m_input)
         m_edges.emplace(m_o.risingEdge, m_o.debounceMs);
-    m_readStdin = t == QLatin1String("enter");
+    m_readStdin = m_o.trigger == QLatin1String("enter");
     // Opening the device now keeps the first show's start as quick as the next.
     for (LoadedShow* s : {&m_show, m_idle}) {
         qint32 ms = 0;
@@ -647,8 +643,12 @@ std::optional<PlayOptions> parsePlayOptions(const QStringList& args, QString& pr
     return o;
 }
 
-int runPlayCommand(const QStringList& args)
+int runPlayCommand(const QStringList& args, const LineSources& lines)
 {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        QTextStream(stdout) << playCommandHelp() << Qt::endl;
+        return 0;
+    }
     QString problem;
     const auto o = parsePlayOptions(args.mid(1), problem);
     if (!o)
@@ -688,7 +688,7 @@ int runPlayCommand(const QStringList& args)
     }
     int status = 0;
     {
-        Player player(*o, *show, idle.get(), signalFd);
+        Player player(*o, *show, idle.get(), signalFd, lines);
         status = player.run();
     }
     ::close(signalFd);

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "cli/ShowTriggers.h"
+
 namespace mk::cli {
 
 struct PlayOptions {
@@ -28,8 +30,10 @@ std::optional<PlayOptions> parsePlayOptions(const QStringList& args, QString& pr
 
 /// Runs `play` (arguments after the program's name, "play" first). Returns
 /// the exit status: 0 after a clean stop, 1 on a failure, 2 for a wrong
-/// command line. Needs a QCoreApplication.
-int runPlayCommand(const QStringList& args);
+/// command line. Needs a QCoreApplication. A trigger line is read from
+/// `lines`. SIGINT/SIGTERM/SIGHUP/SIGUSR1 are blocked in the calling thread
+/// and read by it alone.
+int runPlayCommand(const QStringList& args, const LineSources& lines = systemLines());
 
 QString playCommandHelp();
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <QStringList>
 #include <gpiod.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -91,6 +92,22 @@ std::unique_ptr<LineInput> openGpioLine(const QString& chip, unsigned line, QStr
         return nullptr;
     }
     return std::make_unique<GpioLine>(c, l);
+}
+
+LineSources systemLines()
+{
+    return {[](const int& fd, int bit) { return std::make_unique<ModemLine>(fd, bit); }, openGpioLine};
+}
+
+std::unique_ptr<LineInput> openTriggerLine(const QString& trigger, const int& portFd, const LineSources& sources,
+                                           QString& error)
+{
+    if (const auto bit = modemLineBit(trigger))
+        return sources.modem(portFd, *bit);
+    if (!trigger.startsWith(QLatin1String("gpio:")))
+        return nullptr;
+    const QStringList parts = trigger.split(QLatin1Char(':'));
+    return sources.gpio(parts.value(1), parts.value(2).toUInt(), error);
 }
 
 } // namespace mk::cli

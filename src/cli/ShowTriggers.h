@@ -5,6 +5,7 @@
 // put a fake behind the same edge detection.
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -53,5 +54,20 @@ private:
 /// `chip` is a name ("gpiochip0"), number, path or label. On failure returns
 /// nothing and says why in `error`.
 std::unique_ptr<LineInput> openGpioLine(const QString& chip, unsigned line, QString& error);
+
+/// Where the lines a trigger names are read from: the machine's own modem
+/// lines and GPIO chips, or a test's fakes.
+struct LineSources {
+    std::function<std::unique_ptr<LineInput>(const int& portFd, int bit)> modem;
+    std::function<std::unique_ptr<LineInput>(const QString& chip, unsigned line, QString& error)> gpio;
+};
+LineSources systemLines();
+
+/// The line a `--trigger` value names, read from `sources`; `portFd` is the
+/// serial port's descriptor as it is now and after a reopen. Nothing for a
+/// trigger that is not a line (enter, signal, none), or with `error` set when
+/// the line cannot be read.
+std::unique_ptr<LineInput> openTriggerLine(const QString& trigger, const int& portFd, const LineSources& sources,
+                                           QString& error);
 
 } // namespace mk::cli

@@ -6,7 +6,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <csignal>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <thread>
 
 #include "cli/PlayCommand.h"
 #include "cli/ShowTriggers.h"
@@ -56,6 +61,8 @@ private slots:
     void portUnpluggedAndBack();
     void startsAndRepeats_data();
     void startsAndRepeats();
+    void lineTriggers_data();
+    void lineTriggers();
     void edges_data();
     void edges();
     void refused_data();
@@ -169,6 +176,80 @@ void tst_play::startsAndRepeats()
     QCOMPARE(got.last(), 10);
 }
 
+namespace {
+
+/// A trigger line whose level the test sets, and what it was opened as.
+class FakeLine : public mk::cli::LineInput {
+public:
+    explicit FakeLine(const std::atomic<bool>& level) : m_level(level) {}
+    std::optional<bool> level() override { return m_level.load(); }
+
+private:
+    const std::atomic<bool>& m_level;
+};
+
+} // namespace
+
+void tst_play::lineTriggers_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("pressed"); // the level while the button is down
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("modem line") << QStringList{"--trigger", "cts"} << true
+                                << QStringLiteral("modem %1 PORT").arg(TIOCM_CTS);
+    QTest::newRow("gpio, falling") << QStringList{"--trigger", "gpio:gpiochip4:17", "--trigger-edge", "falling"}
+                                   << false << QStringLiteral("gpio gpiochip4 17");
+}
+
+void tst_play::lineTriggers()
+{
+    // In this process, with the line faked: a press that bounces back and
+    // forth for longer than the show's 200 ms wait starts the show once.
+    QFETCH(QStringList, options);
+    QFETCH(bool, pressed);
+    QFETCH(QString, opened);
+    QTemporaryDir dir;
+    mk::test::PseudoTerminal pty;
+    std::atomic<bool> level = !pressed;
+    QString openedAs;
+    mk::cli::LineSources fakes;
+    fakes.modem = [&](const int& fd, int bit) {
+        const QString port = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+        openedAs = QStringLiteral("modem %1 %2").arg(bit).arg(port == pty.slavePath() ? "PORT" : port);
+        return std::make_unique<FakeLine>(level);
+    };
+    fakes.gpio = [&](const QString& chip, unsigned line, QString&) {
+        openedAs = QStringLiteral("gpio %1 %2").arg(chip).arg(line);
+        return std::make_unique<FakeLine>(level);
+    };
+    const QStringList args = QStringList{"play", writeShow(dir.filePath("show.pjt"), 30, 10), "--port", pty.slavePath(),
+                                         "--idle", writeShow(dir.filePath("idle.pjt"), 0, 100), "--retrigger",
+                                         "--debounce", "400"} + options;
+    int status = -1;
+    std::thread player([&] { status = mk::cli::runPlayCommand(args, fakes); });
+
+    const QList<int> before = track0(pty.read(1 << 20, 500, false));
+    level = pressed;
+    QByteArray line = pty.read(1 << 20, 250, false);
+    level = !pressed;
+    line += pty.read(1 << 20, 70, false);
+    level = pressed;
+    line += pty.read(1 << 20, 1500, false);
+    level = !pressed;
+    line += pty.read(1 << 20, 100, false);
+    ::pthread_kill(player.native_handle(), SIGTERM);
+    player.join();
+    line += pty.read(1 << 20, 100, false);
+
+    QCOMPARE(openedAs, opened);
+    QCOMPARE(status, 0);
+    QCOMPARE(before, QList<int>({100}));
+    QList<int> show;
+    for (int f = 0; f <= 30; ++f)
+        show << 10 + f;
+    QCOMPARE(track0(line), show + QList<int>({100, 10}));
+}
+
 void tst_play::edges_data()
 {
     QTest::addColumn<bool>("rising");
@@ -200,6 +281,7 @@ void tst_play::refused_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--trigger SOURCE";
     QTest::newRow("no show") << QStringList{} << 2 << "Name the show";
     QTest::newRow("bad trigger") << QStringList{"x.pjt", "--trigger", "mat"} << 2 << "--trigger";
     QTest::newRow("modem line, no port") << QStringList{"x.pjt", "--trigger", "cts"} << 2 << "--port";
@@ -208,6 +290,7 @@ void tst_play::refused_data()
     QTest::newRow("missing port") << QStringList{"SHOW", "--port", "/dev/ttyNONE9"} << 1 << "No serial device";
     QTest::newRow("no such sound output") << QStringList{"SHOW", "--audio-device", "Nowhere"} << 1 << "No sound output";
     QTest::newRow("no gpio chip") << QStringList{"SHOW", "--trigger", "gpio:nochip:3"} << 1 << "No GPIO chip";
+    QTest::newRow("port in use") << QStringList{"SHOW", "--port", "HELD"} << 1 << "HELD is in use";
 }
 
 void tst_play::refused()
@@ -217,10 +300,16 @@ void tst_play::refused()
     QFETCH(QString, says);
     QTemporaryDir dir;
     const QString show = writeShow(dir.filePath(QStringLiteral("s.pjt")), 3, 10);
-    args.replaceInStrings(QStringLiteral("SHOW"), show);
+    // Another holder of the port, as a second play would hold it.
+    mk::test::PseudoTerminal pty;
+    const int held = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+    args.replaceInStrings(QStringLiteral("SHOW"), show).replaceInStrings(QStringLiteral("HELD"), pty.slavePath());
+    says.replace(QStringLiteral("HELD"), pty.slavePath());
     const auto run = mk::test::runProgram(QStringLiteral(MK_PROGRAM), QStringList{QStringLiteral("play")} + args);
+    ::close(held);
     QCOMPARE(run.status, status);
-    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+    QVERIFY2((run.out + run.err).contains(says), qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(tst_play)

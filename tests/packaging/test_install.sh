@@ -48,11 +48,21 @@ row() {
     printf '%b' "$1" >"$root/show.conf"
     run "$root/show.conf" "$2" "$3"
 }
-row "$(cat "$root$confdir/example.conf")" 0 "play|/var/lib/marionettekit/show.pjt|--port|/dev/ttyUSB0|--loop|--wait|10|"
+row "$(cat "$root$confdir/example.conf")" 0 \
+    "play|/var/lib/marionettekit/show.pjt|--port|/dev/ttyUSB0|--loop|--wait|10|--idle|/var/lib/marionettekit/idle.pjt|"
 row '[show]\n  project = "/srv/my show.pjt"  \ntrigger=gpio:gpiochip0:17\nretrigger = yes\nidle=\n' 0 \
     "play|/srv/my show.pjt|--trigger|gpio:gpiochip0:17|--retrigger|"
 row 'project = a.pjt\nloops = yes\n' 2 'line 2: unknown key "loops"'
 row 'project = a.pjt\nloop = sometimes\n' 2 'loop takes yes or no'
 row 'port = /dev/ttyUSB0\n' 2 'names no show'
 run "$root/none.conf" 2 "cannot read the show configuration"
+# The example configuration's show and idle loop: put in place by tmpfiles
+# from the installed copies, and playable.
+for f in show idle; do
+    grep -q "^C /var/lib/marionettekit/$f.pjt .* $prefix/share/marionettekit/examples/$f.pjt\$" \
+        "$p/lib/tmpfiles.d/marionettekit.conf" || fail "tmpfiles does not put the example $f.pjt in place"
+    log=$(timeout --preserve-status -s TERM 2 "$p/bin/marionettekit" play \
+        "$p/share/marionettekit/examples/$f.pjt" --trigger signal 2>&1) || fail "example $f.pjt: $log"
+    case $log in *"3 track(s)"*) ;; *) fail "example $f.pjt does not play: $log" ;; esac
+done
 echo "installed and checked"
