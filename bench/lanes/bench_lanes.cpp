@@ -1,6 +1,7 @@
 // Prints what the motion lanes cost: one redraw of all eight lanes (columns
 // worked out from the tracks and painted) for a 10-second and a 2-hour show,
-// whole and zoomed, and the cost per frame of the real frame loop while a
+// whole and zoomed, a zoom step of waveform and lanes together (Ctrl+wheel
+// over the 2-hour show), and the cost per frame of the real frame loop while a
 // track records, with the lanes shown and hidden.
 //
 //   bench_lanes [repeats]      (default 50)
@@ -12,6 +13,8 @@
 // offscreen, 1100 pixels wide.
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QWheelEvent>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -188,6 +191,43 @@ int main(int argc, char** argv)
             std::printf("%-10s %-18s %5.2f / %-14.2f %5.2f / %-14.2f %.2f / %.2f / %.2f\n",
                         seconds == 10 ? "10 s" : "2 h", c.name, sc.p50, sc.max, sp.p50, sp.max, s.p50, s.p99, s.max);
         }
+    }
+
+    // Zoom steps over the 2-hour show: Ctrl+wheel notches over the waveform
+    // from the whole sound in to 8 pixels a frame and out again, each one
+    // the new span, the waveform's redraw and the lanes' redraw, painted.
+    {
+        g->setczoom(1000);
+        g->reDraw();
+        QApplication::processEvents();
+        std::vector<double> wall, cpu;
+        const QPoint at(g->width() / 3, g->height() / 2);
+        for (int r = 0; r < repeats; ++r) {
+            for (int angle : {120, -120}) {
+                for (int notch = 0; notch < 40; ++notch) {
+                    const qint32 before = g->cDisplayEnd() - g->cDisplayStart();
+                    QElapsedTimer t;
+                    t.start();
+                    const double c0 = threadMs();
+                    QWheelEvent e(at, g->mapToGlobal(at), {}, {0, angle}, Qt::NoButton, Qt::ControlModifier,
+                                  Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(g, &e);
+                    g->repaint();
+                    lanes->followView();
+                    lanes->repaint();
+                    const double c1 = threadMs();
+                    if (g->cDisplayEnd() - g->cDisplayStart() == before)
+                        break; // at the limit: no step
+                    wall.push_back(t.nsecsElapsed() / 1e6);
+                    cpu.push_back(c1 - c0);
+                }
+            }
+        }
+        const Stats sw = stats(wall), sc = stats(cpu);
+        std::printf("\nzoom step, 2 h show, waveform and lanes redrawn (%zu steps), ms p50 / p99 / max\n",
+                    wall.size());
+        std::printf("wall %.2f / %.2f / %.2f   CPU %.2f / %.2f / %.2f\n", sw.p50, sw.p99, sw.max, sc.p50, sc.p99,
+                    sc.max);
     }
 
     // The real frame loop over the 2-hour show, track 3 recording from the

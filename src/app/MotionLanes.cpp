@@ -28,9 +28,6 @@ const QColor laneColour(18, 30, 40);
 const QColor& lineColour = mk::waveform::foreground;
 const QColor dimmedColour(70, 110, 90);
 const QColor& cursorColour = mk::waveform::cursor;
-const QColor labelColour(210, 225, 235);
-const QColor dimmedLabelColour(120, 135, 145);
-const QColor labelBackColour(12, 20, 28, 170);
 constexpr int cursorWidth = mk::waveform::cursorWidth;
 
 const QString noSound = QStringLiteral("noSound");
@@ -292,21 +289,6 @@ void MotionLanes::paintEvent(QPaintEvent* event)
     QPainter p(this);
     p.drawImage(dirty.topLeft(), img);
 
-    // The track's number and name at the left, over the lane.
-    QFont f = font();
-    f.setPixelSize(11);
-    p.setFont(f);
-    for (int i = 0; i < kLanes; ++i) {
-        const QRect lr = laneRect(i);
-        const QString label = QStringLiteral("%1 %2").arg(i).arg(m_names[size_t(i)].trimmed());
-        const QRect text = p.fontMetrics().boundingRect(label).adjusted(-3, 0, 3, 0);
-        const QRect box(lr.left(), lr.top(), text.width(), std::min(lr.height(), text.height()));
-        if (!box.intersects(dirty))
-            continue;
-        p.fillRect(box, labelBackColour);
-        p.setPen(m_active[size_t(i)] ? labelColour : dimmedLabelColour);
-        p.drawText(box, Qt::AlignCenter, label);
-    }
     if (m_cursorX >= 0 && m_cursorX < width())
         p.fillRect(QRect(m_cursorX, 0, cursorWidth, height()), cursorColour);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The motion lanes under the waveform: one lane per servo track drawing the
 // positions it holds over exactly the span the waveform view shows, with the
-// track's number and name at the left and the play cursor at the waveform's
-// cursor. A press or drag in a lane scrubs as the waveform does.
+// play cursor at the waveform's cursor (names and ranges stand beside them,
+// in LaneHeaders). A press or drag in a lane scrubs as the waveform does.
 //
 // The lanes read the tracks' recordings in memory (never a file) through a
 // MotionEnvelope per track, so a redraw costs the same for a short show as

@@ -108,6 +108,7 @@ bool mainForm::saveProject()
         if (!writeProject(currentProjectFile, frames, false, sentence))
             return false;
         m_takes->markClean();
+        noteRecentProject(currentProjectFile);
         return true;
     } catch (...) {
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
@@ -144,6 +145,7 @@ bool mainForm::saveProjectAs()
         setTitleName(QFileInfo(path).fileName());
         currentProjectFile = path;
         m_takes->markClean();
+        noteRecentProject(path);
         return true;
     } catch (...) {
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
@@ -320,6 +322,7 @@ mk::project::ReadResult::Status mainForm::openProjectFile(const QString& path)
     setBusy(false);
     noteShowCommand(QStringLiteral("Open Project"));
     m_takes->markClean();
+    noteRecentProject(path);
     return Status::Ok;
 }
 

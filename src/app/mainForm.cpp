@@ -47,6 +47,7 @@ mainForm::mainForm(const mk::Services& services, QWidget* parent)
     currentProjectFile = kNotSaved;
     buildControls();
     buildMenus();
+    buildComforts();
     // The window sees every key first, whichever control has the focus.
     qApp->installEventFilter(this);
     load();

@@ -27,6 +27,9 @@ class SetupServo;
 class calibrateJoystick;
 class MotionLanes;
 class QBoxLayout;
+class QMenu;
+class LaneHeaders;
+class ViewNavigation;
 
 namespace mk { class SerialPorts; }
 namespace mk::engine { class ShowEngine; class TrackFrames; class PostedJoystick; class FdPortWriter; class TimeBase; class HeardClock; }
@@ -95,6 +98,11 @@ public:
     bool saveProjectAs();
     bool saveSettingsOnly();
     void openProject();
+    /// Open Project of a file already chosen (Open Recent, a drop): the
+    /// same questions and reports; a file that is not a project is said so.
+    void openProjectFrom(const QString& path);
+    /// The projects last opened or saved, newest first (File > Open Recent).
+    QStringList recentProjects() const;
     /// Open Project without the file dialog.
     mk::project::ReadResult::Status openProjectFile(const QString& path);
     /// The project named on the command line (--open): the show the program
@@ -112,14 +120,24 @@ public:
     // What was recorded, shown and undoable (src/app/TakeTools.cpp).
     ::MotionLanes* motionLanes() const { return m_lanes; }
     mk::TakeHistory& takes() const { return *m_takes; }
+    /// Zoom and pan of the waveform and lanes (src/app/ViewNavigation.cpp).
+    ::ViewNavigation* navigation() const { return m_navigation; }
+    ::LaneHeaders* laneHeaders() const { return m_laneHeaders; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenus();
     void buildControls();
+    /// Shortcuts, Open Recent, drops, the lanes' headers and zoom and pan
+    /// (src/app/DesktopComforts.cpp).
+    void buildComforts();
+    void noteRecentProject(const QString& path);
+    void refreshRecentMenu();
     void load();
     void refreshPortItems();
     /// Import Sound once a file is chosen; throws mk::RuntimeError.
@@ -216,6 +234,9 @@ private:
     ::MotionLanes* m_lanes = nullptr;
     mk::TakeHistory* m_takes = nullptr;
     bool m_modifiedCheckQueued = false;
+    ::ViewNavigation* m_navigation = nullptr;
+    ::LaneHeaders* m_laneHeaders = nullptr;
+    QMenu* m_recentMenu = nullptr;
 
     // Destroyed first (declared last): the engine lets go of the tracks, the
     // joystick and the port before they go.

@@ -384,6 +384,21 @@ void graphWindow::setcpan(qint16 value)
     m_zoomCentre = v.zoomCentre;
 }
 
+void graphWindow::showSpan(qint32 start, qint32 end)
+{
+    if (!hasSound() || end <= start)
+        return;
+    m_displayStart = start;
+    m_displayEnd = end;
+    m_zoomCentre = mk::roundTo<qint32>((double(start) + end) / 2);
+    const double whole = std::max(double(m_soundEnd) - m_soundStart, 1.0);
+    m_zoomValue = qint16(std::clamp(mk::roundTo<qint32>((double(end) - start) / whole * 1000), 1, 1000));
+    const double left = std::max(double(start) - m_soundStart, 0.0);
+    const double right = std::max(double(m_soundEnd) - end, 1.0);
+    m_panValue = mk::roundTo<qint16>(left / (left + right) * 10000);
+    reDraw();
+}
+
 void graphWindow::setmousepointer(qint16 shape)
 {
     if (shape == 0)

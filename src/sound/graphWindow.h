@@ -69,6 +69,10 @@ public:
     /// 0..10000, a scroll bar's place. The host redraws afterwards.
     qint16 cpan() const;
     void setcpan(qint16 v);
+    /// Shows positions start..end and redraws; czoom, cpan and zoomCentre
+    /// then read what that span is, as if they had made it. Finer than czoom
+    /// and cpan, whose steps are a thousandth of a long sound.
+    void showSpan(qint32 start, qint32 end);
 
     void setmousepointer(qint16 shape);
     bool cLoop() const;

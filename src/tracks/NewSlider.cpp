@@ -123,8 +123,25 @@ NewSlider::NewSlider(mk::Joystick& joystick, QWidget* parent)
     column->setContentsMargins(2, 2, 2, 2);
     column->setSpacing(3);
     column->addWidget(m_name);
+    // The ends of the slider in the numbers the lane beside the waveform
+    // shows at its top and bottom.
+    auto* ends = new QVBoxLayout;
+    ends->setSpacing(0);
+    for (QLabel*& end : m_ends) {
+        end = new QLabel(this);
+        QFont f = end->font();
+        f.setPixelSize(10);
+        end->setFont(f);
+        end->setAlignment(Qt::AlignRight);
+    }
+    m_ends[0]->setObjectName(QStringLiteral("rangeTop"));
+    m_ends[1]->setObjectName(QStringLiteral("rangeBottom"));
+    ends->addWidget(m_ends[0]);
+    ends->addStretch();
+    ends->addWidget(m_ends[1]);
     auto* sliderRow = new QHBoxLayout;
     sliderRow->addStretch();
+    sliderRow->addLayout(ends);
     sliderRow->addWidget(m_slider, 0);
     sliderRow->addStretch();
     column->addLayout(sliderRow, 1);
@@ -203,6 +220,11 @@ void NewSlider::syncFromTrack()
     }
     for (int i = 0; i < int(m_indicators.size()); ++i)
         m_indicators[i]->setVisible(i == m_track.visibleIndicator());
+    m_ends[0]->setText(QString::number(m_track.maxValue()));
+    m_ends[1]->setText(QString::number(m_track.minValue()));
+    m_slider->setToolTip(m_track.isReversed()
+                             ? tr("%1 to %2, reversed: the servo turns the other way").arg(m_track.minValue()).arg(m_track.maxValue())
+                             : tr("%1 to %2").arg(m_track.minValue()).arg(m_track.maxValue()));
     if (m_name->text() != m_track.nameBoxText()) {
         const QSignalBlocker block(m_name);
         m_name->setText(m_track.nameBoxText());
@@ -277,6 +299,7 @@ bool NewSlider::isReversed() const { return m_track.isReversed(); }
 void NewSlider::setIsReversed(bool on)
 {
     m_track.setIsReversed(on);
+    syncFromTrack();
     Q_EMIT setupChanged();
 }
 

@@ -119,4 +119,5 @@ private:
     QToolButton* m_setup = nullptr;
     QCheckBox* m_active = nullptr;
     std::array<QLabel*, 4> m_indicators{};
+    std::array<QLabel*, 2> m_ends{}; ///< the slider's top and bottom numbers
 };

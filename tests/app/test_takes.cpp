@@ -10,7 +10,17 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QUrl>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
@@ -24,6 +34,7 @@
 #include <map>
 #include <memory>
 
+#include "app/LaneHeaders.h"
 #include "app/MotionLanes.h"
 #include "app/TakeHistory.h"
 #include "app/mainForm.h"
@@ -612,6 +623,133 @@ private Q_SLOTS:
         QCOMPARE(rig.w->projectFile(), a);
         QVERIFY(rig.w->saveProject());
         QCOMPARE(mk::test::readFile(a), savedA);
+    }
+
+    void zoomPanOpenRecentAndDrops()
+    {
+        QSettings(QStringLiteral("MarionetteKit"), QStringLiteral("MarionetteKit")).remove("files/recentProjects");
+        Rig rig;
+        rig.loadShow(QStringLiteral("show.wav"), 10000, 40000); // frames 0..300
+        ::graphWindow* g = rig.graph();
+        MotionLanes* l = rig.lanes();
+        QScrollBar* bar = rig.w->findChild<QScrollBar*>("viewScrollBar");
+        QVERIFY(bar && bar->isVisible());
+        QCOMPARE(l->width(), g->width());
+        const auto wheel = [](QWidget* over, QPoint at, QPoint angle, Qt::KeyboardModifiers m, QPoint pixels = {}) {
+            QWheelEvent e(at, over->mapToGlobal(at), pixels, angle, Qt::NoButton, m, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(over, &e);
+        };
+        const auto frameAt = [&](double x) {
+            const lanes::FrameWindow s = waveformSpan(g);
+            return s.first + x / g->width() * (s.last - s.first);
+        };
+        // Ctrl+wheel over the lanes and the waveform zooms around the pointer
+        // down to 8 pixels a frame, the frame under the pointer staying put.
+        const int x = g->width() / 4;
+        const double underPointer = frameAt(x);
+        for (int notch = 0; notch < 12; ++notch)
+            wheel(notch % 2 ? static_cast<QWidget*>(g) : l, QPoint(x, 10), QPoint(0, 120), Qt::ControlModifier);
+        const lanes::FrameWindow zoomed = waveformSpan(g);
+        QVERIFY(std::abs(g->width() / (zoomed.last - zoomed.first) - 8) < 0.2);
+        QVERIFY(std::abs(frameAt(x) - underPointer) < 0.5);
+        QTRY_COMPARE(l->window().first, zoomed.first);
+        QCOMPARE(bar->value(), g->cDisplayStart());
+        QCOMPARE(bar->pageStep(), g->cDisplayEnd() - g->cDisplayStart());
+        // The wheel pans a tenth of the view a notch; a touchpad moves the
+        // picture with the fingers.
+        const qint32 width = g->cDisplayEnd() - g->cDisplayStart();
+        const qint32 before = g->cDisplayStart();
+        wheel(l, QPoint(x, 10), QPoint(0, -120), Qt::NoModifier);
+        QVERIFY(std::abs(g->cDisplayStart() - (before + width / 10)) <= 2);
+        wheel(g, QPoint(x, 10), {}, Qt::NoModifier, QPoint(g->width() / 10, 0));
+        QVERIFY(std::abs(g->cDisplayStart() - before) <= 4);
+        QCOMPARE(g->cDisplayEnd() - g->cDisplayStart(), width);
+        // The scroll bar moves the view; 0 shows the whole sound again.
+        bar->setValue(bar->maximum());
+        QCOMPARE(g->cDisplayEnd(), g->cSoundEnd());
+        rig.key(Qt::Key_0, Qt::NoModifier);
+        QCOMPARE(g->cDisplayStart(), g->cSoundStart());
+        QCOMPARE(g->cDisplayEnd(), g->cSoundEnd());
+        QCOMPARE(g->czoom(), qint16(1000));
+        // + zooms around the cursor, and the playing cursor turns the pages.
+        rig.key(Qt::Key_Plus, Qt::NoModifier);
+        rig.key(Qt::Key_Plus, Qt::NoModifier);
+        QCOMPARE(g->cDisplayStart(), g->cSoundStart());
+        QVERIFY(g->cDisplayEnd() - g->cDisplayStart() < (g->cSoundEnd() - g->cSoundStart()) / 2);
+        rig.w->playClicked();
+        rig.ticks.set(g->playStartTick() + 6000);
+        g->playUpdateTick();
+        QVERIFY(g->cDisplayStart() <= g->cCurrentTime() && g->cCurrentTime() < g->cDisplayEnd());
+        rig.w->stopClicked();
+
+        // Open Recent lists what was opened and saved, newest first, a
+        // project no longer there greyed; choosing one opens it.
+        const QString a = rig.path(QStringLiteral("a.pjt"));
+        const QString b = rig.path(QStringLiteral("b.pjt"));
+        rig.saved(QStringLiteral("a.pjt"));
+        rig.saved(QStringLiteral("b.pjt"));
+        const QString gone = rig.path(QStringLiteral("gone.pjt"));
+        QFile::copy(a, gone);
+        for (const QString& p : {gone, a, b})
+            QCOMPARE(rig.w->openProjectFile(p), mk::project::ReadResult::Status::Ok);
+        QFile::remove(gone);
+        auto* recent = rig.w->menuBar()->findChild<QMenu*>("openRecentMenu");
+        QMetaObject::invokeMethod(recent, "aboutToShow");
+        QStringList items;
+        for (QAction* item : recent->actions())
+            items << item->text() + (item->isEnabled() ? "" : " (greyed)");
+        QCOMPARE(items, (QStringList{"&1 " + QDir::toNativeSeparators(b), "&2 " + QDir::toNativeSeparators(a),
+                                     "&3 " + QDir::toNativeSeparators(gone) + " (greyed)"}));
+        recent->actions().at(1)->trigger();
+        QCOMPARE(rig.w->currentProjectFile, a);
+
+        // A project dropped on the window opens; a sound dropped imports.
+        const auto drop = [&](const QString& path) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            const QPoint at = rig.w->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(rig.w.get(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(rig.w.get(), &dropped);
+        };
+        drop(b);
+        QCOMPARE(rig.w->currentProjectFile, b);
+        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - b.pjt[*]"));
+        QCOMPARE(rig.w->recentProjects().first(), QFileInfo(b).absoluteFilePath());
+        const QString other = rig.path(QStringLiteral("other.wav"));
+        QVERIFY(testwav::write(other, testwav::canonical(2, 44100, 16, QByteArray(8000, '\0'))));
+        drop(other);
+        QCOMPARE(rig.graph()->cFileName(), other);
+    }
+
+    void laneHeadersToolTipsAndSliderEnds()
+    {
+        Rig rig;
+        rig.loadShow();
+        NewSlider* t = rig.w->slider(2);
+        t->setServoName(QStringLiteral("Jaw"));
+        t->setMinValue(40);
+        t->setMaxValue(200);
+        t->setIsReversed(true);
+        t->setDataStartPoint(0);
+        t->setData(150);
+        rig.lanes()->resync();
+        rig.graph()->setcCurrentTimeInMilliseconds(5000); // the cursor away from frame 0
+        LaneHeaders* h = rig.w->laneHeaders();
+        QCOMPARE(h->text(2), QStringLiteral("2 Jaw\t40–200 rev"));
+        // Beside the lanes, not over them: frame 0 is drawn in column 0.
+        QCOMPARE(h->geometry().right() + 1, rig.lanes()->x());
+        QCOMPARE(h->y(), rig.lanes()->y());
+        QCOMPARE(rig.lanes()->laneColumns(2).front(), (lanes::ColumnRange{150, 150}));
+        QVERIFY(rig.lanesImage().pixelColor(0, rig.lanes()->rowOf(2, 150)).green() > 200);
+        QCOMPARE(t->findChild<QLabel*>("rangeTop")->text(), QStringLiteral("200"));
+        QCOMPARE(t->findChild<QLabel*>("rangeBottom")->text(), QStringLiteral("40"));
+        QCOMPARE(h->laneToolTip(QPoint(0, rig.lanes()->laneRect(2).center().y())),
+                 QStringLiteral("Servo 2, frame 0 (00:00:00:00): position 150"));
+        QCOMPARE(h->laneToolTip(QPoint(rig.lanes()->width() - 1, rig.lanes()->laneRect(2).center().y())),
+                 QStringLiteral("Servo 2, frame 299 (00:00:09:29): nothing recorded"));
     }
 
     void lanesShownOrHiddenIsKeptBetweenRuns()

@@ -5,6 +5,7 @@
 
 #include <limits>
 
+#include "sound/ViewSpan.h"
 #include "sound/WaveformMath.h"
 #include "support/RuntimeErrors.h"
 
@@ -208,6 +209,103 @@ private Q_SLOTS:
         QTEST(w::plotValue(highBytes, quint8(byte)), "value");
         QCOMPARE(w::silenceValue(false), 128);
         QCOMPARE(w::silenceValue(true), 127);
+    }
+
+    // Zoom and pan of the view over a 10 000-frame sound of 5880 positions
+    // a frame (16-bit stereo at 44.1 kHz) in 1000 pixels: the narrowest
+    // view is 125 frames (8 pixels a frame), 735 000 positions.
+    void navigation_data()
+    {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<double>("a");
+        QTest::addColumn<double>("b");
+        QTest::addColumn<qint64>("newStart");
+        QTest::addColumn<qint64>("newEnd");
+        const qint64 e = 58800044;
+        QTest::newRow("zoom in keeps the position under the pointer")
+            << "zoomAt" << 44LL << e << 0.25 << 0.5 << 7350044LL << 36750044LL;
+        QTest::newRow("zoom in stops at 8 pixels a frame")
+            << "zoomAt" << 10000044LL << 11000044LL << 0.5 << 0.5 << 10132544LL << 10867544LL;
+        QTest::newRow("at that limit the view does not creep")
+            << "zoomAt" << 10132544LL << 10867544LL << 0.9 << 0.5 << 10132544LL << 10867544LL;
+        QTest::newRow("zoom out stops at the whole sound") << "zoomAt" << 7350044LL << 36750044LL << 0.5 << 4.0 << 44LL << e;
+        QTest::newRow("zoom out at the end stays in the sound")
+            << "zoomAt" << 50000044LL << e << 0.9 << 2.0 << 41200044LL << e;
+        QTest::newRow("a wheel notch in at the left edge") << "wheelZoom" << 44LL << e << 0.0 << 120.0 << 44LL << 47040044LL;
+        QTest::newRow("a wheel notch out") << "wheelZoom" << 10000044LL << 11000044LL << 0.5 << -120.0 << 9875044LL
+                                           << 11125044LL;
+        QTest::newRow("+ around the cursor in view") << "zoomAround" << 44LL << e << 29400044.0 << 0.5 << 14700044LL
+                                                     << 44100044LL;
+        QTest::newRow("+ around a cursor out of view centres it")
+            << "zoomAround" << 44LL << 1000044LL << 30000044.0 << 0.5 << 29632544LL << 30367544LL;
+        QTest::newRow("pan stops at the start") << "pan" << 1000044LL << 2000044LL << -5e6 << 0.0 << 44LL << 1000044LL;
+        QTest::newRow("pan stops at the end") << "pan" << 1000044LL << 2000044LL << 1e8 << 0.0 << 57800044LL << e;
+        QTest::newRow("a wheel notch pans a tenth back")
+            << "wheelPan" << 10000044LL << 11000044LL << 120.0 << 0.0 << 9900044LL << 10900044LL;
+        QTest::newRow("touchpad pixels move the picture with the fingers")
+            << "wheelPan" << 10000044LL << 11000044LL << 0.0 << -250.0 << 10250044LL << 11250044LL;
+        QTest::newRow("cursor in view: no page") << "follow" << 10000044LL << 11000044LL << 10500000.0 << 0.0
+                                                 << 10000044LL << 11000044LL;
+        QTest::newRow("cursor past the end turns the page")
+            << "follow" << 10000044LL << 11000044LL << 11000044.0 << 0.0 << 11000044LL << 12000044LL;
+        QTest::newRow("cursor back at the start") << "follow" << 10000044LL << 11000044LL << 44.0 << 0.0 << 44LL
+                                                  << 1000044LL;
+        QTest::newRow("last page ends at the end") << "follow" << 10000044LL << 11000044LL << 58500000.0 << 0.0
+                                                   << 57800044LL << e;
+        QTest::newRow("scroll bar moves the view") << "bar" << 44LL << 1000044LL << 20000000.0 << 0.0 << 20000000LL
+                                                   << 21000000LL;
+        QTest::newRow("scroll bar past the end") << "bar" << 44LL << 1000044LL << 6e7 << 0.0 << 57800044LL << e;
+        QTest::newRow("0: the whole sound") << "whole" << 10000044LL << 11000044LL << 0.0 << 0.0 << 44LL << e;
+    }
+
+    void navigation()
+    {
+        QFETCH(QString, op);
+        QFETCH(qint64, start);
+        QFETCH(qint64, end);
+        QFETCH(double, a);
+        QFETCH(double, b);
+        namespace v = mk::view;
+        const v::Limits l{44, 58800044, 5880, 1000};
+        const v::Span s{start, end};
+        v::Span r;
+        if (op == "zoomAt")
+            r = v::zoomAt(s, l, a, b);
+        else if (op == "wheelZoom")
+            r = v::zoomAt(s, l, a, v::zoomFactor(int(b)));
+        else if (op == "zoomAround")
+            r = v::zoomAround(s, l, qint64(a), b);
+        else if (op == "pan")
+            r = v::panBy(s, l, a);
+        else if (op == "wheelPan")
+            r = v::panBy(s, l, v::panAmount(s, l, int(a), int(b)));
+        else if (op == "follow")
+            r = v::follow(s, l, qint64(a));
+        else if (op == "bar")
+            r = v::fromScrollBar(s, l, int(a));
+        else
+            r = v::whole(l);
+        QTEST(r.start, "newStart");
+        QTEST(r.end, "newEnd");
+        // The scroll bar shows the result: its handle is the view, its
+        // travel the rest of the sound.
+        const v::Bar bar = v::scrollBar(r, l);
+        QCOMPARE(qint64(bar.value), r.start);
+        QCOMPARE(qint64(bar.pageStep), r.width());
+        QCOMPARE(qint64(bar.maximum), 58800044 - r.width());
+        QCOMPARE(bar.minimum, 44);
+    }
+
+    void navigationLimitsOfASound()
+    {
+        // 16-bit stereo at 44.1 kHz: 176 400 positions a second.
+        const mk::view::Limits l = mk::view::limitsOf(44, 1764044, 1764000, 10000, 800);
+        QCOMPARE(l.positionsPerFrame, 5880.0);
+        QCOMPARE(mk::view::narrowest(l), 588000LL); // 100 frames in 800 pixels
+        // A sound shorter than that is only ever shown whole.
+        QCOMPARE(mk::view::narrowest(mk::view::limitsOf(44, 100044, 100000, 567, 800)), 100000LL);
     }
 };
 
