@@ -15,6 +15,7 @@
 
 #include "app/Artwork.h"
 #include "app/Dialogs.h"
+#include "app/EditTools.h"
 #include "app/TakeHistory.h"
 #include "link/MSComm.h"
 #include "link/SerialPorts.h"
@@ -185,6 +186,8 @@ void mainForm::buildMenus()
     edit->setObjectName(QStringLiteral("showEditMenu"));
     connect(add(edit, QStringLiteral("jawFromSound"), tr("Jaw from Sound…")), &QAction::triggered, this,
             &mainForm::jawFromSound);
+    m_edits = new ::EditTools(*this, edit, m_services.dialogs,
+                              [this] { return m_clock->isItRunning() || m_countdown->isItRunning(); });
 }
 
 void mainForm::load()

@@ -25,6 +25,7 @@ class convertAudio;
 class SetupServo;
 class calibrateJoystick;
 class MotionLanes;
+class EditTools;
 class QBoxLayout;
 
 namespace mk { class SerialPorts; }
@@ -105,6 +106,8 @@ public:
     // What was recorded, shown and undoable (src/app/TakeTools.cpp).
     ::MotionLanes* motionLanes() const { return m_lanes; }
     mk::TakeHistory& takes() const { return *m_takes; }
+    /// Selections and the edits of the Edit menu (src/app/EditTools.cpp).
+    ::EditTools& editTools() const { return *m_edits; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -187,5 +190,6 @@ private:
     QString m_lastProjectDialogName;
     ::MotionLanes* m_lanes = nullptr;
     mk::TakeHistory* m_takes = nullptr;
+    ::EditTools* m_edits = nullptr;
     bool m_modifiedCheckQueued = false;
 };
