@@ -79,6 +79,13 @@ private:
 
 } // namespace
 
+qint32 EditTools::maxframeAfter(const Saved& before, const std::vector<qint16>& after)
+{
+    // A track made longer ends at its new last frame, as one grown by
+    // recording does; otherwise maxframe stays what it was.
+    return after.size() > before.data.size() ? qint32(after.size()) - 1 : before.maxframe;
+}
+
 EditTools::EditTools(mainForm& window, QMenu* editMenu, mk::Dialogs& dialogs, std::function<bool()> playing)
     : QObject(&window), m_w(window), m_dialogs(dialogs), m_playing(std::move(playing))
 {
@@ -228,7 +235,7 @@ void EditTools::run(const QString& text, const Edit& edit)
         for (const Saved& s : saved) {
             std::vector<qint16> data = s.data;
             edit(data, m_selection->frames(), limitsOf(s.servo));
-            put(s.servo, data, std::max(s.maxframe, qint32(data.size()) - 1));
+            put(s.servo, data, maxframeAfter(s, data));
         }
     } catch (const mk::RuntimeError& e) {
         restore(saved);
@@ -254,7 +261,7 @@ bool EditTools::adjust(const QString& text, mk::NumberRequest request, const std
         for (const Saved& s : saved) {
             std::vector<qint16> data = s.data;
             e(data, frames, limitsOf(s.servo));
-            put(s.servo, data, std::max(s.maxframe, qint32(data.size()) - 1));
+            put(s.servo, data, maxframeAfter(s, data));
         }
     };
     bool applied = false;
@@ -328,7 +335,7 @@ void EditTools::paste()
         std::vector<qint16> data = t->track().recording();
         edits::paste(data, at, row, limitsOf(s));
         try {
-            put(s, data, std::max(t->maxframe(), qint32(data.size()) - 1));
+            put(s, data, data.size() > t->track().recording().size() ? qint32(data.size()) - 1 : t->maxframe());
         } catch (const mk::RuntimeError& e) {
             m_dialogs.message(mk::failureText(tr("There was an error while editing."), e.number(),
                                               QString::fromStdString(e.what())),

@@ -82,6 +82,7 @@ private:
     /// Puts `data` into the servo's track through its members, growing it
     /// when `data` is longer; frames that do not differ are not written.
     void put(int servo, const std::vector<qint16>& data, qint32 maxframe);
+    static qint32 maxframeAfter(const Saved& before, const std::vector<qint16>& after);
     std::vector<Saved> save(const std::vector<int>& servos) const;
     void restore(const std::vector<Saved>& saved);
     qint32 cursorFrame() const;

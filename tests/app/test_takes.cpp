@@ -4,8 +4,8 @@
 // pass (tracks exact, the wire bytes of a playback unchanged), the history's
 // memory bound, Import Sound's step, the show that undo and redo bring back
 // (sound, track lengths, project file and title, the saved bytes, the mark
-// for unsaved changes), the lanes' shown/hidden setting, and editing a
-// selection with the mouse, the menus and the keys.
+// for unsaved changes), the lanes' shown/hidden setting, and selecting,
+// editing and drawing with the mouse, the menus and the keys.
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -713,6 +713,9 @@ private Q_SLOTS:
         jaw->setMinValue(20);
         neck->setMaxValue(180);
         neck->setMinValue(60);
+        NewSlider* brow = rig.w->slider(5);
+        brow->setMaxValue(240);
+        brow->setMinValue(40);
         jaw->setDataStartPoint(0);
         for (int f = 0; f <= 300; ++f)
             jaw->setData(f % 50 == 7 ? qint16(0) : qint16(60 + f * 37 % 140));
@@ -759,7 +762,26 @@ private Q_SLOTS:
         edits::paste(neckData, at, clip, {60, 180});
         QVERIFY(neckData.size() > 301);
         QCOMPARE(neck->track().recording(), neckData);
-        QCOMPARE(rig.w->takes().stack().count(), steps + 3);
+
+        // Alt+drag in the brow's lane draws from its top to its bottom: one
+        // position every frame between the two pointer events.
+        const QRect browLane = l->laneRect(5);
+        QTest::mousePress(l, Qt::LeftButton, Qt::AltModifier, QPoint(100, browLane.top() + 1));
+        QMouseEvent stroke(QEvent::MouseMove, QPointF(400, browLane.bottom() - 1),
+                           l->mapToGlobal(QPointF(400, browLane.bottom() - 1)), Qt::NoButton, Qt::LeftButton,
+                           Qt::AltModifier);
+        QCoreApplication::sendEvent(l, &stroke);
+        QTest::mouseRelease(l, Qt::LeftButton, Qt::AltModifier, QPoint(400, browLane.bottom() - 1));
+        const std::vector<qint16>& drawn = brow->track().recording();
+        const edits::FrameRange stretch{edits::frameAt(100, l->window().first, l->window().last, l->width()),
+                                        edits::frameAt(400, l->window().first, l->window().last, l->width())};
+        QCOMPARE(drawn[size_t(stretch.from)], 240);
+        QCOMPARE(drawn[size_t(stretch.to)], 40);
+        for (qint32 f = stretch.from + 1; f <= stretch.to; ++f)
+            QVERIFY(drawn[size_t(f)] < drawn[size_t(f - 1)]);
+        QCOMPARE(drawn[size_t(stretch.to + 1)], 0);
+        QCOMPARE(rig.w->takes().stack().undoText(), QStringLiteral("Draw"));
+        QCOMPARE(rig.w->takes().stack().count(), steps + 4);
         const QByteArray edited = rig.saved("edited.pjt");
 
         // Shift+drag in the waveform selects all servos; moving them before
@@ -775,10 +797,10 @@ private Q_SLOTS:
         rig.key(Qt::Key_Escape, {});
         QVERIFY(sel.isEmpty());
 
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 4; ++i)
             rig.key(Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(rig.saved("undone.pjt"), original);
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 4; ++i)
             rig.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(rig.saved("redone.pjt"), edited);
     }
