@@ -694,7 +694,10 @@ private Q_SLOTS:
         QCOMPARE(jaw->track().recording(), applied);
 
         rig.trigger("jawFromSound");
-        d = rig.w->findChild<QDialog*>("jawFromSound");
+        // The dialog applied above may still wait for its deferred deletion.
+        for (QDialog* open : rig.w->findChildren<QDialog*>("jawFromSound"))
+            if (open->isVisible())
+                d = open;
         d->findChild<QComboBox*>("servo")->setCurrentIndex(1);
         QVERIFY(jaw->track().recording() != applied);
         d->reject();
