@@ -66,6 +66,9 @@ private:
                                     mk::edits::Limits limits)>;
 
     QAction* addItem(const QString& name, const QString& caption, void (EditTools::*slot)());
+    /// The selection painted over the lanes and the waveform, and their
+    /// mouse events seen first (EditMouse.cpp).
+    void watchViews();
     void refresh();
     /// Stops the show; false while a project is saved or opened.
     bool ready();
