@@ -15,6 +15,7 @@
 
 #include "app/Artwork.h"
 #include "app/Dialogs.h"
+#include "app/EditTools.h"
 #include "app/TakeHistory.h"
 #include "engine/PortWriter.h"
 #include "engine/ShowEngine.h"
@@ -199,6 +200,8 @@ void mainForm::buildMenus()
     edit->setObjectName(QStringLiteral("showEditMenu"));
     connect(add(edit, QStringLiteral("jawFromSound"), tr("Jaw from Sound…")), &QAction::triggered, this,
             &mainForm::jawFromSound);
+    m_edits = new ::EditTools(*this, edit, m_services.dialogs,
+                              [this] { return m_clock->isItRunning() || m_countdown->isItRunning(); });
 }
 
 void mainForm::load()

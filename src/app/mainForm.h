@@ -26,6 +26,7 @@ class convertAudio;
 class SetupServo;
 class calibrateJoystick;
 class MotionLanes;
+class EditTools;
 class QBoxLayout;
 class QMenu;
 class LaneHeaders;
@@ -123,6 +124,8 @@ public:
     /// Zoom and pan of the waveform and lanes (src/app/ViewNavigation.cpp).
     ::ViewNavigation* navigation() const { return m_navigation; }
     ::LaneHeaders* laneHeaders() const { return m_laneHeaders; }
+    /// Selections and the edits of the Edit menu (src/app/EditTools.cpp).
+    ::EditTools& editTools() const { return *m_edits; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -233,6 +236,7 @@ private:
     QString m_lastProjectDialogName;
     ::MotionLanes* m_lanes = nullptr;
     mk::TakeHistory* m_takes = nullptr;
+    ::EditTools* m_edits = nullptr;
     bool m_modifiedCheckQueued = false;
     ::ViewNavigation* m_navigation = nullptr;
     ::LaneHeaders* m_laneHeaders = nullptr;

@@ -33,6 +33,17 @@ std::optional<QString> ScriptedDialogs::nextPath(const FileDialogRequest& reques
 std::optional<QString> ScriptedDialogs::openFile(const FileDialogRequest& request) { return nextPath(request); }
 std::optional<QString> ScriptedDialogs::saveFile(const FileDialogRequest& request) { return nextPath(request); }
 
+std::optional<int> ScriptedDialogs::number(const NumberRequest& request)
+{
+    numberRequests.append(request);
+    if (request.preview)
+        request.preview(request.value);
+    const std::optional<int> answer = numbers.isEmpty() ? std::nullopt : numbers.takeFirst();
+    if (answer && request.preview)
+        request.preview(*answer);
+    return answer;
+}
+
 QString failureText(const QString& sentence, int number, const QString& description)
 {
     return sentence + QChar(13) + QString::number(number) + QLatin1Char(' ') + description;

@@ -3,6 +3,7 @@
 // tests can answer them and read their exact texts.
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace mk {
@@ -22,6 +23,20 @@ struct FileDialogRequest {
     QString fileName;
 };
 
+/// A whole number asked for, its effect shown while the user chooses it.
+struct NumberRequest {
+    QString title;
+    QString label;
+    int value = 0;
+    int minimum = 0;
+    int maximum = 100;
+    int step = 1;
+    QString suffix;
+    /// Called with the first value and with every value the user tries, so
+    /// the caller can show what it would do; the caller undoes it on a cancel.
+    std::function<void(int)> preview;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -31,6 +46,8 @@ public:
     /// The chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> openFile(const FileDialogRequest& request) = 0;
     virtual std::optional<QString> saveFile(const FileDialogRequest& request) = 0;
+    /// The number chosen, or nothing when the user cancelled.
+    virtual std::optional<int> number(const NumberRequest& request) = 0;
 };
 
 /// Answers from a script and records what was asked.
@@ -48,11 +65,16 @@ public:
     QList<MessageAnswer> answers;
     /// Paths handed out in order; an empty string or none left is a cancel.
     QList<QString> paths;
+    QList<NumberRequest> numberRequests;
+    /// Numbers handed out in order (each one previewed first); none or none
+    /// left is a cancel.
+    QList<std::optional<int>> numbers;
 
     MessageAnswer message(const QString& text, const QString& title,
                           MessageButtons buttons, MessageIcon icon) override;
     std::optional<QString> openFile(const FileDialogRequest& request) override;
     std::optional<QString> saveFile(const FileDialogRequest& request) override;
+    std::optional<int> number(const NumberRequest& request) override;
 
 private:
     std::optional<QString> nextPath(const FileDialogRequest& request);

@@ -1,7 +1,11 @@
 #include "platform/QtDialogs.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QStringList>
 
 namespace mk {
@@ -56,6 +60,33 @@ std::optional<QString> QtDialogs::saveFile(const FileDialogRequest& request)
     if (path.isEmpty())
         return std::nullopt;
     return path;
+}
+
+std::optional<int> QtDialogs::number(const NumberRequest& request)
+{
+    QDialog dialog(m_parent);
+    dialog.setWindowTitle(request.title);
+    auto* spin = new QSpinBox(&dialog);
+    spin->setObjectName(QStringLiteral("number"));
+    spin->setRange(request.minimum, request.maximum);
+    spin->setSingleStep(request.step);
+    spin->setSuffix(request.suffix);
+    spin->setValue(request.value);
+    // Typing shows each number as it stands, not only when the box is left.
+    spin->setKeyboardTracking(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* form = new QFormLayout(&dialog);
+    form->addRow(request.label, spin);
+    form->addRow(buttons);
+    if (request.preview) {
+        QObject::connect(spin, &QSpinBox::valueChanged, &dialog, [&request](int v) { request.preview(v); });
+        request.preview(request.value);
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return spin->value();
 }
 
 } // namespace mk

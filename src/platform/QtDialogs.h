@@ -15,6 +15,7 @@ public:
                           MessageButtons buttons, MessageIcon icon) override;
     std::optional<QString> openFile(const FileDialogRequest& request) override;
     std::optional<QString> saveFile(const FileDialogRequest& request) override;
+    std::optional<int> number(const NumberRequest& request) override;
 
     /// "desc|pattern|desc|pattern" -> Qt's "desc (pattern);;desc (pattern)".
     static QString qtFilter(const QString& filter);

@@ -83,7 +83,14 @@ private Q_SLOTS:
         QTest::newRow("Ports") << QStringLiteral("editMenu")
                                << QStringList{"selectCOM1:COM 1", "selectCOM2:COM 2", "selectCOM3:COM 3",
                                               "selectCOM4:COM 4", "name:-", "calibrateJoy:Calibrate Joystick"};
-        QTest::newRow("Edit") << QStringLiteral("showEditMenu") << QStringList{"jawFromSound:Jaw from Sound…"};
+        QTest::newRow("Edit") << QStringLiteral("showEditMenu")
+                              << QStringList{"undoTake:Undo:Ctrl+Z", "redoTake:Redo:Ctrl+Shift+Z", "editSeparator1:-",
+                                             "editCut:Cut:Ctrl+X", "editCopy:Copy:Ctrl+C", "editPaste:Paste:Ctrl+V",
+                                             "editDelete:Delete:Del", "editSeparator2:-",
+                                             "editSelectAll:Select All:Ctrl+A", "editSeparator3:-",
+                                             "editSmooth:Smooth…", "editScale:Scale…", "editOffset:Offset…",
+                                             "editShift:Shift in Time…", "editSeparator4:-",
+                                             "jawFromSound:Jaw from Sound…"};
     }
 
     void menus()

@@ -4,7 +4,8 @@
 // pass (tracks exact, the wire bytes of a playback unchanged), the history's
 // memory bound, Import Sound's step, the show that undo and redo bring back
 // (sound, track lengths, project file and title, the saved bytes, the mark
-// for unsaved changes), and the lanes' shown/hidden setting.
+// for unsaved changes), the lanes' shown/hidden setting, and selecting,
+// editing and drawing with the mouse, the menus and the keys.
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,6 +36,8 @@
 #include <memory>
 
 #include "app/LaneHeaders.h"
+#include "app/EditSelection.h"
+#include "app/EditTools.h"
 #include "app/MotionLanes.h"
 #include "app/TakeHistory.h"
 #include "app/mainForm.h"
@@ -52,6 +55,7 @@
 #include "timing/SMTPtimer.h"
 #include "timing/countdownTimer.h"
 #include "tracks/NewSlider.h"
+#include "tracks/TrackEdits.h"
 
 using mk::test::PseudoTerminal;
 namespace lanes = mk::lanes;
@@ -126,7 +130,9 @@ struct Rig : mk::test::WindowRig {
     QByteArray saved(const QString& name)
     {
         const mk::project::Project p = mk::project::snapshot<NewSlider>(
-            tracks(), w->lastTrackIndex(), w->slider(1)->datalength(), graph()->cFileName(), 10, false);
+            tracks(), w->lastTrackIndex(),
+            mk::project::lastFrame<NewSlider>(tracks(), w->lastTrackIndex(), &NewSlider::datalength),
+            graph()->cFileName(), 10, false);
         const QString path = dir.filePath(name);
         return mk::project::saveFile(path, p).ok ? mk::test::readFile(path) : QByteArray();
     }
@@ -825,12 +831,118 @@ private Q_SLOTS:
         QCOMPARE(jaw->track().recording(), applied);
 
         rig.trigger("jawFromSound");
-        d = rig.w->findChild<QDialog*>("jawFromSound");
+        // The dialog applied above may still wait for its deferred deletion.
+        for (QDialog* open : rig.w->findChildren<QDialog*>("jawFromSound"))
+            if (open->isVisible())
+                d = open;
         d->findChild<QComboBox*>("servo")->setCurrentIndex(1);
         QVERIFY(jaw->track().recording() != applied);
         d->reject();
         QCOMPARE(jaw->track().recording(), applied);
         QCOMPARE(rig.w->takes().stack().count(), steps + 1);
+    }
+
+    void editASelection()
+    {
+        namespace edits = mk::edits;
+        Rig rig;
+        rig.loadShow();
+        NewSlider* jaw = rig.w->slider(0);
+        NewSlider* neck = rig.w->slider(3);
+        jaw->setMaxValue(250);
+        jaw->setMinValue(20);
+        neck->setMaxValue(180);
+        neck->setMinValue(60);
+        NewSlider* brow = rig.w->slider(5);
+        brow->setMaxValue(240);
+        brow->setMinValue(40);
+        jaw->setDataStartPoint(0);
+        for (int f = 0; f <= 300; ++f)
+            jaw->setData(f % 50 == 7 ? qint16(0) : qint16(60 + f * 37 % 140));
+        rig.w->takes().commit(QStringLiteral("Recording"));
+        const int steps = rig.w->takes().stack().count();
+        const QByteArray original = rig.saved("original.pjt");
+        std::vector<qint16> jawData = jaw->track().recording();
+        std::vector<qint16> neckData = neck->track().recording();
+
+        // Shift+drag in the jaw's lane selects a stretch of it, without scrubbing.
+        MotionLanes* l = rig.lanes();
+        const int y0 = l->laneRect(0).center().y();
+        const qint32 cursor = rig.graph()->cCurrentTime();
+        QTest::mousePress(l, Qt::LeftButton, Qt::ShiftModifier, QPoint(200, y0));
+        QMouseEvent drag(QEvent::MouseMove, QPointF(500, y0), l->mapToGlobal(QPointF(500, y0)), Qt::NoButton,
+                         Qt::LeftButton, Qt::ShiftModifier);
+        QCoreApplication::sendEvent(l, &drag);
+        QTest::mouseRelease(l, Qt::LeftButton, Qt::ShiftModifier, QPoint(500, y0));
+        const EditSelection& sel = rig.w->editTools().selection();
+        const edits::FrameRange r{edits::frameAt(200, l->window().first, l->window().last, l->width()),
+                                  edits::frameAt(500, l->window().first, l->window().last, l->width())};
+        QCOMPARE(sel.servo(), 0);
+        QCOMPARE(sel.frames(), r);
+        QCOMPARE(rig.graph()->cCurrentTime(), cursor);
+        QCOMPARE(rig.w->findChild<QLabel*>("selectionLabel")->text(), sel.text());
+
+        rig.dialogs.numbers = {7, 12};
+        rig.trigger("editSmooth");
+        QCOMPARE(rig.w->takes().undoAction()->toolTip(), QStringLiteral("Undo Smooth (Ctrl+Z)"));
+        rig.trigger("editShift");
+        QCOMPARE(rig.w->takes().stack().undoText(), QStringLiteral("Shift in Time"));
+        edits::smooth(jawData, r, 7, {20, 250});
+        edits::shift(jawData, r, 12);
+        QCOMPARE(jaw->track().recording(), jawData);
+        QCOMPARE(sel.frames(), (edits::FrameRange{r.from + 12, r.to + 12}));
+
+        // Copy, a click in the neck's lane puts the cursor there, paste: the
+        // stretch runs past the end of the show and is held in the neck's range.
+        rig.key(Qt::Key_C, Qt::ControlModifier);
+        const std::vector<qint16> clip = edits::copy(jawData, sel.frames());
+        QTest::mouseClick(l, Qt::LeftButton, {}, QPoint(800, l->laneRect(3).center().y()));
+        const qint32 at = rig.w->SMPTEtimer()->frameNumber();
+        rig.key(Qt::Key_V, Qt::ControlModifier);
+        edits::paste(neckData, at, clip, {60, 180});
+        QVERIFY(neckData.size() > 301);
+        QCOMPARE(neck->track().recording(), neckData);
+
+        // Alt+drag in the brow's lane draws from its top to its bottom: one
+        // position every frame between the two pointer events.
+        const QRect browLane = l->laneRect(5);
+        QTest::mousePress(l, Qt::LeftButton, Qt::AltModifier, QPoint(100, browLane.top() + 1));
+        QMouseEvent stroke(QEvent::MouseMove, QPointF(400, browLane.bottom() - 1),
+                           l->mapToGlobal(QPointF(400, browLane.bottom() - 1)), Qt::NoButton, Qt::LeftButton,
+                           Qt::AltModifier);
+        QCoreApplication::sendEvent(l, &stroke);
+        QTest::mouseRelease(l, Qt::LeftButton, Qt::AltModifier, QPoint(400, browLane.bottom() - 1));
+        const std::vector<qint16>& drawn = brow->track().recording();
+        const edits::FrameRange stretch{edits::frameAt(100, l->window().first, l->window().last, l->width()),
+                                        edits::frameAt(400, l->window().first, l->window().last, l->width())};
+        QCOMPARE(drawn[size_t(stretch.from)], 240);
+        QCOMPARE(drawn[size_t(stretch.to)], 40);
+        for (qint32 f = stretch.from + 1; f <= stretch.to; ++f)
+            QVERIFY(drawn[size_t(f)] < drawn[size_t(f - 1)]);
+        QCOMPARE(drawn[size_t(stretch.to + 1)], 0);
+        QCOMPARE(rig.w->takes().stack().undoText(), QStringLiteral("Draw"));
+        QCOMPARE(rig.w->takes().stack().count(), steps + 4);
+        const QByteArray edited = rig.saved("edited.pjt");
+
+        // Shift+drag in the waveform selects all servos; moving them before
+        // frame 0 asks first, and No changes nothing.
+        QTest::mousePress(rig.graph(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
+        QTest::mouseRelease(rig.graph(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
+        QCOMPARE(sel.servo(), int(EditSelection::kAllServos));
+        rig.dialogs.numbers = {-200};
+        rig.dialogs.answers = {mk::MessageAnswer::No};
+        rig.trigger("editShift");
+        QCOMPARE(rig.dialogs.messages.last().title, QStringLiteral("Shift in Time"));
+        QCOMPARE(rig.saved("refused.pjt"), edited);
+        rig.key(Qt::Key_Escape, {});
+        QVERIFY(sel.isEmpty());
+
+        for (int i = 0; i < 4; ++i)
+            rig.key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rig.saved("undone.pjt"), original);
+        for (int i = 0; i < 4; ++i)
+            rig.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(rig.saved("redone.pjt"), edited);
     }
 };
 

@@ -9,6 +9,7 @@
 #include "platform/Joystick.h"
 #include "tracks/ServoTrack.h"
 #include "tracks/TakeDiff.h"
+#include "tracks/TrackEdits.h"
 
 using mk::ServoTrack;
 namespace takes = mk::takes;
@@ -22,7 +23,21 @@ struct State {
 
 State stateOf(const ServoTrack& t) { return {t.recording(), t.maxframe()}; }
 
-enum class Edit { Frames, Grow, Cut, CutZeros, LengthApart, Opened, Nothing };
+enum class Edit { Frames, Grow, Cut, CutZeros, LengthApart, Opened, Scaled, Shifted, Pasted, Nothing };
+
+/// An edit made as the window makes it: on a copy, then written back
+/// through the track's members, the track grown to the copy's length.
+template <class F>
+void edited(ServoTrack& t, F edit)
+{
+    std::vector<qint16> d = t.recording();
+    edit(d);
+    if (qint32(d.size()) - 1 > t.datalength())
+        t.setMaxframe(qint32(d.size()) - 1);
+    t.setDataStartPoint(0);
+    for (qint16 v : d)
+        t.setData(v);
+}
 
 qint64 heapInUse()
 {
@@ -77,6 +92,17 @@ void change(ServoTrack& t, Edit e)
             t.setData(qint16(1 + f % 250));
         }
         break;
+    case Edit::Scaled:
+        edited(t, [](std::vector<qint16>& d) { mk::edits::scale(d, {50, 400}, 1.5, {20, 240}); });
+        break;
+    case Edit::Shifted: // the whole track later, past its end
+        edited(t, [](std::vector<qint16>& d) { mk::edits::shift(d, {0, 599}, 45); });
+        break;
+    case Edit::Pasted: // a stretch longer than what is left of the track
+        edited(t, [](std::vector<qint16>& d) {
+            mk::edits::paste(d, 560, mk::edits::copy(d, {100, 199}), {20, 240});
+        });
+        break;
     case Edit::Nothing:
         break;
     }
@@ -97,6 +123,9 @@ private Q_SLOTS:
         QTest::newRow("cut where nothing was recorded") << int(Edit::CutZeros) << true;
         QTest::newRow("length apart from maxframe") << int(Edit::LengthApart) << true;
         QTest::newRow("a longer show opened") << int(Edit::Opened) << true;
+        QTest::newRow("scaled") << int(Edit::Scaled) << true;
+        QTest::newRow("shifted past the end") << int(Edit::Shifted) << true;
+        QTest::newRow("pasted past the end") << int(Edit::Pasted) << true;
         QTest::newRow("nothing") << int(Edit::Nothing) << false;
     }
     void roundTrip()
