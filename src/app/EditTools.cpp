@@ -138,7 +138,7 @@ bool EditTools::ready()
 std::vector<int> EditTools::selectedServos() const
 {
     std::vector<int> servos;
-    for (int i = 0; i <= m_w.lastServoIndex && i < kServos; ++i)
+    for (int i = 0; i <= m_w.lastTrackIndex() && i < kServos; ++i)
         if (m_selection->covers(i))
             servos.push_back(i);
     return servos;
@@ -284,7 +284,7 @@ void EditTools::paste()
     if (c.servo != EditSelection::kAllServos)
         target = m_contextLane.value_or(m_currentLane >= 0 ? m_currentLane : c.servo);
     qint32 length = 0;
-    for (int s = 0; s <= m_w.lastServoIndex && s < kServos; ++s) {
+    for (int s = 0; s <= m_w.lastTrackIndex() && s < kServos; ++s) {
         const std::vector<qint16>& row = c.rows[size_t(c.servo == EditSelection::kAllServos ? s : c.servo)];
         if ((target != EditSelection::kAllServos && s != target) || row.empty())
             continue;
@@ -384,7 +384,7 @@ void EditTools::shiftInTime()
 qint32 EditTools::cursorFrame() const
 {
     const qint32 ms = std::max(m_w.graphWindow()->cCurrentTimeInMilliseconds(), 0);
-    if (m_w.soundLoaded)
+    if (m_w.hasSound())
         return mk::framesFromMs(ms);
     // Without a sound the cursor's span stands for the tracks' length, as in scrubbing.
     return mk::roundTo<qint32>(ms / 1000.0 * m_w.slider(1)->maxframe());
@@ -393,7 +393,7 @@ qint32 EditTools::cursorFrame() const
 qint32 EditTools::lastFrame(int servo) const
 {
     qint32 last = 0;
-    for (int s = 0; s <= m_w.lastServoIndex && s < kServos; ++s)
+    for (int s = 0; s <= m_w.lastTrackIndex() && s < kServos; ++s)
         if (servo == EditSelection::kAllServos || s == servo)
             last = std::max(last, m_w.slider(s)->datalength());
     return last;

@@ -707,7 +707,7 @@ private Q_SLOTS:
         QCOMPARE(items, (QStringList{"&1 " + QDir::toNativeSeparators(b), "&2 " + QDir::toNativeSeparators(a),
                                      "&3 " + QDir::toNativeSeparators(gone) + " (greyed)"}));
         recent->actions().at(1)->trigger();
-        QCOMPARE(rig.w->currentProjectFile, a);
+        QCOMPARE(rig.w->projectFile(), a);
 
         // A project dropped on the window opens; a sound dropped imports.
         const auto drop = [&](const QString& path) {
@@ -721,7 +721,7 @@ private Q_SLOTS:
             QCoreApplication::sendEvent(rig.w.get(), &dropped);
         };
         drop(b);
-        QCOMPARE(rig.w->currentProjectFile, b);
+        QCOMPARE(rig.w->projectFile(), b);
         QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - b.pjt[*]"));
         QCOMPARE(rig.w->recentProjects().first(), QFileInfo(b).absoluteFilePath());
         const QString other = rig.path(QStringLiteral("other.wav"));
