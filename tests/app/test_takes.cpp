@@ -865,9 +865,15 @@ private Q_SLOTS:
         std::vector<qint16> jawData = jaw->track().recording();
         std::vector<qint16> neckData = neck->track().recording();
 
-        // Shift+drag in the jaw's lane selects a stretch of it, without scrubbing.
+        // Zoomed in with Ctrl+wheel, Shift+drag in the jaw's lane selects a
+        // stretch of it, without scrubbing.
         MotionLanes* l = rig.lanes();
         const int y0 = l->laneRect(0).center().y();
+        const double shownBefore = l->window().last - l->window().first;
+        QWheelEvent zoom(QPointF(350, y0), l->mapToGlobal(QPointF(350, y0)), {}, {0, 120}, Qt::NoButton,
+                         Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(l, &zoom);
+        QVERIFY(l->window().last - l->window().first < shownBefore);
         const qint32 cursor = rig.graph()->cCurrentTime();
         QTest::mousePress(l, Qt::LeftButton, Qt::ShiftModifier, QPoint(200, y0));
         QMouseEvent drag(QEvent::MouseMove, QPointF(500, y0), l->mapToGlobal(QPointF(500, y0)), Qt::NoButton,
