@@ -23,9 +23,8 @@ void ServoTrack::setUsesJoystick(bool on)
     m_usesJoystick = on;
     // Only channels 0 to 3 have a picture; any other channel shows none
     // rather than failing.
-    m_visibleIndicator = on && m_whichJoystickChannel >= 0 && m_whichJoystickChannel <= 3
-        ? m_whichJoystickChannel
-        : -1;
+    const int channel = m_whichJoystickChannel;
+    m_visibleIndicator = on && channel >= 0 && channel <= 3 ? channel : -1;
 }
 
 void ServoTrack::setCalibrationData(qint16 value)
@@ -261,20 +260,23 @@ void ServoTrack::checkIndex(qint64 i) const
 void ServoTrack::setSliderMin(qint32 v)
 {
     m_sliderMin = v;
-    m_sliderMax = std::max(m_sliderMax, v);
+    m_sliderMax = std::max(m_sliderMax.load(), v);
     m_sliderValue = clampToSlider(m_sliderValue);
 }
 
 void ServoTrack::setSliderMax(qint32 v)
 {
     m_sliderMax = v;
-    m_sliderMin = std::min(m_sliderMin, v);
+    m_sliderMin = std::min(m_sliderMin.load(), v);
     m_sliderValue = clampToSlider(m_sliderValue);
 }
 
 qint32 ServoTrack::clampToSlider(qint32 v) const
 {
-    return std::clamp(v, m_sliderMin, m_sliderMax);
+    const qint32 low = m_sliderMin, high = m_sliderMax;
+    // A set-up changed meanwhile on the other thread can leave them crossed
+    // for an instant; the slider then holds the value at the lower end.
+    return high < low ? low : std::clamp(v, low, high);
 }
 
 } // namespace mk

@@ -6,11 +6,39 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <atomic>
 #include <vector>
 
 #include "platform/Joystick.h"
 
 namespace mk {
+
+/// A field of a track that the show engine's thread and the interface thread
+/// may both touch while a show plays (a set-up changed, the slider shown): a
+/// relaxed atomic that reads and assigns like a plain value. Each value is
+/// read whole; no order between fields is promised, none is needed.
+template <typename T>
+class Shared {
+public:
+    Shared(T v = T{}) : m_v(v) {}
+    Shared(const Shared& o) : m_v(o.load()) {}
+    Shared& operator=(const Shared& o)
+    {
+        store(o.load());
+        return *this;
+    }
+    Shared& operator=(T v)
+    {
+        store(v);
+        return *this;
+    }
+    operator T() const { return load(); }
+    T load() const { return m_v.load(std::memory_order_relaxed); }
+    void store(T v) { m_v.store(v, std::memory_order_relaxed); }
+
+private:
+    std::atomic<T> m_v;
+};
 
 class ServoTrack {
 public:
@@ -150,34 +178,34 @@ private:
     Joystick& m_joystick;
 
     std::vector<qint16> m_data = std::vector<qint16>(2, 0);
-    bool m_isReversed = false;
-    bool m_playbackSwitch = false;
-    bool m_recordingEnabled = false;
+    Shared<bool> m_isReversed = false;
+    Shared<bool> m_playbackSwitch = false;
+    Shared<bool> m_recordingEnabled = false;
     QString m_nameCopy;
-    qint16 m_maxValue = 129;
-    qint16 m_minValue = 127;
-    qint32 m_maxframe = 0;
+    Shared<qint16> m_maxValue = qint16(129);
+    Shared<qint16> m_minValue = qint16(127);
+    Shared<qint32> m_maxframe = 0;
     // serialPortString as a number; empty once read until the next update.
     qint32 m_output = 0;
     bool m_hasOutput = true;
     qint16 m_whichservo = 0;
-    bool m_sliderHeld = false;
+    Shared<bool> m_sliderHeld = false;
     quint8 m_theDeviceType = 0;
-    bool m_usesJoystick = false;
-    qint16 m_whichJoystickChannel = 0;
+    Shared<bool> m_usesJoystick = false;
+    Shared<qint16> m_whichJoystickChannel = qint16(0);
     qint16 m_calibrationIndex = 0;
-    std::array<qint16, 4> m_calHigh{32767, 32767, 32767, 32767};
-    std::array<qint16, 4> m_calLow{0, 0, 0, 0};
+    std::array<Shared<qint16>, 4> m_calHigh{qint16(32767), qint16(32767), qint16(32767), qint16(32767)};
+    std::array<Shared<qint16>, 4> m_calLow{qint16(0), qint16(0), qint16(0), qint16(0)};
     qint32 m_dataCursor = 0;
     qint32 m_lastFrame = 0;
 
     // The slider, the Active box, the name box and the indicators as shown.
-    qint32 m_sliderMin = 127;
-    qint32 m_sliderMax = 129;
-    qint32 m_sliderValue = 128;
-    bool m_activeChecked = false;
+    Shared<qint32> m_sliderMin = 127;
+    Shared<qint32> m_sliderMax = 129;
+    Shared<qint32> m_sliderValue = 128;
+    Shared<bool> m_activeChecked = false;
     QString m_nameBoxText = QStringLiteral("Servo Name");
-    int m_visibleIndicator = -1;
+    Shared<int> m_visibleIndicator = -1;
 };
 
 } // namespace mk

@@ -22,6 +22,7 @@
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/mainForm.h"
+#include "engine/ShowEngine.h"
 #include "link/MSComm.h"
 #include "link/SerialPorts.h"
 #include "sound/graphWindow.h"
@@ -329,6 +330,10 @@ private Q_SLOTS:
         QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
         s->setValue(s->maximum());
         QTest::qWait(100);
+        // Set-up changed mid-show, as the Setup window and the Active boxes do.
+        w.slider(4)->setPlaybackEnabled(false);
+        w.slider(5)->setMaxValue(200);
+        w.slider(5)->setIsReversed(true);
         const qint64 before = received;
         QThread::msleep(500);
         const qint64 during = received - before;
@@ -342,7 +347,9 @@ private Q_SLOTS:
         const auto first = std::find(rec.begin(), rec.end(), qint16(s->maximum()));
         const auto last = std::find(rec.rbegin(), rec.rend(), qint16(s->maximum())).base();
         QVERIFY(last - first >= 20);
-        QVERIFY(std::all_of(first, last, [&](qint16 v) { return v == s->maximum(); }));
+        // Only a frame the engine skipped (a machine far too busy) leaves a hole.
+        const auto holes = std::count_if(first, last, [&](qint16 v) { return v != s->maximum(); });
+        QVERIFY(quint64(holes) <= w.showEngine().framesSkipped());
     }
 
     void unpluggedPortDuringPlay()
