@@ -30,6 +30,17 @@ void widen(ColumnRange& acc, qint16 lo, qint16 hi)
 
 constexpr qint64 blockSize(int level) { return qint64(1) << (4 * (level + 1)); }
 
+/// `changed` grows to take in frame i (an empty span becomes just i).
+void widen(FrameSpan& changed, qint64 i)
+{
+    if (changed.to < changed.from) {
+        changed = {i, i};
+    } else {
+        changed.from = std::min(changed.from, i);
+        changed.to = std::max(changed.to, i);
+    }
+}
+
 } // namespace
 
 FrameSpan columnFrames(double first, double last, int columns, int c)
@@ -127,12 +138,7 @@ FrameSpan MotionEnvelope::sync(std::span<const qint16> data, qint64 from, qint64
         if (data[size_t(i)] == m_values[size_t(i)])
             continue;
         m_values[size_t(i)] = data[size_t(i)];
-        if (changed.to < changed.from) {
-            changed = {i, i};
-        } else {
-            changed.from = std::min(changed.from, i);
-            changed.to = std::max(changed.to, i);
-        }
+        widen(changed, i);
     }
     return rebuilt(changed);
 }
@@ -174,12 +180,7 @@ FrameSpan MotionEnvelope::put(qint64 from, std::span<const qint16> values)
         if (v == m_values[size_t(i)])
             continue;
         m_values[size_t(i)] = v;
-        if (changed.to < changed.from) {
-            changed = {i, i};
-        } else {
-            changed.from = std::min(changed.from, i);
-            changed.to = std::max(changed.to, i);
-        }
+        widen(changed, i);
     }
     return rebuilt(changed);
 }
