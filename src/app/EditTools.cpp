@@ -249,7 +249,9 @@ bool EditTools::adjust(const QString& text, mk::NumberRequest request, const std
 
 void EditTools::copy()
 {
-    if (m_selection->isEmpty())
+    // While the show plays its tracks are the engine's: Copy stops it first,
+    // as the edits do.
+    if (m_selection->isEmpty() || !ready())
         return;
     Clipboard& c = clipboard();
     c = {};

@@ -67,8 +67,9 @@ QString LaneHeaders::laneToolTip(const QPoint& pos) const
     const mk::lanes::FrameWindow fw = m_lanes->window();
     const double k = (fw.last - fw.first) / w;
     const qint64 frame = std::max<qint64>(qint64(std::floor(fw.first + (pos.x() + 0.5) * k + 0.5)), 0);
-    const std::vector<qint16>& data = m_tracks[size_t(lane)]->track().recording();
-    const qint16 v = frame < qint64(data.size()) ? data[size_t(frame)] : qint16(0);
+    // The lanes' own copy of the track: while the show plays the track is the
+    // engine's, and the copy is what the lane shows anyway.
+    const qint16 v = m_lanes->shownPosition(lane, frame);
     const QString position = v == 0 ? tr("nothing recorded") : tr("position %1").arg(v);
     return tr("Servo %1, frame %2 (%3): %4")
         .arg(lane)

@@ -51,6 +51,13 @@ public:
     QRect laneRect(int lane) const;
     /// The recorded range per pixel column of a lane, as drawn.
     const std::vector<mk::lanes::ColumnRange>& laneColumns(int lane) const { return m_columns[size_t(lane)]; }
+    /// The position the lane holds for `frame` (0: nothing recorded), from
+    /// the lanes' own copy of the track.
+    qint16 shownPosition(int lane, qint64 frame) const
+    {
+        const auto v = m_envelopes[size_t(lane)].values();
+        return frame >= 0 && frame < qint64(v.size()) ? v[size_t(frame)] : qint16(0);
+    }
     /// The column of the play cursor's left edge.
     int cursorColumn() const { return m_cursorX; }
     mk::lanes::FrameWindow window() const { return m_window; }
