@@ -90,11 +90,32 @@ bool mainForm::saveProject()
         return false;
     if (currentProjectFile == project::notPreviouslySaved())
         return saveProjectAs();
+    return saveShow(&NewSlider::datalength, false, [this] { return std::optional<QString>(currentProjectFile); });
+}
+
+bool mainForm::saveProjectAs()
+{
+    if (m_busy)
+        return false;
+    return saveShow(&NewSlider::maxframe, true, [this]() -> std::optional<QString> {
+        const auto chosen = m_services.dialogs.saveFile(inShowFolder(saveRequest(currentProjectFile)));
+        if (!chosen)
+            return std::nullopt;
+        rememberFolder(*chosen);
+        const QString path = withDefaultExtension(*chosen);
+        m_lastProjectDialogName = path;
+        return path;
+    });
+}
+
+bool mainForm::saveShow(qint32 (NewSlider::*length)() const, bool saveAs,
+                        const std::function<std::optional<QString>()>& choosePath)
+{
     const QString sentence = QStringLiteral("There was an error while saving.");
     // The state saved is a step of the history, so that it can be told unchanged.
     m_takes->commitPending();
     try {
-        const qint32 frames = project::lastFrame<NewSlider>(tracks(), lastServoIndex, &NewSlider::datalength);
+        const qint32 frames = project::lastFrame<NewSlider>(tracks(), lastServoIndex, length);
         if (frames == 0)
             return saveWholeSettings();
         // Destroyed before a handler below runs, so a failure is reported with
@@ -105,47 +126,17 @@ bool mainForm::saveProject()
         });
         setBusy(true);
         showSaveProgress();
-        if (!writeProject(currentProjectFile, frames, false, sentence))
-            return false;
-        m_takes->markClean();
-        noteRecentProject(currentProjectFile);
-        return true;
-    } catch (...) {
-        reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());
-        return false;
-    }
-}
-
-bool mainForm::saveProjectAs()
-{
-    if (m_busy)
-        return false;
-    const QString sentence = QStringLiteral("There was an error while saving.");
-    m_takes->commitPending();
-    try {
-        const qint32 frames = project::lastFrame<NewSlider>(tracks(), lastServoIndex, &NewSlider::maxframe);
-        if (frames == 0)
-            return saveWholeSettings();
-        const auto done = qScopeGuard([this] {
-            unloadProgress();
-            setBusy(false);
-        });
-        setBusy(true);
-        showSaveProgress();
-        const auto chosen = m_services.dialogs.saveFile(inShowFolder(saveRequest(currentProjectFile)));
-        if (!chosen)
-            return false;
-        rememberFolder(*chosen);
-        const QString path = withDefaultExtension(*chosen);
-        m_lastProjectDialogName = path;
+        const std::optional<QString> path = choosePath();
         // Only a file that was written becomes the project's: after a failure
         // the next Save Project goes where the last one went.
-        if (!writeProject(path, frames, true, sentence))
+        if (!path || !writeProject(*path, frames, saveAs, sentence))
             return false;
-        setTitleName(QFileInfo(path).fileName());
-        currentProjectFile = path;
+        if (saveAs) {
+            setTitleName(QFileInfo(*path).fileName());
+            currentProjectFile = *path;
+        }
         m_takes->markClean();
-        noteRecentProject(path);
+        noteRecentProject(*path);
         return true;
     } catch (...) {
         reportFailure(sentence, QStringLiteral("Save Error"), std::current_exception());

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -194,6 +195,12 @@ private:
     void showSaveProgress();
     void unloadProgress();
     bool writeProject(const QString& path, qint32 frames, bool endMarker, const QString& sentence);
+    /// Save Project and Save Project As: the show up to the longest track
+    /// (by `length`) written, with the progress window up, to the file
+    /// `choosePath` names (nothing: cancelled); Save As writes the end marker
+    /// and makes the file the project's. False when nothing was saved.
+    bool saveShow(qint32 (NewSlider::*length)() const, bool saveAs,
+                  const std::function<std::optional<QString>()>& choosePath);
     void reportError(const QString& sentence, const QString& title, const mk::project::Error& error);
     void tellSoundNameCut();
     /// The motion lanes under the waveform, the undo history and its buttons.
