@@ -24,6 +24,7 @@
 
 #include "project/ProjectFile.h"
 #include "support/PseudoTerminal.h"
+#include "support/TwoTrackShow.h"
 
 namespace {
 
@@ -32,15 +33,7 @@ using Clock = std::chrono::steady_clock;
 /// Two tracks; track 0 starts at `first` (a value the idle loop never sends).
 bool writeShow(const QString& path, qint32 F, int first, const QString& sound)
 {
-    mk::project::Project p;
-    p.frameCount = F;
-    p.lastServoIndex = 1;
-    p.servos.resize(2);
-    for (auto& s : p.servos) {
-        s.minValue = 1;
-        s.maxValue = 255;
-    }
-    p.positions.assign(2, std::vector<qint16>(size_t(F) + 1, 100));
+    mk::project::Project p = mk::test::twoTrackShow(F, 100);
     p.positions[0][0] = qint16(first);
     if (!sound.isEmpty())
         p.soundName = sound;

@@ -18,24 +18,17 @@
 #include "project/ProjectFile.h"
 #include "support/PseudoTerminal.h"
 #include "support/RunProgram.h"
+#include "support/TwoTrackShow.h"
 
 namespace {
 
 /// Two tracks of F + 1 frames: track 0 at `base` + f, track 1 at 200 - f.
 QString writeShow(const QString& path, qint32 F, int base)
 {
-    mk::project::Project p;
-    p.frameCount = F;
-    p.lastServoIndex = 1;
-    p.servos.resize(2);
-    for (auto& s : p.servos) {
-        s.minValue = 1;
-        s.maxValue = 255;
-    }
-    p.positions.assign(2, {});
+    mk::project::Project p = mk::test::twoTrackShow(F);
     for (qint32 f = 0; f <= F; ++f) {
-        p.positions[0].push_back(qint16(base + f));
-        p.positions[1].push_back(qint16(200 - f));
+        p.positions[0][size_t(f)] = qint16(base + f);
+        p.positions[1][size_t(f)] = qint16(200 - f);
     }
     return mk::project::saveFile(path, p).ok ? path : QString();
 }
