@@ -1,7 +1,7 @@
 // The headless player as a haunt runs it: an idle loop at rest, a show on
-// SIGUSR1 whose frames reach the controller in order, the idle loop again,
-// and the rest pose left on the wire by SIGTERM. Also the trigger's edge
-// detection and the command lines it refuses.
+// its trigger whose frames reach the controller in order, the idle loop
+// again, and the rest pose left on the wire by SIGTERM. Also the trigger's
+// edge detection and the command lines it refuses.
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -19,6 +19,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/RunProgram.h"
 #include "support/TwoTrackShow.h"
+#include "sound/TestWav.h"
 
 namespace {
 
@@ -50,7 +51,6 @@ QList<int> track0(const QByteArray& line)
 class tst_play : public QObject {
     Q_OBJECT
 private slots:
-    void idleShowIdleRest();
     void portUnpluggedAndBack();
     void startsAndRepeats_data();
     void startsAndRepeats();
@@ -61,40 +61,6 @@ private slots:
     void refused_data();
     void refused();
 };
-
-void tst_play::idleShowIdleRest()
-{
-    QTemporaryDir dir;
-    mk::test::PseudoTerminal pty;
-    QVERIFY(pty.valid());
-    const QString show = writeShow(dir.filePath(QStringLiteral("show.pjt")), 30, 10);
-    const QString idle = writeShow(dir.filePath(QStringLiteral("idle.pjt")), 3, 100);
-    QProcess play;
-    play.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    play.start(QStringLiteral(MK_PROGRAM), {QStringLiteral("play"), show, QStringLiteral("--port"), pty.slavePath(),
-                                            QStringLiteral("--trigger"), QStringLiteral("signal"),
-                                            QStringLiteral("--idle"), idle});
-    QVERIFY(play.waitForStarted());
-    QByteArray line = pty.read(1 << 20, 600, false);
-    ::kill(pid_t(play.processId()), SIGUSR1);
-    line += pty.read(1 << 20, 1800, false);
-    ::kill(pid_t(play.processId()), SIGTERM);
-    QVERIFY(play.waitForFinished(1000));
-    QCOMPARE(play.exitCode(), 0);
-    line += pty.read(1 << 20, 100, false);
-
-    const QList<int> got = track0(line);
-    QVERIFY2(!got.contains(-1), line.toHex(' ').constData());
-    // Idle frames (100..103) around the show's frames 10..40, each sent once
-    // and in order, and the show's frame 0 last.
-    const qsizetype first = got.indexOf(10);
-    QVERIFY(first > 0);
-    QVERIFY(got.mid(0, first).count(100) >= 2);
-    for (int f = 0; f <= 30; ++f)
-        QCOMPARE(got.value(first + f), 10 + f);
-    QVERIFY(got.mid(first + 31, got.size() - first - 32).contains(100));
-    QCOMPARE(got.last(), 10);
-}
 
 void tst_play::portUnpluggedAndBack()
 {
@@ -127,35 +93,39 @@ void tst_play::portUnpluggedAndBack()
 void tst_play::startsAndRepeats_data()
 {
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<bool>("pressEnter");
+    QTest::addColumn<QString>("start"); // what the test does after 0.3 s
     QTest::addColumn<int>("fewest");
     QTest::addColumn<int>("most");
-    // A 0.2 s show: once per Enter; again and again with --loop, resting
-    // --wait between plays.
-    QTest::newRow("enter") << QStringList{"--trigger", "enter"} << true << 1 << 1;
-    QTest::newRow("enter not pressed") << QStringList{"--trigger", "enter"} << false << 0 << 0;
-    QTest::newRow("loop") << QStringList{"--loop"} << false << 3 << 6;
-    QTest::newRow("loop, wait") << QStringList{"--loop", "--wait", "0.6"} << false << 1 << 2;
+    // A 0.2 s show: once per Enter or SIGUSR1; again and again with --loop,
+    // resting --wait between plays; the idle show around it.
+    QTest::newRow("signal, idle") << QStringList{"--trigger", "signal", "--idle", "IDLE"} << "SIGUSR1" << 1 << 1;
+    QTest::newRow("enter") << QStringList{"--trigger", "enter"} << "Enter" << 1 << 1;
+    QTest::newRow("enter not pressed") << QStringList{"--trigger", "enter"} << "" << 0 << 0;
+    QTest::newRow("loop") << QStringList{"--loop"} << "" << 3 << 6;
+    QTest::newRow("loop, wait") << QStringList{"--loop", "--wait", "0.6"} << "" << 1 << 2;
 }
 
 void tst_play::startsAndRepeats()
 {
     QFETCH(QStringList, options);
-    QFETCH(bool, pressEnter);
+    QFETCH(QString, start);
     QFETCH(int, fewest);
     QFETCH(int, most);
     QTemporaryDir dir;
     mk::test::PseudoTerminal pty;
     const QString show = writeShow(dir.filePath(QStringLiteral("show.pjt")), 6, 10);
+    options.replaceInStrings(QStringLiteral("IDLE"), writeShow(dir.filePath(QStringLiteral("idle.pjt")), 3, 100));
     QProcess play;
     play.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     play.start(QStringLiteral(MK_PROGRAM),
                QStringList{QStringLiteral("play"), show, QStringLiteral("--port"), pty.slavePath()} + options);
     QVERIFY(play.waitForStarted());
     QByteArray line = pty.read(1 << 20, 300, false);
-    if (pressEnter) {
+    if (start == "Enter") {
         play.write("\n");
         play.waitForBytesWritten(1000);
+    } else if (start == "SIGUSR1") {
+        ::kill(pid_t(play.processId()), SIGUSR1);
     }
     line += pty.read(1 << 20, 1500, false);
     ::kill(pid_t(play.processId()), SIGTERM);
@@ -163,9 +133,15 @@ void tst_play::startsAndRepeats()
     QCOMPARE(play.exitCode(), 0);
     line += pty.read(1 << 20, 100, false);
     const QList<int> got = track0(line);
-    QVERIFY(!got.contains(-1));
-    // Frame 1 is sent once per play; frame 0 is also the rest pose.
+    QVERIFY2(!got.contains(-1), line.toHex(' ').constData());
+    // Frame 1 is sent once per play, each frame of a play once and in order;
+    // frame 0 is also the rest pose SIGTERM leaves.
     QVERIFY2(got.count(11) >= fewest && got.count(11) <= most, qPrintable(QString::number(got.count(11))));
+    for (qsizetype i = 1; i < got.size(); ++i)
+        if (got[i] > 10 && got[i] <= 16)
+            QCOMPARE(got[i - 1], got[i] - 1);
+    if (options.contains("--idle"))
+        QVERIFY(got.first() == 100 && got.mid(got.indexOf(16)).contains(100));
     QCOMPARE(got.last(), 10);
 }
 
@@ -274,16 +250,24 @@ void tst_play::refused_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "--trigger SOURCE";
-    QTest::newRow("no show") << QStringList{} << 2 << "Name the show";
-    QTest::newRow("bad trigger") << QStringList{"x.pjt", "--trigger", "mat"} << 2 << "--trigger";
-    QTest::newRow("modem line, no port") << QStringList{"x.pjt", "--trigger", "cts"} << 2 << "--port";
-    QTest::newRow("bad edge") << QStringList{"x.pjt", "--trigger-edge", "up"} << 2 << "--trigger-edge";
-    QTest::newRow("missing project") << QStringList{"/nonexistent/x.pjt"} << 1 << "No such project";
-    QTest::newRow("missing port") << QStringList{"SHOW", "--port", "/dev/ttyNONE9"} << 1 << "No serial device";
-    QTest::newRow("no such sound output") << QStringList{"SHOW", "--audio-device", "Nowhere"} << 1 << "No sound output";
-    QTest::newRow("no gpio chip") << QStringList{"SHOW", "--trigger", "gpio:nochip:3"} << 1 << "No GPIO chip";
-    QTest::newRow("port in use") << QStringList{"SHOW", "--port", "HELD"} << 1 << "HELD is in use";
+    QTest::newRow("help") << QStringList{"play", "--help"} << 0 << "--trigger SOURCE";
+    QTest::newRow("no show") << QStringList{"play"} << 2 << "Name the show";
+    QTest::newRow("bad trigger") << QStringList{"play", "x.pjt", "--trigger", "mat"} << 2
+                                 << "--trigger does not take \"mat\".";
+    QTest::newRow("modem line, no port") << QStringList{"play", "x.pjt", "--trigger", "cts"} << 2 << "--port";
+    QTest::newRow("bad edge") << QStringList{"play", "x.pjt", "--trigger-edge", "up"} << 2 << "--trigger-edge";
+    QTest::newRow("missing project") << QStringList{"play", "/nonexistent/x.pjt"} << 1 << "No such project";
+    QTest::newRow("missing port") << QStringList{"play", "SHOW", "--port", "/dev/ttyNONE9"} << 1 << "No serial device";
+    QTest::newRow("no such sound output") << QStringList{"play", "SHOW", "--audio-device", "Nowhere"} << 1
+                                          << "No sound output";
+    QTest::newRow("sound without samples") << QStringList{"play", "SHOW", "--sound", "EMPTY"} << 1
+                                           << "EMPTY cannot be read";
+    QTest::newRow("no gpio chip") << QStringList{"play", "SHOW", "--trigger", "gpio:nochip:3"} << 1 << "No GPIO chip";
+    QTest::newRow("port in use") << QStringList{"play", "SHOW", "--port", "HELD"} << 1 << "HELD is in use";
+    QTest::newRow("jaw: not a number") << QStringList{"jaw", "SHOW", "--release", "soon"} << 2
+                                       << "--release takes a number from 0 to 2000, not \"soon\".";
+    QTest::newRow("jaw: half a frame") << QStringList{"jaw", "SHOW", "--from", "2.5"} << 2
+                                       << "--from takes a frame number.";
 }
 
 void tst_play::refused()
@@ -293,13 +277,16 @@ void tst_play::refused()
     QFETCH(QString, says);
     QTemporaryDir dir;
     const QString show = writeShow(dir.filePath(QStringLiteral("s.pjt")), 3, 10);
+    const QString empty = dir.filePath(QStringLiteral("empty.wav"));
+    QVERIFY(testwav::write(empty, testwav::canonical(2, 44100, 16, QByteArray())));
     // Another holder of the port, as a second play would hold it.
     mk::test::PseudoTerminal pty;
     const int held = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
-    args.replaceInStrings(QStringLiteral("SHOW"), show).replaceInStrings(QStringLiteral("HELD"), pty.slavePath());
-    says.replace(QStringLiteral("HELD"), pty.slavePath());
-    const auto run = mk::test::runProgram(QStringLiteral(MK_PROGRAM), QStringList{QStringLiteral("play")} + args);
+    for (QString* s : {&args.last(), &says})
+        s->replace(QStringLiteral("HELD"), pty.slavePath()).replace(QStringLiteral("EMPTY"), empty);
+    args.replaceInStrings(QStringLiteral("SHOW"), show);
+    const auto run = mk::test::runProgram(QStringLiteral(MK_PROGRAM), args);
     ::close(held);
     QCOMPARE(run.status, status);
     QVERIFY2((run.out + run.err).contains(says), qPrintable(run.err));

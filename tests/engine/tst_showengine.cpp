@@ -73,6 +73,21 @@ struct Failing : FrameWork {
     void apply(const Input&) override {}
 };
 
+/// Takes 100 ms over each frame, as a stalled port would, noting the frames asked for.
+struct Slow : FrameWork {
+    QList<std::int32_t> asked;
+    std::atomic<bool> busy{false};
+    int frame(std::int32_t f, std::uint8_t*) override
+    {
+        busy = true;
+        asked << f;
+        QThread::msleep(100);
+        busy = false;
+        return 0;
+    }
+    void apply(const Input&) override {}
+};
+
 } // namespace
 
 class ShowEngineTest : public QObject {
@@ -92,8 +107,7 @@ private slots:
         hold.value = 77;
         engine.post(hold);
         engine.start(0);
-        QThread::msleep(200);
-        QThread::msleep(500); // the interface thread, busy with something else
+        QThread::msleep(700); // the interface thread, busy with something else
         // A preview in the middle of the show goes out whole, between frames.
         const std::uint8_t preview[3] = {255, 2, 200};
         for (int i = 0; i < 20; ++i) {
@@ -162,6 +176,23 @@ private slots:
         QCOMPARE(int(e->kind), int(Event::Kind::PortFailed));
         QThread::msleep(20);
         QVERIFY(!second.nextEvent());
+    }
+
+    void slowFramesStopCleanly()
+    {
+        Slow slow;
+        ShowEngine engine(slow);
+        engine.start(0);
+        QTRY_VERIFY(slow.busy);
+        engine.stopAndWait(); // returns only once the frame being built is done
+        QVERIFY(!slow.busy);
+        // Frame numbers are 32-bit: a clock that passes the last one while a
+        // frame is built stops there rather than wrap round.
+        slow.asked.clear();
+        engine.start(std::numeric_limits<std::int32_t>::max() - 1);
+        QTRY_VERIFY(!engine.running());
+        engine.stopAndWait();
+        QCOMPARE(slow.asked, QList<std::int32_t>{std::numeric_limits<std::int32_t>::max() - 1});
     }
 };
 

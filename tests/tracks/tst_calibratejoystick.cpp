@@ -68,6 +68,15 @@ private Q_SLOTS:
             return true;
         };
 
+        auto spans = [&] {
+            QStringList tips;
+            for (int c = 0; c < 4; ++c)
+                tips << dialog.findChild<QWidget*>(QStringLiteral("slider%1").arg(c))->toolTip();
+            return tips;
+        };
+        const QString full = QStringLiteral("Bottom 0, top 32768");
+        QCOMPARE(spans(), QStringList({full, full, full, full}));
+
         // No joystick: the gauges read 0; the tracks keep their own defaults
         // until a button is pressed.
         dialog.show();
@@ -85,6 +94,8 @@ private Q_SLOTS:
         click("setMax0");
         click("setMin3");
         QVERIFY(everyTrackHolds({1000, 5000, 1, 32767, 1, 32767, 0, 32767}));
+        QTest::qWait(30); // polls of a stick at rest redraw nothing: the set button shows its span
+        QCOMPARE(spans().first(), QStringLiteral("Bottom 1000, top 5000"));
         stickAt(9000, 0, 0);
         QTRY_COMPARE(dialog.calibration().gauge(1).value, 0);
         QCOMPARE(dialog.calibration().gauge(0).value, 5000); // held within X's span
@@ -103,6 +114,12 @@ private Q_SLOTS:
             t.setCurrentFrame(0);
             QCOMPARE(t.position(), position);
         }
+
+        // A stick moved while the dialog is hidden shows as it opens.
+        dialog.hide();
+        stickAt(3000, 0, 0);
+        dialog.show();
+        QCOMPARE(dialog.calibration().gauge(0).value, 3000);
 
         // Unplugged: a set button takes 0, nothing fails.
         unplug();

@@ -106,6 +106,7 @@ private Q_SLOTS:
         QCOMPARE(c.gauge(channel).value, channel < 3 ? gaugeMin : 0);
         QVERIFY(c.poll({40000, 40000, 40000, 0}));
         QCOMPARE(c.gauge(channel).value, channel < 3 ? gaugeMax : 0);
+        QVERIFY(!c.poll({40000, 40000, 40000, 0}));
     }
 };
 

@@ -29,9 +29,27 @@ struct Fixture {
         for (int v : values)
             t.setCalibrationData(qint16(v));
     }
+    /// Records `v` at frame f, as a held slider does.
+    void record(int f, int v, bool held = true)
+    {
+        t.setSliderHeld(held);
+        t.setPosition(v);
+        t.setCurrentFrame(f);
+    }
+};
+
+// One update of `frame` with data[5] at `recorded` and the slider at 120.
+struct Update {
+    int frame;
+    bool active, playback, recording, reversed, held; // active: the box, playback: the switch
+    int recorded;
+    const char* sent;
+    int stored; // data[5] after
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Update)
 
 class tst_ServoTrack : public QObject {
     Q_OBJECT
@@ -48,8 +66,7 @@ private Q_SLOTS:
         t.setMinValue(140);
         QCOMPARE(t.maxValue(), qint16(140));
         t.setMinValue(139);
-        QCOMPARE(t.sliderMin(), 139);
-        QCOMPARE(t.position(), 139);
+        QCOMPARE(QList<int>({t.sliderMin(), t.position()}), QList<int>({139, 139}));
 
         t.setServoName(QStringLiteral("Left eyebrow"));
         QCOMPARE(t.servoName(), QStringLiteral("Left eyebrow") + QString(20, ' '));
@@ -63,8 +80,7 @@ private Q_SLOTS:
         t.setStartCalibrationData(true);
         for (int i = 0; i < 40000; ++i)
             t.setCalibrationData(qint16(100 + i));
-        QCOMPARE(t.calibrationLow(0), qint16(100));
-        QCOMPARE(t.calibrationHigh(3), qint16(107));
+        QCOMPARE(QList<int>({t.calibrationLow(0), t.calibrationHigh(3)}), QList<int>({100, 107}));
 
         // Shrinking keeps the frames below the cut; growing again brings back
         // empty frames, not the old positions.
@@ -75,8 +91,7 @@ private Q_SLOTS:
         t.setData(150);
         t.setMaxframe(150);
         t.setMaxframe(300);
-        QCOMPARE(t.at(100), qint16(140));
-        QCOMPARE(t.at(250), qint16(0));
+        QCOMPARE(QList<int>({t.at(100), t.at(250)}), QList<int>({140, 0}));
 
         t.setMaxframe(10);
         t.setDatalength(500);
@@ -90,143 +105,98 @@ private Q_SLOTS:
         QCOMPARE(t.data(), qint16(7));
 
         t.clearTheArray();
-        QCOMPARE(t.datalength(), 1);
-        QCOMPARE(t.maxframe(), 0);
-        QCOMPARE(t.at(0), qint16(0));
-        QCOMPARE(t.at(1), qint16(128));
-        QCOMPARE(t.sliderMin(), 128);
-        QCOMPARE(t.sliderMax(), 129);
-        QCOMPARE(t.minValue(), qint16(139));
+        QCOMPARE(QList<int>({t.datalength(), t.maxframe(), t.at(0), t.at(1), t.sliderMin(), t.sliderMax(), t.minValue()}),
+                 QList<int>({1, 0, 0, 128, 128, 129, 139}));
     }
 
-    // One update of frame 5 (or of `frame`) with the slider at 120 in 100..200.
     void frameUpdate_data()
     {
-        QTest::addColumn<int>("frame");
-        QTest::addColumn<bool>("active");    // the box
-        QTest::addColumn<bool>("playback");  // the switch
-        QTest::addColumn<bool>("recording");
-        QTest::addColumn<bool>("reversed");
-        QTest::addColumn<bool>("held");
-        QTest::addColumn<int>("recorded");   // data[5] before
-        QTest::addColumn<QString>("sent");
-        QTest::addColumn<int>("stored");     // data[5] after
-
-        QTest::newRow("inactive reversed: raw") << 5 << false << true << true << true << false << 0 << "120" << 0;
-        QTest::newRow("inactive: no playback") << 5 << false << true << true << false << false << 170 << "120" << 170;
-        QTest::newRow("inactive: no recording") << 5 << false << true << true << false << true << 0 << "120" << 0;
-        QTest::newRow("playback") << 5 << true << true << true << false << false << 170 << "170" << 170;
-        QTest::newRow("playback reversed") << 5 << true << true << true << true << false << 170 << "130" << 170;
-        QTest::newRow("0 keeps the slider") << 5 << true << true << true << true << false << 0 << "180" << 0;
-        QTest::newRow("beyond a narrowed range") << 5 << true << true << true << false << false << 250 << "200" << 250;
-        QTest::newRow("box ticked, switch off") << 5 << true << false << true << false << true << 170 << "120" << 170;
-        QTest::newRow("recording off: playback") << 5 << true << true << false << false << true << 170 << "170" << 170;
-        QTest::newRow("held records") << 5 << true << true << true << true << true << 170 << "180" << 120;
-        QTest::newRow("-5 is frame 0") << -5 << true << true << true << false << true << 0 << "120" << 0;
+        QTest::addColumn<Update>("u");
+        QTest::newRow("inactive reversed: raw") << Update{5, false, true, true, true, false, 0, "120", 0};
+        QTest::newRow("inactive: no playback") << Update{5, false, true, true, false, false, 170, "120", 170};
+        QTest::newRow("inactive: no recording") << Update{5, false, true, true, false, true, 0, "120", 0};
+        QTest::newRow("playback") << Update{5, true, true, true, false, false, 170, "170", 170};
+        QTest::newRow("playback reversed") << Update{5, true, true, true, true, false, 170, "130", 170};
+        QTest::newRow("0 keeps the slider") << Update{5, true, true, true, true, false, 0, "180", 0};
+        QTest::newRow("beyond a narrowed range") << Update{5, true, true, true, false, false, 250, "200", 250};
+        QTest::newRow("box ticked, switch off") << Update{5, true, false, true, false, true, 170, "120", 170};
+        QTest::newRow("recording off: playback") << Update{5, true, true, false, false, true, 170, "170", 170};
+        QTest::newRow("held records") << Update{5, true, true, true, true, true, 170, "180", 120};
+        QTest::newRow("-5 is frame 0") << Update{-5, true, true, true, false, true, 0, "120", 0};
     }
-
     void frameUpdate()
     {
-        QFETCH(int, frame);
-        QFETCH(bool, active);
-        QFETCH(bool, playback);
-        QFETCH(bool, recording);
-        QFETCH(bool, reversed);
-        QFETCH(bool, held);
-        QFETCH(int, recorded);
-        QFETCH(int, stored);
-
+        QFETCH(Update, u);
         Fixture fx;
         ServoTrack& t = fx.t;
         t.setMaxframe(20);
         t.setDataStartPoint(5);
-        t.setData(qint16(recorded));
+        t.setData(qint16(u.recorded));
         t.setPosition(120);
-        t.setPlaybackEnabled(playback);
-        t.setActiveChecked(active); // by hand
-        t.setRecordingEnabled(recording);
-        t.setIsReversed(reversed);
-        t.setSliderHeld(held);
+        t.setPlaybackEnabled(u.playback);
+        t.setActiveChecked(u.active); // by hand
+        t.setRecordingEnabled(u.recording);
+        t.setIsReversed(u.reversed);
+        t.setSliderHeld(u.held);
         t.serialPortString();
 
-        t.setCurrentFrame(frame);
-        QTEST(t.serialPortString(), "sent");
-        QCOMPARE(t.at(5), qint16(stored));
-        if (frame < 0)
+        t.setCurrentFrame(u.frame);
+        QCOMPARE(t.serialPortString(), QString(u.sent));
+        QCOMPARE(t.at(5), qint16(u.stored));
+        if (u.frame < 0)
             QCOMPARE(t.at(0), qint16(120));
-        QCOMPARE(t.lastFrame(), active ? std::max(frame, 0) : 0);
-
+        QCOMPARE(t.lastFrame(), u.active ? std::max(u.frame, 0) : 0);
         t.setCurrentFrame(300); // grows, active or not
-        QCOMPARE(t.maxframe(), 300);
-        QCOMPARE(t.datalength(), 300);
+        QCOMPARE(QList<int>({t.maxframe(), t.datalength()}), QList<int>({300, 300}));
     }
 
+    // A held slider that skips one frame fills it with the mean (halves to
+    // even); a longer gap, a step back or nothing recorded before: no fill.
     void gapFill_data()
     {
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("second");
-        QTest::addColumn<int>("v1");
-        QTest::addColumn<int>("v2");
+        QTest::addColumn<QList<int>>("frameValueHeld"); // the first frame, its value, whether held; then the second's
         QTest::addColumn<QList<int>>("between");
-
-        QTest::addColumn<bool>("firstHeld"); // else the first frame only plays back its 0
-
-        QTest::newRow("102.5 -> 102") << 10 << 12 << 100 << 105 << QList<int>{102} << true;
-        QTest::newRow("127.5 -> 128") << 10 << 12 << 127 << 128 << QList<int>{128} << true;
-        QTest::newRow("gap of 2: no fill") << 10 << 13 << 100 << 105 << QList<int>{0, 0} << true;
-        QTest::newRow("backwards: no fill") << 12 << 10 << 100 << 105 << QList<int>{0} << true;
-        QTest::newRow("nothing at last frame: no fill") << 10 << 12 << 100 << 105 << QList<int>{0} << false;
+        QTest::newRow("102.5 -> 102") << QList<int>{10, 100, 1, 12, 105} << QList<int>{102};
+        QTest::newRow("127.5 -> 128") << QList<int>{10, 127, 1, 12, 128} << QList<int>{128};
+        QTest::newRow("gap of 2: no fill") << QList<int>{10, 100, 1, 13, 105} << QList<int>{0, 0};
+        QTest::newRow("backwards: no fill") << QList<int>{12, 100, 1, 10, 105} << QList<int>{0};
+        QTest::newRow("nothing at last frame: no fill") << QList<int>{10, 100, 0, 12, 105} << QList<int>{0};
     }
-
     void gapFill()
     {
-        QFETCH(int, first);
-        QFETCH(int, second);
-        QFETCH(int, v1);
-        QFETCH(int, v2);
+        QFETCH(QList<int>, frameValueHeld);
         QFETCH(QList<int>, between);
-        QFETCH(bool, firstHeld);
-
+        const auto& r = frameValueHeld;
         Fixture fx;
-        fx.t.setSliderHeld(firstHeld);
-        fx.t.setPosition(v1);
-        fx.t.setCurrentFrame(first);
-        fx.t.setSliderHeld(true);
-        fx.t.setPosition(v2);
-        fx.t.setCurrentFrame(second);
-        QCOMPARE(fx.t.at(second), qint16(v2));
+        fx.record(r[0], r[1], r[2]);
+        fx.record(r[3], r[4]);
+        QList<int> got{fx.t.at(r[3])};
         for (int i = 0; i < between.size(); ++i)
-            QCOMPARE(fx.t.at(std::min(first, second) + 1 + i), qint16(between[i]));
+            got << fx.t.at(std::min(r[0], r[3]) + 1 + i);
+        QCOMPARE(got, QList<int>{r[4]} + between);
     }
 
     // The frame update grows the array to the frame, never shrinks it, and
     // moves maxframe up to the frame.
     void frameUpdateOnlyGrows_data()
     {
-        QTest::addColumn<int>("maxframe");
-        QTest::addColumn<int>("datalength"); // written after maxframe
-        QTest::addColumn<int>("frame");
-        QTest::addColumn<int>("newDatalength");
-        QTest::addColumn<int>("newMaxframe");
-        QTest::newRow("longer array kept") << 10 << 500 << 20 << 500 << 20;
-        QTest::newRow("beyond both") << 10 << 50 << 80 << 80 << 80;
-        QTest::newRow("shorter array grows") << 10 << 5 << 8 << 8 << 10;
+        QTest::addColumn<QList<int>>("before"); // maxframe, datalength (written after maxframe), frame
+        QTest::addColumn<QList<int>>("after");  // datalength, maxframe
+        QTest::newRow("longer array kept") << QList<int>{10, 500, 20} << QList<int>{500, 20};
+        QTest::newRow("beyond both") << QList<int>{10, 50, 80} << QList<int>{80, 80};
+        QTest::newRow("shorter array grows") << QList<int>{10, 5, 8} << QList<int>{8, 10};
     }
-
     void frameUpdateOnlyGrows()
     {
-        QFETCH(int, maxframe);
-        QFETCH(int, datalength);
-        QFETCH(int, frame);
+        QFETCH(QList<int>, before);
         Fixture fx;
-        fx.t.setMaxframe(maxframe);
-        fx.t.setDatalength(datalength);
-        fx.t.setDataStartPoint(datalength);
+        fx.t.setMaxframe(before[0]);
+        fx.t.setDatalength(before[1]);
+        fx.t.setDataStartPoint(before[1]);
         fx.t.setData(77); // the last recorded position
-        fx.t.setCurrentFrame(frame);
-        QTEST(fx.t.datalength(), "newDatalength");
-        QTEST(fx.t.maxframe(), "newMaxframe");
-        QCOMPARE(fx.t.at(datalength), qint16(77));
+        fx.t.setCurrentFrame(before[2]);
+        QTEST(QList<int>({fx.t.datalength(), fx.t.maxframe()}), "after");
+        QCOMPARE(fx.t.at(before[1]), qint16(77));
     }
 
     // Readings X, Y, Z; channel 0 calibrated 1000..5000, channel 1 0..32767,
@@ -236,9 +206,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("channel");
         QTest::addColumn<QList<quint32>>("reading"); // x, y, z, buttons
         QTest::addColumn<bool>("held");
-        QTest::addColumn<int>("mapped");  // the mapping's own result, if it runs
-        QTest::addColumn<int>("stored");  // data[3]
-
+        QTest::addColumn<int>("mapped"); // the mapping's own result, if it runs
+        QTest::addColumn<int>("stored"); // data[3]
         using R = QList<quint32>;
         QTest::newRow("X 3000 -> 150") << 0 << R{3000, 0, 0, 1} << false << 150 << 150;
         QTest::newRow("X 1000 -> 100") << 0 << R{1000, 0, 0, 1} << false << 100 << 100;
@@ -254,30 +223,24 @@ private Q_SLOTS:
         QTest::newRow("button 1, held: joystick") << 2 << R{0, 0, 500, 1} << true << 150 << 150;
         QTest::newRow("buttons 1+2, held: mouse") << 2 << R{0, 0, 500, 3} << true << 150 << 120;
     }
-
     void joystick()
     {
         QFETCH(int, channel);
         QFETCH(QList<quint32>, reading);
         QFETCH(bool, held);
-        QFETCH(int, mapped);
-        QFETCH(int, stored);
-
         const int pair = std::min(channel, 2);
         static const qint16 low[3] = {1000, 0, 0};
         static const qint16 high[3] = {5000, 32767, 1000};
-        QCOMPARE(ServoTrack::mapJoystick(100, 200, reading[pair], low[pair], high[pair]), mapped);
+        QTEST(ServoTrack::mapJoystick(100, 200, reading[pair], low[pair], high[pair]), "mapped");
 
         Fixture fx;
         fx.calibrate({1000, 5000, 0, 32767, 0, 1000, 0, 10});
         fx.t.setWhichJoystickChannel(qint16(channel));
         fx.t.setUsesJoystick(true);
         QCOMPARE(fx.t.visibleIndicator(), channel);
-        fx.t.setPosition(120);
-        fx.t.setSliderHeld(held);
         fx.joystick.reading = {reading[0], reading[1], reading[2], reading[3]};
-        fx.t.setCurrentFrame(3);
-        QCOMPARE(fx.t.at(3), qint16(stored));
+        fx.record(3, 120, held);
+        QTEST(int(fx.t.at(3)), "stored");
         QCOMPARE(fx.joystick.reads, 1);
     }
 
@@ -293,17 +256,12 @@ private Q_SLOTS:
         QTest::newRow("maxframe 2^31-1") << 5 << 7;
         QTest::newRow("datalength -1") << 6 << 9;
     }
-
     void errors()
     {
         QFETCH(int, kind);
-        QFETCH(int, number);
-
         Fixture fx;
         ServoTrack& t = fx.t;
-        t.setSliderHeld(true);
-        t.setPosition(150);
-        t.setCurrentFrame(10);
+        fx.record(10, 150);
         t.setMaxframe(12);
         fx.joystick.reading.buttons = 1;
 
@@ -318,21 +276,17 @@ private Q_SLOTS:
         }
         t.setPosition(160);
         t.serialPortString();
-        const qint32 maxframeBefore = t.maxframe();
-        const qint32 lengthBefore = t.datalength();
+        const QList<int> before{t.maxframe(), t.datalength()};
 
-        QCOMPARE(errorNumber(action), number);
-        QCOMPARE(t.position(), 160);
-        QCOMPARE(t.lastFrame(), 10);
+        QTEST(errorNumber(action), "number");
+        QCOMPARE(QList<int>({t.position(), t.lastFrame(), t.maxframe(), t.datalength()}),
+                 QList<int>({160, 10}) + before);
         QCOMPARE(t.serialPortString(), QString());
-        QCOMPARE(t.maxframe(), maxframeBefore);
-        QCOMPARE(t.datalength(), lengthBefore);
 
         t.setUsesJoystick(false);
         t.setMaxframe(12);
         t.setCurrentFrame(12);
-        QCOMPARE(t.at(12), qint16(160));
-        QCOMPARE(t.at(11), qint16(155));
+        QCOMPARE(QList<int>({t.at(12), t.at(11)}), QList<int>({160, 155}));
         QCOMPARE(t.serialPortString(), QStringLiteral("160"));
     }
 };

@@ -75,7 +75,43 @@ struct Rig {
 class tst_SetupServo : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void designValues()
+    // Press at one point, drag to another: which needle moves and where the
+    // scroll bars and the track end up (track range 100..200 before). The
+    // angles themselves are tst_dialogmath's.
+    void needleDrag_data()
+    {
+        QTest::addColumn<QPointF>("press");
+        QTest::addColumn<QPointF>("to");
+        QTest::addColumn<QList<int>>("ends"); // the bars' minimum and maximum, then the track's
+        QTest::newRow("min to (10,134)") << QPointF(10, 134) << QPointF(10, 134) << QList<int>{2, 200, 2, 200};
+        QTest::newRow("max to (80,160)") << QPointF(80, 160) << QPointF(80, 160) << QList<int>{100, 191, 100, 191};
+        QTest::newRow("max above the shaft") << QPointF(80, 100) << QPointF(80, 100) << QList<int>{100, 254, 100, 254};
+        // 255 for the minimum is pulled down to the maximum, which the track
+        // refuses: it keeps its minimum.
+        QTest::newRow("min dragged above the shaft") << QPointF(30, 170) << QPointF(80, 100)
+                                                     << QList<int>{200, 200, 100, 200};
+        QTest::newRow("max dragged far left") << QPointF(80, 160) << QPointF(10, 134) << QList<int>{100, 100, 100, 200};
+    }
+    void needleDrag()
+    {
+        QFETCH(QPointF, press);
+        QFETCH(QPointF, to);
+        QFETCH(QList<int>, ends);
+        Rig rig;
+        SetupServo& d = *rig.dialog;
+        rig.setUp(4, 100, 200);
+        rig.mouse(QEvent::MouseButtonPress, press, Qt::LeftButton);
+        // The press alone picks the needle; only moving it changes anything.
+        QCOMPARE(QList<int>({d.minVal()->value(), d.maxVal()->value()}), QList<int>({100, 200}));
+        rig.mouse(QEvent::MouseMove, to, Qt::LeftButton);
+        rig.mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
+        // After the release, moving the mouse drags nothing.
+        rig.mouse(QEvent::MouseMove, QPointF(53, 170), Qt::NoButton);
+        QCOMPARE(QList<int>({d.minVal()->value(), d.maxVal()->value(), rig.track(4).minValue(), rig.track(4).maxValue()}),
+                 ends);
+    }
+
+    void designValuesThenBars()
     {
         Rig rig;
         SetupServo& d = *rig.dialog;
@@ -91,71 +127,8 @@ private Q_SLOTS:
                      QList<int>({1, 255, 20, 128}));
         QCOMPARE(QList<int>({d.minVal()->y(), d.maxVal()->y()}), QList<int>({88, 152}));
         QCOMPARE(d.servoPic()->size(), QSize(105, 181));
-    }
 
-    // Press at one point, drag to another: which needle moves and where the
-    // scroll bars and the track end up (track range 100..200 before). The
-    // angles themselves are tst_dialogmath's.
-    void needleDrag_data()
-    {
-        QTest::addColumn<QPointF>("press");
-        QTest::addColumn<QPointF>("to");
-        QTest::addColumn<int>("minVal");
-        QTest::addColumn<int>("maxVal");
-        QTest::addColumn<int>("trackMin");
-        QTest::addColumn<int>("trackMax");
-        QTest::newRow("min to (10,134)") << QPointF(10, 134) << QPointF(10, 134) << 2 << 200 << 2 << 200;
-        QTest::newRow("max to (80,160)") << QPointF(80, 160) << QPointF(80, 160) << 100 << 191 << 100 << 191;
-        QTest::newRow("max above the shaft") << QPointF(80, 100) << QPointF(80, 100) << 100 << 254 << 100 << 254;
-        // 255 for the minimum is pulled down to the maximum, which the track
-        // refuses: it keeps its minimum.
-        QTest::newRow("min dragged above the shaft") << QPointF(30, 170) << QPointF(80, 100) << 200 << 200 << 100
-                                                     << 200;
-        QTest::newRow("max dragged far left") << QPointF(80, 160) << QPointF(10, 134) << 100 << 100 << 100 << 200;
-    }
-    void needleDrag()
-    {
-        QFETCH(QPointF, press);
-        QFETCH(QPointF, to);
-        QFETCH(int, minVal);
-        QFETCH(int, maxVal);
-        QFETCH(int, trackMin);
-        QFETCH(int, trackMax);
-        Rig rig;
-        rig.setUp(4, 100, 200);
-        rig.mouse(QEvent::MouseButtonPress, press, Qt::LeftButton);
-        // The press alone picks the needle; only moving it changes anything.
-        QCOMPARE(rig.dialog->minVal()->value(), 100);
-        QCOMPARE(rig.dialog->maxVal()->value(), 200);
-        rig.mouse(QEvent::MouseMove, to, Qt::LeftButton);
-        rig.mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
-        QCOMPARE(rig.dialog->minVal()->value(), minVal);
-        QCOMPARE(rig.dialog->maxVal()->value(), maxVal);
-        QCOMPARE(int(rig.track(4).minValue()), trackMin);
-        QCOMPARE(int(rig.track(4).maxValue()), trackMax);
-        // After the release, moving the mouse drags nothing.
-        rig.mouse(QEvent::MouseMove, QPointF(53, 170), Qt::NoButton);
-        QCOMPARE(rig.dialog->maxVal()->value(), maxVal);
-    }
-
-    void dragThroughTheWindowSystem()
-    {
-        Rig rig;
-        rig.setUp(2, 100, 200);
-        QVERIFY(QTest::qWaitForWindowExposed(rig.dialog.get()));
-        QWidget* pic = rig.dialog->servoPic();
-        QTest::mousePress(pic, Qt::LeftButton, {}, QPoint(80, 170));
-        QTest::mouseMove(pic, QPoint(80, 160));
-        QTest::mouseRelease(pic, Qt::LeftButton, {}, QPoint(80, 160));
-        QCOMPARE(rig.dialog->maxVal()->value(), 191);
-        QCOMPARE(int(rig.track(2).maxValue()), 191);
-    }
-
-    void barsSnapBackAndSwap()
-    {
-        Rig rig;
         rig.setUp(1, 100, 200);
-        SetupServo& d = *rig.dialog;
         // Either bar past the other snaps back to it; equal ends show, but
         // the track refuses them and keeps its ends.
         d.maxVal()->setValue(50);
@@ -178,7 +151,7 @@ private Q_SLOTS:
         QCOMPARE(int(rig.track(1).maxValue()), 170);
     }
 
-    void setupButtonFillsInOrder()
+    void setupButtonAndChangesFromElsewhere()
     {
         Rig rig;
         SetupServo& d = *rig.dialog;
@@ -228,12 +201,7 @@ private Q_SLOTS:
             QVERIFY(!d.joyChannel(i)->isChecked());
         d.maxVal()->setValue(140);
         QCOMPARE(int(rig.track(5).maxValue()), 129);
-    }
 
-    void followsChangesFromElsewhere()
-    {
-        Rig rig;
-        SetupServo& d = *rig.dialog;
         rig.setUp(2, 200, 250);
         rig.openPort();
         // Servo 2 changed by another command (a project opened, a new one,
@@ -279,7 +247,8 @@ private Q_SLOTS:
         rig.mouse(QEvent::MouseMove, QPointF(10, 134), Qt::LeftButton);
         rig.mouse(QEvent::MouseButtonRelease, QPointF(10, 134), Qt::NoButton);
         QCOMPARE(rig.pty.read(6), command(5, 82) + command(5, 2));
-        // Filling from a track previews its maximum, then its minimum.
+        // Filling from a track previews its maximum, then its minimum, where
+        // they differ from what the window shows.
         rig.setUp(0, 60, 90);
         QCOMPARE(rig.pty.read(6), command(0, 90) + command(0, 60));
         // The window still showing a minimum of 150: filling it for servo 3
