@@ -91,10 +91,11 @@ private Q_SLOTS:
         QCOMPARE(dialog.calibration().gauge(2).value, 7);
         click("setMin0");
         stickAt(5000, 15000, 7);
+        QTRY_COMPARE(dialog.calibration().gauge(0).value, 5000); // then at rest
         click("setMax0");
         click("setMin3");
         QVERIFY(everyTrackHolds({1000, 5000, 1, 32767, 1, 32767, 0, 32767}));
-        QTest::qWait(30); // polls of a stick at rest redraw nothing: the set button shows its span
+        QTest::qWait(30); // polls of a stick at rest redraw nothing: the set button shows the span
         QCOMPARE(spans().first(), QStringLiteral("Bottom 1000, top 5000"));
         stickAt(9000, 0, 0);
         QTRY_COMPARE(dialog.calibration().gauge(1).value, 0);
