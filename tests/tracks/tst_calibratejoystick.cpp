@@ -3,13 +3,11 @@
 // maps a reading. The rules of the set buttons are tst_dialogmath's.
 #include <QPushButton>
 #include <QTest>
-#include <memory>
-#include <vector>
 
 #include <SDL.h>
 
 #include "platform/Joystick.h"
-#include "tracks/NewSlider.h"
+#include "tracks/EightTracks.h"
 #include "tracks/calibrateJoystick.h"
 
 class tst_CalibrateJoystick : public QObject {
@@ -49,16 +47,14 @@ private Q_SLOTS:
     void calibrateAndMap()
     {
         mk::SdlJoystick joystick;
-        std::vector<std::unique_ptr<NewSlider>> tracks;
-        for (int i = 0; i < 8; ++i)
-            tracks.push_back(std::make_unique<NewSlider>(joystick));
-        calibrateJoystick dialog(joystick, [&](int i) { return i >= 0 && i < 8 ? tracks[i].get() : nullptr; });
+        mk::test::EightTracks tracks(joystick);
+        calibrateJoystick dialog(joystick, tracks.lookup());
         dialog.setNumberOfSliders(7);
         auto click = [&](const char* name) {
             QTest::mouseClick(dialog.findChild<QPushButton*>(name), Qt::LeftButton);
         };
         auto everyTrackHolds = [&](const QList<int>& expected) {
-            for (const auto& t : tracks) {
+            for (const auto& t : tracks.tracks) {
                 QList<int> got;
                 for (int c = 0; c < 4; ++c)
                     got << t->track().calibrationLow(c) << t->track().calibrationHigh(c);
@@ -102,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.calibration().gauge(0).value, 5000); // held within X's span
 
         // X's measured travel now spans a servo's whole range.
-        NewSlider& t = *tracks[4];
+        NewSlider& t = tracks[4];
         t.setPlaybackEnabled(true);
         t.setRecordingEnabled(true);
         t.setMaxValue(200);

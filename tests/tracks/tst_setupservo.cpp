@@ -11,11 +11,11 @@
 #include <QScrollBar>
 #include <QTest>
 #include <memory>
-#include <vector>
 
 #include "link/MSComm.h"
 #include "platform/Joystick.h"
 #include "support/PseudoTerminal.h"
+#include "tracks/EightTracks.h"
 #include "tracks/NewSlider.h"
 #include "tracks/SetupServo.h"
 
@@ -30,23 +30,18 @@ QByteArray command(int servo, int value)
 
 struct Rig {
     mk::FixedJoystick joystick;
-    std::vector<std::unique_ptr<NewSlider>> tracks;
+    mk::test::EightTracks tracks{joystick};
     PseudoTerminal pty;
     MSComm comm;
     std::unique_ptr<SetupServo> dialog;
 
     Rig()
     {
-        for (int i = 0; i < 8; ++i) {
-            tracks.push_back(std::make_unique<NewSlider>(joystick));
-            tracks.back()->setWhichservo(qint16(i));
-        }
         comm.setDevicePaths({pty.slavePath()});
-        dialog = std::make_unique<SetupServo>(
-            [this](int i) { return i >= 0 && i < int(tracks.size()) ? tracks[i].get() : nullptr; }, &comm);
+        dialog = std::make_unique<SetupServo>(tracks.lookup(), &comm);
         dialog->show();
     }
-    NewSlider& track(int i) { return *tracks.at(i); }
+    NewSlider& track(int i) { return tracks[i]; }
     /// Track i set to min..max, then its setup button.
     void setUp(int i, int min, int max)
     {
