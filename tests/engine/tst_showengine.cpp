@@ -68,17 +68,16 @@ struct Line {
     }
 };
 
-struct Failing : FrameWork {
-    int frame(std::int32_t, std::uint8_t*) override { throw mk::RuntimeError::subscriptOutOfRange(); }
-    void apply(const Input&) override {}
-};
-
-/// Takes 100 ms over each frame, as a stalled port would, noting the frames asked for.
+/// Fails, or takes 100 ms over each frame as a stalled port would, noting
+/// the frames asked for.
 struct Slow : FrameWork {
+    bool fails = false;
     QList<std::int32_t> asked;
     std::atomic<bool> busy{false};
     int frame(std::int32_t f, std::uint8_t*) override
     {
+        if (fails)
+            throw mk::RuntimeError::subscriptOutOfRange();
         busy = true;
         asked << f;
         QThread::msleep(100);
@@ -145,7 +144,8 @@ private slots:
 
     void failuresComeBackAsEvents()
     {
-        Failing failing;
+        Slow failing;
+        failing.fails = true;
         ShowEngine engine(failing);
         engine.sendFrame(5);
         std::optional<Event> e;

@@ -37,32 +37,29 @@ private Q_SLOTS:
             QCOMPARE(errorNumber([&] { mk::positionByte(text); }), -expected);
     }
 
-    void frameMessageOfCentredServos()
-    {
-        QByteArray message;
-        for (int servo = 0; servo < 8; ++servo)
-            mk::appendPositionCommand(message, servo, mk::positionByte(QStringLiteral("128")));
-        QCOMPARE(message.toHex(' ').toUpper(),
-                 QByteArray("FF 00 80 FF 01 80 FF 02 80 FF 03 80 FF 04 80 FF 05 80 FF 06 80 FF 07 80"));
-    }
-
-    void commandRejectsValuesOutsideAByte_data()
+    // Each command is appended whole to what is already there, or nothing
+    // is appended and the error is 5.
+    void positionCommand_data()
     {
         QTest::addColumn<int>("servo");
         QTest::addColumn<int>("position");
-        QTest::newRow("position 256") << 3 << 256;
-        QTest::newRow("position -1") << 3 << -1;
-        QTest::newRow("servo -1") << -1 << 128;
-        QTest::newRow("servo 256") << 256 << 128;
+        QTest::addColumn<QByteArray>("appended");
+        QTest::newRow("servo 0 centred") << 0 << 128 << QByteArray::fromHex("FF0080");
+        QTest::newRow("servo 7 at 0") << 7 << 0 << QByteArray::fromHex("FF0700");
+        QTest::newRow("servo 255 at the top") << 255 << 255 << QByteArray::fromHex("FFFFFF");
+        QTest::newRow("position 256") << 3 << 256 << QByteArray();
+        QTest::newRow("position -1") << 3 << -1 << QByteArray();
+        QTest::newRow("servo -1") << -1 << 128 << QByteArray();
+        QTest::newRow("servo 256") << 256 << 128 << QByteArray();
     }
-
-    void commandRejectsValuesOutsideAByte()
+    void positionCommand()
     {
         QFETCH(int, servo);
         QFETCH(int, position);
+        QFETCH(QByteArray, appended);
         QByteArray message("x");
-        QCOMPARE(errorNumber([&] { mk::appendPositionCommand(message, servo, position); }), 5);
-        QCOMPARE(message, QByteArray("x")); // nothing half-appended
+        QCOMPARE(errorNumber([&] { mk::appendPositionCommand(message, servo, position); }), appended.isEmpty() ? 5 : 0);
+        QCOMPARE(message, "x" + appended);
     }
 };
 
