@@ -41,7 +41,7 @@ private Q_SLOTS:
         delete m_joystick;
     }
 
-    void mouseHoldEndsWithTheRelease()
+    void mouseHoldAndGrooveClick()
     {
         const QPoint handle = m_slider->rect().center();
         QTest::mousePress(m_slider, Qt::LeftButton, {}, handle);
@@ -61,12 +61,9 @@ private Q_SLOTS:
         QVERIFY(!m_track->track().sliderHeld());
         m_track->setDataStartPoint(6);
         QCOMPARE(m_track->data(), qint16(0));
-    }
 
-    void grooveClickJumps()
-    {
+        // A click near the top of the groove jumps near the maximum.
         m_track->setPosition(100);
-        // Near the top of a vertical slider: near its maximum.
         QTest::mouseClick(m_slider, Qt::LeftButton, {}, QPoint(m_slider->width() / 2, 3));
         QVERIFY2(m_slider->value() > 180, qPrintable(QString::number(m_slider->value())));
         QCOMPARE(m_track->position(), m_slider->value());
