@@ -190,11 +190,7 @@ private slots:
         QFETCH(bool, exists);
         const QString path = file("bad.wav");
         QFile::remove(path);
-        if (exists) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
+        QVERIFY(!exists || testwav::write(path, content));
         SdlSound sound;
         qint32 ms = -1;
         QCOMPARE(sound.length(path, ms), int(SoundService::InvalidDevice));
