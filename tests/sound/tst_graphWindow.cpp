@@ -346,6 +346,7 @@ private Q_SLOTS:
         r.scrubs.clear();
         const qint64 t0 = r.ticks.now();
         r.view.playFromCursor();
+        QVERIFY(r.view.playing());
         QCOMPARE(r.sound.commands.first().kind, QStringLiteral("stop"));
         QCOMPARE(r.plays(), QStringList{"1000--1"});
         QCOMPARE(r.view.playEndTick(), t0 + 2500);
