@@ -190,11 +190,7 @@ private slots:
         QFETCH(bool, exists);
         const QString path = file("bad.wav");
         QFile::remove(path);
-        if (exists) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
+        QVERIFY(!exists || testwav::write(path, content));
         SdlSound sound;
         qint32 ms = -1;
         QCOMPARE(sound.length(path, ms), int(SoundService::InvalidDevice));
@@ -291,57 +287,37 @@ private slots:
         QCOMPARE(runs[2].count, playedBeforeStop);
     }
 
-    // No file stays open once a play is over, waited for or not.
-    void fileClosedAfterPlay()
-    {
-        const QString path = file("closed.wav");
-        writeSound(path, 8000, 1, SF_FORMAT_PCM_16, 800);
-        SdlSound sound;
-        qint32 ms = 0;
-        QCOMPARE(sound.length(path, ms), int(SoundService::NoError));
-        QVERIFY(!isOpenHere(path));
-        QCOMPARE(sound.play(path, 0, 20, true), int(SoundService::NoError));
-        QVERIFY(!isOpenHere(path));
-        QCOMPARE(sound.play(path, 0, -1, false), int(SoundService::NoError));
-        QVERIFY(isOpenHere(path));
-        QTRY_VERIFY_WITH_TIMEOUT(!sound.stats().playing, 3000);
-        QVERIFY(!isOpenHere(path));
-    }
-
-    // An open device wakes its thread for every buffer even in silence: it
-    // rests closed while nothing plays, and opens for a play or ahead of one.
-    void deviceClosedWhileNothingPlays()
+    // No file stays open once a play is over, waited for or not; the device
+    // (whose thread wakes for every buffer even in silence) rests closed while
+    // nothing plays. A clock following the sound reads nothing before and
+    // after a play, during it a frame of the range, stamped on the monotonic
+    // clock.
+    void betweenPlays()
     {
         const QString path = file("rest.wav");
-        writeSound(path, 8000, 1, SF_FORMAT_PCM_16, 8000);
+        writeSound(path, 8000, 1, SF_FORMAT_PCM_16, 16000);
         SdlSound sound;
         qint32 ms = 0;
+        qint64 frame = 0, at = 0;
+        int rate = 0;
         QCOMPARE(sound.length(path, ms), int(SoundService::NoError));
+        QVERIFY(!isOpenHere(path));
+        QVERIFY(!sound.heardPosition(frame, at, rate));
         QTRY_VERIFY_WITH_TIMEOUT(!sound.stats().deviceOpen, 3000);
         const quint64 callbacks = sound.stats().callbacks;
         QTest::qWait(50);
         QCOMPARE(sound.stats().callbacks, callbacks);
-        QCOMPARE(sound.play(path, 100, 120, true), int(SoundService::NoError));
-        QCOMPARE(sound.stats().framesPlayed, qint64(160));
-        QTRY_VERIFY_WITH_TIMEOUT(!sound.stats().deviceOpen, 3000);
-        sound.prepare(path);
-        QVERIFY(sound.stats().deviceOpen);
-    }
 
-    void heardPositionFollowsThePlay()
-    {
-        // What a clock following the sound reads: nothing before and after a
-        // play, during it a frame of the range played, counted from the
-        // range's start and stamped on the monotonic clock.
-        const QString path = file("heard.wav");
-        writeSound(path, 8000, 1, SF_FORMAT_PCM_16, 16000);
-        SdlSound sound;
-        qint32 ms = 0;
-        QCOMPARE(sound.length(path, ms), int(SoundService::NoError));
-        qint64 frame = 0, at = 0;
-        int rate = 0;
-        QVERIFY(!sound.heardPosition(frame, at, rate));
+        // Exactly one buffer from frame 0: the last frame heard is frame 0.
+        QCOMPARE(sound.play(path, 0, 8, true), int(SoundService::NoError));
+        QCOMPARE(sound.stats().framesPlayed, qint64(sound.stats().bufferFrames));
+        QVERIFY(!isOpenHere(path));
+        const qint64 delay = sound.stats().startDelayNs;
+        QVERIFY2(delay >= 0 && delay < 1'000'000'000, qPrintable(QString::number(delay)));
+        QTRY_VERIFY_WITH_TIMEOUT(!sound.heardPosition(frame, at, rate), 1000);
+
         QCOMPARE(sound.play(path, 1000, -1, false), int(SoundService::NoError));
+        QVERIFY(isOpenHere(path));
         QTRY_VERIFY_WITH_TIMEOUT(sound.heardPosition(frame, at, rate), 2000);
         QCOMPARE(rate, 8000);
         QVERIFY2(frame >= 8000 && frame < 16000, qPrintable(QString::number(frame)));
@@ -351,6 +327,13 @@ private slots:
         QVERIFY(at <= now && now - at < 1'000'000'000);
         sound.stop(path);
         QVERIFY(!sound.heardPosition(frame, at, rate));
+
+        QCOMPARE(sound.play(path, 1900, -1, false), int(SoundService::NoError));
+        QTRY_VERIFY_WITH_TIMEOUT(!sound.stats().playing, 3000);
+        QVERIFY(!isOpenHere(path));
+        QTRY_VERIFY_WITH_TIMEOUT(!sound.stats().deviceOpen, 3000);
+        sound.prepare(path);
+        QVERIFY(sound.stats().deviceOpen);
     }
 
     void withoutAudioOutput()

@@ -37,6 +37,9 @@ private Q_SLOTS:
                                                << 176400 << 176353 << 88200 << "16bit  stereo   44.1kHz   1seconds";
         QTest::newRow("data tag at position 10000") << dataAt(10000, few) << Problem::None << 10008 << 8 << -10000
                                                     << 4 << "16bit  stereo   44.1kHz   0.000045351473seconds";
+        QTest::newRow("data tag at position 10000, the count's last byte")
+            << dataAt(10000, few, 0x01000008) << Problem::None << 10008 << 16777224 << 16767216 << 8388612
+            << "16bit  stereo   44.1kHz   95.10898seconds";
         QTest::newRow("data tag at position 10001") << dataAt(10001, few) << Problem::NoDataTag << 0 << 0 << 0 << 0
                                                     << QString();
         QTest::newRow("data inside an earlier chunk")

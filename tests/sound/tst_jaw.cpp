@@ -95,8 +95,16 @@ private Q_SLOTS:
                     return 0.5 * std::sin(2 * M_PI * s.hz * t);
             return 0.0;
         }));
-        const mk::jaw::Levels levels = mk::jaw::analyse(path, 210);
+        // 7 s at 48 kHz is 42 blocks of 8192 samples: a report every 32 blocks, and the end.
+        QList<double> reports;
+        const mk::jaw::Levels levels = mk::jaw::analyse(path, 210, {}, [&](double f) { reports << f; return true; });
         QVERIFY(levels.error.isEmpty());
+        QCOMPARE(reports.size(), 3);
+        QCOMPARE(reports.last(), 1.0);
+        // A tone well inside the band keeps its level: a sine's RMS.
+        for (const Tone& s : tones)
+            if (s.hz >= 300 && s.hz <= 3000)
+                QVERIFY(std::abs(levels.db[size_t(s.from + s.to) / 2] - 20 * std::log10(0.5 / std::sqrt(2.0))) < 0.5);
         const auto jaw = mk::jaw::positions(levels.db, {}, 20, 220);
         const int lead = mk::jaw::leadFrames(mk::jaw::Shape{}.leadMs);
         QCOMPARE(lead, 2);

@@ -1,0 +1,316 @@
+// The frame clock and the loop countdown, each driven by a hand-moved
+// millisecond clock.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+#include "platform/RuntimeError.h"
+#include "platform/TickSource.h"
+#include "timing/SMTPtimer.h"
+#include "timing/countdownTimer.h"
+
+namespace {
+
+constexpr qint64 kT0 = 1'000'000;
+
+/// A timer widget on a hand-moved clock, with a note of each signal it raised.
+template <class W>
+struct Rig {
+    mk::ManualTickSource ticks{kT0};
+    W timer{ticks};
+    QStringList raised;
+    QLabel* display;
+    QTimer* armed;
+
+    template <class Signal>
+    Rig(Signal signal, const char* displayName, const char* timerName, std::function<QString()> note)
+        : display(timer.template findChild<QLabel*>(QLatin1String(displayName)))
+        , armed(timer.template findChild<QTimer*>(QLatin1String(timerName)))
+    {
+        QObject::connect(&timer, signal, [this, note] { raised << note(); });
+    }
+    void tickAt(qint64 ms) { ticks.set(kT0 + ms); timer.tick(); }
+};
+
+struct Clock : Rig<SMTPtimer> {
+    Clock()
+        : Rig(&SMTPtimer::frameChange, "SMPTEdisplay", "updateIt",
+              [this] { return QString::number(timer.frameNumber()); })
+    {
+    }
+};
+
+// Notes what the display showed each time the countdown ran out.
+struct Countdown : Rig<countdownTimer> {
+    QLineEdit* text = timer.findChild<QLineEdit*>(QStringLiteral("Text1"));
+    QLabel* unit = timer.findChild<QLabel*>(QStringLiteral("unitLabel"));
+    Countdown() : Rig(&countdownTimer::countdownFinished, "timeDisplay", "Timer1", [this] { return display->text(); })
+    {
+    }
+};
+
+} // namespace
+
+class TimersTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Milliseconds or a time code written to a running clock: it stops there.
+    void clockWrites_data()
+    {
+        QTest::addColumn<QString>("write");
+        QTest::addColumn<qint32>("frame");
+        QTest::addColumn<QString>("timeCode");
+        QTest::addColumn<qint32>("readBack");
+        QTest::newRow("1000") << "1000" << 30 << "00:00:01:00" << 1000;
+        QTest::newRow("50 is 1.5, to even") << "50" << 2 << "00:00:00:02" << 67;
+        QTest::newRow("150 is 4.5, to even") << "150" << 4 << "00:00:00:04" << 133;
+        QTest::newRow("16") << "16" << 0 << "00:00:00:00" << 0;
+        QTest::newRow("17") << "17" << 1 << "00:00:00:01" << 33;
+        QTest::newRow("negative") << "-1000" << -30 << "00:00:00:00" << -1000;
+        QTest::newRow("time code") << "01:00:00:00" << 108000 << "01:00:00:00" << 3600000;
+        QTest::newRow("malformed time code changes nothing") << "1:2:3:4" << 0 << "00:00:00:00" << 0;
+    }
+
+    void clockWrites()
+    {
+        QFETCH(QString, write);
+        Clock c;
+        c.timer.startTimer();
+        if (write.contains(QLatin1Char(':')))
+            c.timer.setSMPTEframeNumber(write);
+        else
+            c.timer.setMilliseconds(write.toInt());
+        const bool ignored = QByteArray(QTest::currentDataTag()).startsWith("malformed");
+        QCOMPARE(c.timer.isItRunning(), ignored); // not even the running state changes
+        QCOMPARE(c.armed->isActive(), ignored);
+        QTEST(c.timer.frameNumber(), "frame");
+        QTEST(c.timer.SMPTEframeNumber(), "timeCode");
+        QTEST(c.timer.milliseconds(), "readBack");
+    }
+
+    // A frame is raised only when the frame moves on, once, and a late tick
+    // skips the frames in between.
+    void raisedFrames_data()
+    {
+        QTest::addColumn<qint32>("startMs");
+        QTest::addColumn<QList<qint64>>("ticks");
+        QTest::addColumn<QStringList>("raised");
+        QTest::addColumn<QString>("display");
+        QTest::newRow("from 0: nothing until 17 ms, then once")
+            << 0 << QList<qint64>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 17} << QStringList{"1"}
+            << "00:00:00:01";
+        // Frame 30 was never reported, so the first tick raises it.
+        QTest::newRow("late ticks skip frames") << 1000 << QList<qint64>{0, 20, 40, 200, 210, 1000}
+                                                << QStringList{"30", "31", "36", "60"} << "00:00:02:00";
+    }
+
+    void raisedFrames()
+    {
+        QFETCH(qint32, startMs);
+        QFETCH(QList<qint64>, ticks);
+        Clock c;
+        c.timer.setMilliseconds(startMs);
+        c.timer.startTimer();
+        QVERIFY(c.timer.isItRunning());
+        for (qint64 ms : ticks)
+            c.tickAt(ms);
+        QTEST(c.raised, "raised");
+        QTEST(c.display->text(), "display");
+        QCOMPARE(c.timer.milliseconds(), startMs); // where it was started
+    }
+
+    // Armed once a frame, for the millisecond the frame moves on; a frame
+    // write while running shows at once but the count goes on; a stopped
+    // clock does not tick.
+    void clockJourney()
+    {
+        Clock c;
+        c.timer.startTimer();
+        QVERIFY(c.armed->isActive() && c.armed->isSingleShot());
+        QCOMPARE(c.armed->timerType(), Qt::PreciseTimer);
+        QCOMPARE(c.armed->interval(), 17);
+        c.tickAt(17);
+        QCOMPARE(c.armed->interval(), 33); // frame 2 from 50 ms (the tie)
+        c.tickAt(120);
+        QCOMPARE(c.armed->interval(), 31); // frame 5 from 151 ms
+        c.tickAt(130); // woken early: same frame, same boundary
+        QCOMPARE(c.armed->interval(), 21);
+        c.tickAt(1000);
+        c.timer.setFrameNumber(500);
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:16:20"));
+        c.tickAt(124167);
+        QCOMPARE(c.timer.frameNumber(), 3725);
+        c.timer.stopTimer();
+        QVERIFY(!c.timer.isItRunning() && !c.armed->isActive());
+        c.tickAt(200000);
+        QCOMPARE(c.display->text(), QStringLiteral("00:02:04:05"));
+        c.timer.setFrameNumber(90); // not the frame last reported: due at once
+        c.timer.startTimer();
+        QCOMPARE(c.armed->interval(), 0);
+    }
+
+    void handlerMayStopOrRestart()
+    {
+        Clock c;
+        auto conn = connect(&c.timer, &SMTPtimer::frameChange, this, [&] { c.timer.stopTimer(); });
+        c.timer.startTimer();
+        c.tickAt(40);
+        QVERIFY(!c.timer.isItRunning());
+        QVERIFY(!c.armed->isActive()); // not re-armed after the handler's stop
+        disconnect(conn);
+
+        connect(&c.timer, &SMTPtimer::frameChange, this, [&] {
+            if (c.timer.frameNumber() == 3) {
+                c.timer.setFrameNumber(0);
+                c.timer.startTimer();
+            }
+        });
+        c.timer.setFrameNumber(2);
+        c.timer.startTimer();
+        c.tickAt(74); // frame 3: the handler restarts at 0, which is due at once
+        QCOMPARE(c.armed->interval(), 0);
+        c.timer.tick();
+        QCOMPARE(c.raised, (QStringList{"1", "3", "0"}));
+        QCOMPARE(c.armed->interval(), 17);
+    }
+
+    void clockStopsAtTheLastFrame()
+    {
+        Clock c;
+        c.timer.setFrameNumber(2147483647);
+        c.timer.startTimer();
+        c.timer.tick();
+        c.ticks.advance(100);
+        c.timer.tick();
+        QVERIFY(!c.timer.isItRunning());
+        QCOMPARE(c.timer.frameNumber(), 2147483647);
+        QVERIFY_THROWS_EXCEPTION(mk::RuntimeError, c.timer.milliseconds());
+    }
+
+    void realClockRaisesFrames()
+    {
+        // The one test on the real clock and timer; loose on purpose.
+        SMTPtimer timer(mk::systemTicks());
+        QList<qint32> seen;
+        connect(&timer, &SMTPtimer::frameChange, this, [&] { seen << timer.frameNumber(); });
+        timer.startTimer();
+        QTest::qWait(300);
+        timer.stopTimer();
+        QVERIFY2(seen.size() >= 5, qPrintable(QString::number(seen.size())));
+        for (int i = 1; i < seen.size(); ++i)
+            QVERIFY(seen[i] > seen[i - 1]);
+    }
+
+    // What is typed in the countdown's box, what it keeps, shows and counts.
+    void typing_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<qint16>("seconds");
+        QTest::newRow("over a day") << "100000" << "86400" << "seconds" << "24:00:00:00" << qint16(32767);
+        QTest::newRow("16-bit top") << "32767" << "32767" << "seconds" << "09:06:07:00" << qint16(32767);
+        QTest::newRow("above 16 bits") << "32768" << "32768" << "seconds" << "09:06:08:00" << qint16(32767);
+        QTest::newRow("1") << "1" << "1" << "second" << "00:00:01:00" << qint16(1);
+        QTest::newRow("0") << "0" << "0" << "seconds" << "00:00:00:00" << qint16(0);
+        QTest::newRow("fraction, half to even") << "2.5" << "2.5" << "seconds" << "00:00:02:15" << qint16(2);
+        QTest::newRow("negative") << "-3" << "-3" << "seconds" << "00:00:00:00" << qint16(-3);
+        QTest::newRow("huge") << "1e300" << "86400" << "seconds" << "24:00:00:00" << qint16(32767);
+        QTest::newRow("not a number keeps the display") << "abc" << "abc" << "second" << "00:00:01:00" << qint16(0);
+    }
+
+    void typing()
+    {
+        QFETCH(QString, typed);
+        Countdown c;
+        c.text->setText(QStringLiteral("1"));
+        c.text->selectAll();
+        QTest::keyClicks(c.text, typed);
+        QTEST(c.text->text(), "text");
+        QTEST(c.unit->text(), "unit");
+        QTEST(c.display->text(), "display");
+        QTEST(c.timer.duration(), "seconds");
+    }
+
+    // Runs out more than 5 ms after the end, once, with the count at its end
+    // in the handler and the whole pause shown after it; stops and restarts.
+    void countdownJourney()
+    {
+        Countdown c;
+        c.timer.setEnabled(true);
+        c.timer.startTimer();
+        QVERIFY(c.timer.isItRunning() && c.armed->isActive());
+        c.tickAt(4000);
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:06:00"));
+        for (qint64 at : {9990, 10000, 10005})
+            c.tickAt(at);
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:00:00"));
+        QVERIFY(c.raised.isEmpty());
+        c.tickAt(10006);
+        QCOMPARE(c.raised, QStringList{QStringLiteral("00:00:00:00")});
+        QVERIFY(!c.timer.isItRunning() && !c.armed->isActive());
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
+        c.tickAt(20000);
+        QCOMPARE(c.raised.size(), 1);
+
+        // Editing while counting starts the count again, even with the same text.
+        c.timer.startTimer();
+        c.ticks.set(kT0 + 28000);
+        c.timer.setDuration(10);
+        c.tickAt(36000);
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:02:00"));
+        c.timer.stopTimer();
+        QVERIFY(!c.timer.isItRunning() && !c.armed->isActive());
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
+
+        // The end time counts the exact fractional pause.
+        c.text->setText(QStringLiteral("0.5"));
+        c.timer.startTimer();
+        c.tickAt(36505);
+        QCOMPARE(c.raised.size(), 1);
+        c.tickAt(36506);
+        QCOMPARE(c.raised.size(), 2);
+
+        // Not a number: nothing runs.
+        c.text->setText(QStringLiteral("soon"));
+        c.timer.startTimer();
+        QVERIFY(!c.timer.isItRunning());
+        c.timer.stopTimer();
+        QCOMPARE(c.display->text(), QStringLiteral("00:00:00:00"));
+    }
+
+    void theBox()
+    {
+        Countdown c;
+        int clicks = 0;
+        connect(&c.timer, &countdownTimer::enabledClicked, this, [&] { ++clicks; });
+        c.timer.setEnabled(true);
+        c.timer.setEnabled(false);
+        c.timer.startTimer();
+        QVERIFY(!c.timer.isItRunning() && !c.armed->isActive());
+
+        // Clearing the box while counting still lets the count run out once.
+        c.timer.setEnabled(true);
+        c.timer.startTimer();
+        c.timer.setEnabled(false);
+        c.tickAt(10006);
+        QCOMPARE(c.raised.size(), 1);
+
+        c.timer.setEnabled(true);
+        QCOMPARE(clicks, 0); // only a click is reported
+        c.timer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.timer));
+        QTest::mouseClick(c.timer.findChild<QCheckBox*>(QStringLiteral("Check1")), Qt::LeftButton);
+        QCOMPARE(clicks, 1);
+        QVERIFY(!c.timer.enabled());
+        QVERIFY(c.timer.QWidget::isEnabled());
+    }
+};
+
+QTEST_MAIN(TimersTest)
+#include "tst_timers.moc"
