@@ -257,7 +257,8 @@ private Q_SLOTS:
     }
 
     // Where the sound of a project is looked for ('@': the project's folder,
-    // which holds scream.wav and a folder "sound" with another scream.wav).
+    // which holds scream.wav, a file "noSound" and a folder "sound" with
+    // another scream.wav).
     void soundLookup_data()
     {
         QTest::addColumn<QString>("stored");
@@ -274,7 +275,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         QDir(dir.path()).mkdir("sound");
-        QVERIFY(testwav::write(dir.filePath("scream.wav"), "x") && testwav::write(dir.filePath("sound/scream.wav"), "x"));
+        for (const char* name : {"scream.wav", "noSound", "sound/scream.wav"})
+            QVERIFY(testwav::write(dir.filePath(name), "x"));
         QFETCH(QString, stored);
         QFETCH(QString, found);
         const QString folder = dir.path() + '/';
