@@ -92,6 +92,10 @@ private Q_SLOTS:
         QTest::newRow("LIST chunk before data")
             << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("LIST", QByteArray(26, 'x')) + testwav::data(s))
             << s << QList<double>{100};
+        QTest::newRow("data tag at 10 000")
+            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("junk", QByteArray(10000 - 45, 'j'))
+                             + testwav::data(s))
+            << s << QList<double>{100};
         QTest::newRow("chunk after data") << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::data(s)
                                                            + testwav::chunk("id3 ", QByteArray(10, 'i')))
                                           << s << QList<double>{60.0 / 78 * 100};
