@@ -129,20 +129,12 @@ private Q_SLOTS:
             QCOMPARE(progress.percents[21 + i], percents[i]);
     }
 
-    void percentFormat_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << 0.0 << ".00%";
-        QTest::newRow("half") << 0.5 << ".50%";
-        QTest::newRow("12.345") << 12.3456 << "12.35%";
-        QTest::newRow("100") << 100.0 << "100.00%";
-    }
     void percentFormat()
     {
-        QFETCH(double, value);
-        QFETCH(QString, text);
-        QCOMPARE(mk::cd::percentText(value), text);
+        QStringList shown;
+        for (double v : {0.0, 0.5, 12.3456, 100.0})
+            shown << mk::cd::percentText(v);
+        QCOMPARE(shown.join(' '), QStringLiteral(".00% .50% 12.35% 100.00%"));
     }
 
     // Output frames from the interpolation rule, written out by hand.
@@ -237,7 +229,10 @@ private Q_SLOTS:
                                      << "The file \"refused.wav\" cannot be read as a sound (" << excl;
         QTest::newRow("CD format, no data tag")
             << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("junk", QByteArray(40, 'j')))
-            << "Conversion Error" << "There was an error while trying to convert your audio file.\r" << excl;
+            << "Conversion Error"
+            << "There was an error while trying to convert your audio file.\rYou may be able to fix this by "
+               "opening it in another program and then saving it again."
+            << excl;
         QTest::newRow("resampling, data tag at 1001")
             << testwav::riff(testwav::fmt(1, 22050, 16) + testwav::chunk("junk", QByteArray(1001 - 45, 'j'))
                              + testwav::data(s))
@@ -273,22 +268,6 @@ private Q_SLOTS:
         QCOMPARE(r.status, ExportResult::Status::Refused);
         QCOMPARE(r.message->title, QStringLiteral("Export Error"));
         QCOMPARE(readFile(sound), bytes);
-    }
-
-    void exactMessages()
-    {
-        const QChar cr(13);
-        QCOMPARE(mk::cd::conversionErrorMessage().text,
-                 QStringLiteral("There was an error while trying to convert your audio file.") + cr
-                     + "You may be able to fix this by opening it in another program and then saving it again.");
-        QCOMPARE(mk::cd::cancelMessage("/x/show.wav").text,
-                 QStringLiteral("Conversion for CD playback was canceled.  The file:") + cr + "/x/show.wav" + cr
-                     + "has incomplete data and will not work correctly.  Do not use it.");
-        QCOMPARE(mk::cd::noSoundMessage().text,
-                 QStringLiteral("MarionetteKit does not support the creation of a CD playback") + cr
-                     + "file if you are not using a sound.");
-        QCOMPARE(mk::cd::exportErrorMessage(61, "Disk full").text,
-                 QStringLiteral("There was an error while exporting.") + cr + "61 Disk full");
     }
 };
 
