@@ -38,175 +38,100 @@ class TestCdStream : public QObject {
     Folder files;
 
 private Q_SLOTS:
-    void byteToBits_data()
-    {
-        QTest::addColumn<int>("byte");
-        QTest::addColumn<QString>("bits");
-        QTest::newRow("255") << 255 << "0111111111";
-        QTest::newRow("0") << 0 << "0000000001";
-        QTest::newRow("0xA5") << 0xA5 << "0101001011";
-    }
-    void byteToBits()
-    {
-        QFETCH(int, byte);
-        QFETCH(QString, bits);
-        QCOMPARE(mk::cd::byteToBits(quint8(byte)), bits);
-    }
-
-    // Two frames on a two-second CD-format sound: every sample of both slots
-    // from the rules, the left channel untouched, the length fields.
-    void slotsSampleBySample()
-    {
-        const QString out = files.path("two.wav");
-        RecordingProgress progress;
-        const QString sound = files.write("two-s.wav", constantSound(44100, 2, 88200));
-        QCOMPARE(exportShow(sound, out, 1, progress).status, Status::Complete);
-        const QByteArray file = readFile(out);
-        QCOMPARE(file.size(), 44 + 4 * 88200 + 4 * 44099); // the sound keeps its length
-        for (qint32 f = 0; f <= 1; ++f) {
-            const auto want = slot(Show::expected(f));
-            for (int j = 0; j < 1470; ++j) {
-                const qint64 k = 44100 + 1470 * f + j;
-                if (sample(file, k, true) != want[size_t(j)])
-                    QFAIL(qPrintable(QStringLiteral("frame %1, sample %2: %3 instead of %4")
-                                         .arg(f).arg(j).arg(sample(file, k, true)).arg(want[size_t(j)])));
-                QCOMPARE(sample(file, k, false), qint16(1000));
-            }
-        }
-        // Before the time origin: the leader (the copy starts it at position 41,
-        // so the sound's first frame is data frame 44 099) and nothing else.
-        QCOMPARE(sample(file, 44098, true), qint16(0));
-        QCOMPARE(sample(file, 44099, true), qint16(2000));
-        QCOMPARE(sample(file, 44100 + 2940, true), qint16(2000)); // after the stream: the sound
-        const quint32 dataLength = (2 * 1470 + 44100) * 4;
-        QCOMPARE(file.mid(0, 44), header(dataLength + 36, dataLength));
-        QCOMPARE(progress.stages.last(), QStringLiteral("Encoding data into new file."));
-    }
-
-    void lengthFields_data()
+    // The servo stream after the one-second leader, from the rules, on sounds
+    // longer and shorter than the show. The sound's own frames start at data
+    // frame 44 099 (the copy starts the leader on the data length field); where
+    // the show runs past its end the left channel is 0 and the file ends with
+    // two bytes of the next frame's left value.
+    void streamAndLengths_data()
     {
         QTest::addColumn<QByteArray>("sound");
         QTest::addColumn<int>("lastFrame");
+        QTest::addColumn<qint64>("soundEnd"); // the first data frame without a left sound value
         QTest::addColumn<qint64>("fileSize");
-        // F = 300 with a 12-second sound: the rest of the sound stays beyond the data.
-        QTest::newRow("F 300, longer CD sound") << constantSound(44100, 2, 12 * 44100) << 300
-                                                << qint64(40 + 176400 + 12 * 176400);
-        QTest::newRow("F 300, longer 22 kHz sound")
-            << constantSound(22050, 1, 12 * 22050) << 300 << qint64(44 + 176400 + 4 * (2 * (12 * 22050 - 1)));
-        QTest::newRow("F 0") << constantSound(44100, 2, 44100) << 0 << qint64(40 + 2 * 176400);
+        const qint64 stream60 = 44100 + 61 * 1470;
+        QTest::newRow("F 1, two-second CD sound") << constantSound(44100, 2, 88200) << 1 << qint64(44099 + 88200)
+                                                  << qint64(44 + 4 * (44099 + 88200));
+        QTest::newRow("F 0") << constantSound(44100, 2, 44100) << 0 << qint64(44099 + 44100) << qint64(40 + 2 * 176400);
+        QTest::newRow("F 300, longer 22 kHz sound") << constantSound(22050, 1, 12 * 22050) << 300
+                                                    << qint64(44100 + 2 * (12 * 22050 - 1))
+                                                    << qint64(44 + 176400 + 4 * (2 * (12 * 22050 - 1)));
+        QTest::newRow("F 60, CD format, half a second") << constantSound(44100, 2, 22050) << 60
+                                                        << qint64(44099 + 22050) << 44 + 4 * stream60 + 2;
+        // A lone left value after the last whole frame lies past the old end.
+        QTest::newRow("F 60, CD format ending in half a frame")
+            << testwav::canonical(2, 44100, 16, (le16(1000) + le16(2000)).repeated(22050) + le16(1000)) << 60
+            << qint64(44099 + 22050) << 44 + 4 * stream60 + 2;
+        QTest::newRow("F 60, 22 kHz mono, half a second") << constantSound(22050, 1, 11025) << 60
+                                                          << qint64(44100 + 2 * 11024) << 44 + 4 * stream60 + 2;
     }
-    void lengthFields()
+    void streamAndLengths()
     {
         QFETCH(QByteArray, sound);
         QFETCH(int, lastFrame);
-        QFETCH(qint64, fileSize);
+        QFETCH(qint64, soundEnd);
         RecordingProgress progress;
-        const QString out = files.path("len.wav");
-        QCOMPARE(exportShow(files.write("len-s.wav", sound), out, lastFrame, progress).status, Status::Complete);
+        const QString out = files.path("stream.wav");
+        QCOMPARE(exportShow(files.write("stream-s.wav", sound), out, lastFrame, progress).status, Status::Complete);
         const QByteArray file = readFile(out);
-        const quint32 dataLength = quint32((lastFrame + 1) * 1470 + 44100) * 4;
-        if (lastFrame == 300)
-            QCOMPARE(dataLength, 1946280u);
-        QCOMPARE(file.mid(40, 4), le32(dataLength));
-        QCOMPARE(file.mid(4, 4), le32(dataLength + 36));
-        QCOMPARE(qint64(file.size()), fileSize);
+        QTEST(qint64(file.size()), "fileSize");
+        const qint64 streamEnd = 44100 + 1470 * (lastFrame + 1);
+        QCOMPARE(file.left(44), header(quint32(4 * streamEnd + 36), quint32(4 * streamEnd)));
+        QCOMPARE(streamDifference(file, lastFrame, 7), QString());
+        QCOMPARE(sample(file, 44098, true), qint16(0)); // the leader
+        QCOMPARE(sample(file, 44100, false), qint16(1000));
+        QCOMPARE(sample(file, std::min(soundEnd, streamEnd + 1) - 1, false), qint16(1000));
+        for (qint64 k = soundEnd; k < streamEnd; ++k)
+            if (sample(file, k, false) != 0)
+                QFAIL(qPrintable(QStringLiteral("left channel at data frame %1 is not 0").arg(k)));
         // Progress every sixth frame; F = 0 shows 0 rather than dividing by it.
         const QList<double> encoding = progress.percents.mid(progress.percents.size() - (lastFrame / 6 + 1));
         QCOMPARE(encoding.first(), 0.0);
-        if (lastFrame == 300)
-            QCOMPARE(encoding.last(), 100.0);
+        QCOMPARE(encoding.last(), lastFrame >= 6 ? 100.0 : 0.0);
+        QCOMPARE(progress.stages.last(), QStringLiteral("Encoding data into new file."));
     }
 
-    // The show runs past the end of the sound: the file grows, the left
-    // channel of every added frame is 0, and the length fields describe the
-    // file with two bytes of the next frame's left value after the data.
-    void showLongerThanSound_data()
+    // A cancel, or a position that is no number, stops the export part way:
+    // the frames encoded before stay, the next is not written, the lengths
+    // stay as the copy left them.
+    void stopsPartWay_data()
     {
-        QTest::addColumn<QByteArray>("sound");
-        QTest::addColumn<qint64>("soundFrames"); // data frames holding sound
-        QTest::newRow("CD format, half a second") << constantSound(44100, 2, 22050) << qint64(44099 + 22050);
-        QTest::newRow("22 kHz mono, half a second")
-            << constantSound(22050, 1, 11025) << qint64(44100 + 2 * 11024);
+        QTest::addColumn<int>("cancelAfter"); // checks before Cancel; -1: never
+        QTest::addColumn<int>("badFrame");    // the frame whose position is no number; -1: none
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("cancel after frame 99") << 100 << -1 << int(Status::Cancelled) << "Conversion canceled";
+        QTest::newRow("bad position in frame 5") << -1 << 5 << int(Status::Failed) << "Export Error";
     }
-    void showLongerThanSound()
+    void stopsPartWay()
     {
-        QFETCH(QByteArray, sound);
-        QFETCH(qint64, soundFrames);
+        QFETCH(int, cancelAfter);
+        QFETCH(int, badFrame);
         RecordingProgress progress;
-        const QString out = files.path("longer.wav");
-        QCOMPARE(exportShow(files.write("short.wav", sound), out, 60, progress).status, Status::Complete);
-        const QByteArray file = readFile(out);
-        const qint64 streamEnd = 44100 + 61 * 1470;
-        QCOMPARE(qint64(file.size()), 44 + 4 * streamEnd + 2);
-        QCOMPARE(sample(file, soundFrames - 1, false), qint16(1000));
-        for (qint64 k = soundFrames; k < streamEnd; ++k)
-            if (sample(file, k, false) != 0)
-                QFAIL(qPrintable(QStringLiteral("left channel at data frame %1 is not 0").arg(k)));
-        QCOMPARE(file.mid(40, 4), le32(quint32(4 * streamEnd)));
-        for (qint32 f = 0; f <= 60; f += 20) {
-            const auto want = slot(Show::expected(f));
-            for (int j = 0; j < 1470; ++j)
-                QCOMPARE(sample(file, 44100 + 1470 * f + j, true), want[size_t(j)]);
-        }
-    }
-
-    // A project of three tracks sends nine bytes a frame; the gap grows so
-    // that frame f still starts f thirtieths of a second after the leader.
-    void fewerTracksKeepTheFrameRate()
-    {
-        Show show(4);
-        const std::span<mk::ServoTrack* const> three(show.tracks.data(), 3);
-        RecordingProgress progress;
-        const QString out = files.path("three.wav");
-        const auto r = mk::cd::exportForCd(files.write("three-s.wav", constantSound(44100, 2, 2 * 44100)), out, 4,
-                                           [three](qint32 f) { return mk::cd::frameMessage(three, f); }, progress);
-        QCOMPARE(r.status, Status::Complete);
-        const QByteArray file = readFile(out);
-        for (qint32 f = 0; f <= 4; ++f) {
-            const auto want = slot(Show::expected(f).left(9));
-            for (int j = 0; j < 1470; ++j)
-                QCOMPARE(sample(file, 44100 + 1470 * f + j, true), want[size_t(j)]);
-        }
-        QCOMPARE(file.mid(40, 4), le32((44100 + 5 * 1470) * 4));
-    }
-
-    void cancelDuringEncoding()
-    {
-        RecordingProgress progress;
-        progress.cancelAfterChecks = 100; // frames 0..99 encoded, then Cancel
-        const QString out = files.path("cancelled.wav");
-        const QString sound = files.write("ten.wav", constantSound(44100, 2, 10 * 44100));
-        const auto r = exportShow(sound, out, 299, progress);
-        QCOMPARE(r.status, Status::Cancelled);
-        QVERIFY(r.message);
-        QCOMPARE(r.message->title, QStringLiteral("Conversion canceled"));
-        QVERIFY(r.message->text.contains(QChar(13) + out + QChar(13)));
-        const QByteArray file = readFile(out);
-        QCOMPARE(file.size(), 40 + 11 * 176400); // the partial file stays
-        QCOMPARE(file.mid(4, 4), le32(quint32(file.size()))); // lengths as the copy left them
-        const auto want = slot(Show::expected(99));
-        for (int j = 0; j < 1470; ++j)
-            QCOMPARE(sample(file, 44100 + 1470 * 99 + j, true), want[size_t(j)]);
-        QCOMPARE(sample(file, 44100 + 1470 * 100, true), qint16(2000)); // frame 100 not written
-    }
-
-    void badPositionEndsWithExportError()
-    {
-        Show show(10);
-        RecordingProgress progress;
-        const QString out = files.path("bad.wav");
+        progress.cancelAfterChecks = cancelAfter;
+        const QString out = files.path("stopped.wav");
+        Show show(299);
         const auto tracks = show.all();
         const auto r = mk::cd::exportForCd(
-            files.write("bad-s.wav", constantSound(44100, 2, 44100)), out, 10,
-            [tracks](qint32 f) -> QByteArray {
-                if (f == 5)
+            files.write("ten.wav", constantSound(44100, 2, 10 * 44100)), out, 299,
+            [&](qint32 f) {
+                if (f == badFrame)
                     throw mk::RuntimeError::typeMismatch(); // a serialPortString that is not a number
                 return mk::cd::frameMessage(tracks, f);
             },
             progress);
-        QCOMPARE(r.status, Status::Failed);
-        QCOMPARE(r.message->title, QStringLiteral("Export Error"));
-        QCOMPARE(r.message->text, QStringLiteral("There was an error while exporting.") + QChar(13) + "13 Type mismatch");
+        QTEST(int(r.status), "status");
+        QVERIFY(r.message);
+        QTEST(r.message->title, "title");
+        QCOMPARE(r.message->text, badFrame < 0 ? "Conversion for CD playback was canceled.  The file:\r" + out
+                                                     + "\rhas incomplete data and will not work correctly.  Do not use it."
+                                               : QStringLiteral("There was an error while exporting.\r13 Type mismatch"));
+        const QByteArray file = readFile(out);
+        QCOMPARE(file.size(), 40 + 11 * 176400);
+        QCOMPARE(file.mid(4, 4), le32(quint32(file.size())));
+        const qint32 last = badFrame < 0 ? 99 : badFrame - 1;
+        QCOMPARE(streamDifference(file, last, 7), QString());
+        QCOMPARE(sample(file, 44100 + 1470 * (last + 1), true), qint16(2000));
     }
 
     // verify-cd reads a rip as a serial receiver does: a good export shifted,
