@@ -320,7 +320,8 @@ private Q_SLOTS:
                 Rig::wheel(notch % 2 ? static_cast<QWidget*>(g) : l, QPoint(x, 10), QPoint(0, 120), Qt::ControlModifier);
             QVERIFY(std::abs(g->width() / (rig.span().second - rig.span().first) - 8) < 0.2);
             QVERIFY(std::abs(frameAt(x) - underPointer) < 0.5);
-            QTRY_VERIFY(std::abs(l->window().first - rig.span().first) < 1e-6);
+            // The lanes follow at once: the zoom moved the waveform's cursor bar.
+            QVERIFY(std::abs(l->window().first - rig.span().first) + std::abs(l->window().last - rig.span().second) < 1e-6);
             QCOMPARE(std::make_pair(bar->value(), bar->pageStep()),
                      std::make_pair(g->cDisplayStart(), g->cDisplayEnd() - g->cDisplayStart()));
             // The wheel pans a tenth of the view a notch; a touchpad moves the
