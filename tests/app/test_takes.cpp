@@ -4,27 +4,8 @@
 // Open (the wire bytes and project file they bring back, the mark for
 // unsaved changes), the history's memory bound, Open Recent and drops, Jaw
 // from Sound, and editing and drawing with the mouse, the menus and the keys.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QDir>
-#include <QDropEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMimeData>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QSettings>
-#include <QSlider>
 #include <QTest>
-#include <QToolButton>
-#include <QUndoStack>
-#include <QUrl>
-#include <QWheelEvent>
-#include <QWindow>
+#include <QtWidgets>
 #include <cmath>
 #include <map>
 
