@@ -1,7 +1,8 @@
 // The arithmetic of editing a track, as rows: clear, smooth (with frames of
 // nothing recorded among them), scale and offset held within the servo's
 // range, shift across both ends, paste longer than the track, and drawing
-// that fills every frame between two pointer positions. Servo range 50..200.
+// that fills every frame between two pointer positions, copy of a stretch
+// running past the end. Servo range 50..200.
 #include <QTest>
 
 #include "tracks/TrackEdits.h"
@@ -70,6 +71,9 @@ private Q_SLOTS:
                                                 << "0 100 125 150 175 200" << 0;
         QTest::newRow("draw right to left") << "draw" << "0 0 0 0 0 0" << 5 << 1 << 200 << "100"
                                             << "0 100 125 150 175 200" << 0;
+        QTest::newRow("draw one frame: the last position") << "draw" << "9 9 9" << 1 << 1 << 60 << "70" << "9 70 9" << 0;
+        QTest::newRow("copy: nothing read past the track") << "copy" << "10 20 30 99" << 1 << 4 << 0 << "" << "20 30 0 0"
+                                                           << 0;
         QTest::newRow("draw past the end, held") << "draw" << "9 9 9 9 9 9" << 4 << 8 << 30 << "250"
                                                  << "9 9 9 9 50 85" << 0;
     }
@@ -101,6 +105,8 @@ private Q_SLOTS:
             edits::paste(d, from, parse(extra), limits);
         else if (op == "draw")
             edits::draw(d, {from, value}, {to, extra.toInt()}, limits);
+        else if (op == "copy") // the track is all but the last number, which lies after it in memory
+            d = edits::copy(std::span(d).first(d.size() - 1), r);
         QCOMPARE(show(d), expected);
     }
 
