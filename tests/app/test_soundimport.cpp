@@ -226,6 +226,8 @@ private Q_SLOTS:
         QCOMPARE(clock->frameNumber(), 0);
         QCOMPARE(rig.sound.plays().size(), 2);
         QCOMPARE(rig.sound.plays()[1].from, 0);
+        rig.tick(); // and runs on
+        QCOMPARE(clock->frameNumber(), 1);
 
         // Rewind stops everything and puts the cursor at the start.
         rig.w->rewindClicked();
