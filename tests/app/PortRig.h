@@ -4,15 +4,22 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
+#include <QTest>
 #include <QtTest/qtestspontaneevent.h>
+#include <sys/stat.h>
 
-#include "link/MSComm.h"
+#include "app/Dialogs.h"
 #include "app/mainForm.h"
-#include "sound/TestWav.h"
+#include "link/MSComm.h"
 #include "link/SerialPorts.h"
+#include "sound/TestWav.h"
+#include "sound/graphWindow.h"
 #include "support/PseudoTerminal.h"
 #include "support/WindowRig.h"
 #include "timing/SMTPtimer.h"
+#include "timing/countdownTimer.h"
+#include "tracks/NewSlider.h"
 
 namespace mk::test {
 

@@ -3,21 +3,12 @@
 // the show: Play starts the clock and then the sound from the cursor, the end
 // of the sound stops the clock, and the countdown starts it again from the top.
 // Scrubbing with a sound is a row set of test_mainform's scrub.
-#include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTest>
-#include <sys/stat.h>
-
-#include "app/Dialogs.h"
-#include "sound/SndWrite.h"
 
 #include "PortRig.h"
-#include "sound/graphWindow.h"
-#include "timing/SMTPtimer.h"
-#include "timing/countdownTimer.h"
-#include "tracks/NewSlider.h"
+#include "sound/SndWrite.h"
 #include "tracks/ServoTrack.h"
 
 namespace {
