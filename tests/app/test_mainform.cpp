@@ -354,6 +354,7 @@ private Q_SLOTS:
                 rig.trigger("newProject");
             }
         }
+        // The first save's file goes, so that only a save on quitting brings it back.
         if (before.startsWith("saved changed") && !before.endsWith("changed saved"))
             QFile::remove(file);
         rig.dialogs.messages.clear();
