@@ -129,13 +129,12 @@ private Q_SLOTS:
     void messagesTheWindowShows();
     void recordSaveReopenAndStartAgain_data();
     void recordSaveReopenAndStartAgain();
-    void settingsOnly();
+    void settingsOnlyAndOneTrack();
     void cancelsThenOpen();
     void soundIsFoundBesideTheProject_data();
     void soundIsFoundBesideTheProject();
     void progressAndNothingElseWhileBusy();
     void longSoundPath();
-    void oneTrackProjectKeepsItsFrames();
     void openOnTheCommandLine();
     void dialogsOpenInTheShowsFolder();
 };
@@ -335,8 +334,9 @@ void TestProjectCommands::recordSaveReopenAndStartAgain()
 }
 
 // How a settings file opens is the codec's test (tst_projectfile); here the
-// window's fallback to it when nothing is recorded.
-void TestProjectCommands::settingsOnly()
+// window's fallback to it when nothing is recorded, and the saves of a
+// project of fewer than eight tracks.
+void TestProjectCommands::settingsOnlyAndOneTrack()
 {
     Rig rig;
     rig.record(0); // as at start-up: Save As falls back to the settings
@@ -349,6 +349,20 @@ void TestProjectCommands::settingsOnly()
     QCOMPARE(rig.w->projectFile(), rig.path("setup.pjt"));
     QCOMPARE(rig.w->windowTitle(), kUntitled);
 
+    // Track 1 lies outside a one-track project: its length is no measure.
+    f = layout::File();
+    f.frames = 300;
+    f.servos.resize(1);
+    f.positions = {QList<int>(301, 0)};
+    f.positions[0][300] = 99;
+    rig.write("one.pjt", f.bytes());
+    QCOMPARE(rig.w->openProjectFile(rig.path("one.pjt")), mk::project::ReadResult::Status::Ok);
+    rig.trigger("fileSave");
+    QCOMPARE(rig.file("one.pjt"), f.bytes());
+    rig.dialogs.paths << rig.path("as.pjt");
+    rig.trigger("fileSaveAs");
+    f.marker = true;
+    QCOMPARE(rig.file("as.pjt"), f.bytes());
 }
 
 // Cancelled commands change nothing; then a file opened during the show:
@@ -504,25 +518,6 @@ void TestProjectCommands::longSoundPath()
     other.w->openProjectFile(rig.path("long.pjt"));
     QCOMPARE(other.dialogs.messages.size(), 1);
     QVERIFY(!other.w->hasSound());
-}
-
-void TestProjectCommands::oneTrackProjectKeepsItsFrames()
-{
-    // Track 1 lies outside a one-track project: its length is no measure.
-    Rig rig;
-    layout::File f;
-    f.frames = 300;
-    f.servos.resize(1);
-    f.positions = {QList<int>(301, 0)};
-    f.positions[0][300] = 99;
-    rig.write("one.pjt", f.bytes());
-    QCOMPARE(rig.w->openProjectFile(rig.path("one.pjt")), mk::project::ReadResult::Status::Ok);
-    rig.trigger("fileSave");
-    QCOMPARE(rig.file("one.pjt"), f.bytes());
-    rig.dialogs.paths << rig.path("as.pjt");
-    rig.trigger("fileSaveAs");
-    f.marker = true;
-    QCOMPARE(rig.file("as.pjt"), f.bytes());
 }
 
 // The program itself: a project built from the layout opens at start-up (a
