@@ -82,7 +82,7 @@ private Q_SLOTS:
     void showOnTheWire()
     {
         PortRig rig(PortRig::KeepMessages); // whether the start-up probe spoke is checked
-        const auto frame = [] { return PortRig::centreFrame(); };
+        const QByteArray centre = PortRig::centreFrame();
         QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
         for (int i = 0; i < 8; ++i)
             QVERIFY(rig.w->slider(i)->whichservo() == i && rig.w->slider(i)->playbackEnabled());
@@ -101,25 +101,25 @@ private Q_SLOTS:
             com1->trigger();
             QVERIFY(com1->isChecked() && rig.w->MSComm()->PortOpen());
             rig.w->onFrameChange();
-            QCOMPARE(rig.pty.read(24), frame());
+            QCOMPARE(rig.pty.read(24), centre);
         }
 
         const qint64 before = rig.ticks.now();
         rig.w->playClicked();
         QVERIFY(rig.ticks.now() - before >= 200); // the wait before play
-        QCOMPARE(rig.pty.read(24), frame()); // the first pose, before the first tick
+        QCOMPARE(rig.pty.read(24), centre); // the first pose, before the first tick
         rig.tick();
         QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 1);
-        QCOMPARE(rig.pty.read(24), frame());
+        QCOMPARE(rig.pty.read(24), centre);
         rig.tick(1); // within the same frame: nothing
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
         // Rewind stops at frame 0 and sends its pose; Play from there sends it
         // again before the clock ticks, and the first tick nothing.
         rig.w->rewindClicked();
         QVERIFY(rig.w->SMPTEtimer()->frameNumber() == 0 && !rig.w->SMPTEtimer()->isItRunning());
-        QCOMPARE(rig.pty.read(24, 50), frame());
+        QCOMPARE(rig.pty.read(24, 50), centre);
         rig.w->playClicked();
-        QCOMPARE(rig.pty.read(24), frame());
+        QCOMPARE(rig.pty.read(24), centre);
         rig.tick(1);
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
 
@@ -132,7 +132,7 @@ private Q_SLOTS:
         QVERIFY(rig.w->SMPTEtimer()->isItRunning());
         rig.w->slider(3)->setPosition(128);
         rig.tick();
-        QCOMPARE(rig.pty.read(24), frame());
+        QCOMPARE(rig.pty.read(24), centre);
 
         // A held slider (servo 2) and the joystick's third axis (servo 5) are
         // recorded and sent frame by frame.
@@ -144,7 +144,7 @@ private Q_SLOTS:
         rig.w->show();
         QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
         s->setValue(s->maximum());
-        QByteArray held = frame();
+        QByteArray held = centre;
         held[8] = char(s->maximum());
         held[17] = char(rig.w->slider(5)->maxValue());
         rig.tick(); // the joystick is read again once this frame is out
