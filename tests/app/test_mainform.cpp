@@ -1,5 +1,6 @@
-// The main window with real controls, offscreen: menus, start-up, the
-// transport and frame loop against a pseudo-terminal, Space, quit.
+// The main window with real controls, offscreen: menus, start-up and a show
+// on a pseudo-terminal from Play to an unplugged port, Space, quitting, the
+// track dialogs, splash, About and the command line.
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -8,63 +9,24 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScopeGuard>
 #include <QSlider>
-#include <QTest>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <atomic>
-#include <memory>
 #include <thread>
 
+#include "PortRig.h"
 #include "app/CommandLine.h"
-#include "app/Dialogs.h"
-#include "app/mainForm.h"
 #include "engine/ShowEngine.h"
-#include "link/MSComm.h"
-#include "link/SerialPorts.h"
-#include "sound/graphWindow.h"
-#include "support/PseudoTerminal.h"
-#include "support/WindowRig.h"
-#include "timing/SMTPtimer.h"
-#include "timing/countdownTimer.h"
-#include "tracks/NewSlider.h"
+#include "tracks/SetupServo.h"
+#include "tracks/calibrateJoystick.h"
 
-using mk::test::PseudoTerminal;
-
-namespace {
-
-QByteArray centreFrame()
-{
-    QByteArray m;
-    for (int i = 0; i < 8; ++i)
-        m.append(char(0xFF)).append(char(i)).append(char(0x80));
-    return m;
-}
-
-struct Rig : mk::test::WindowRig {
-    PseudoTerminal pty;
-
-    // Start-up's messages are kept: whether the probe spoke is checked.
-    Rig() { open({pty.slavePath(), "/nonexistent/ttyB", "/nonexistent/ttyC", "/nonexistent/ttyD"}, KeepMessages); }
-    // The window goes before the port it holds open.
-    ~Rig() { w.reset(); }
-    void openPort()
-    {
-        w->ports().selectPort(1);
-        QVERIFY(w->MSComm()->PortOpen());
-    }
-    /// Moves the clock on by `ms` and lets it tick once.
-    void tick(int ms)
-    {
-        ticks.advance(ms);
-        w->SMPTEtimer()->tick();
-    }
-};
-
-} // namespace
+using mk::test::PortRig;
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -98,7 +60,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, menu);
         QFETCH(QStringList, items);
-        Rig rig;
+        PortRig rig;
         auto* m = rig.w->menuBar()->findChild<QMenu*>(menu);
         QVERIFY(m);
         QStringList seen;
@@ -109,146 +71,145 @@ private Q_SLOTS:
             QVERIFY(!a->isChecked());
         }
         QCOMPARE(seen, items);
-        QCOMPARE(rig.w->menuBar()->actions().at(0)->text(), QStringLiteral("File"));
-        QCOMPARE(rig.w->menuBar()->actions().at(1)->text(), QStringLiteral("Ports"));
-        QCOMPARE(rig.w->menuBar()->actions().at(2)->text(), QStringLiteral("Edit"));
+        QStringList bar;
+        for (QAction* a : rig.w->menuBar()->actions().mid(0, 3))
+            bar << a->text();
+        QCOMPARE(bar, QStringList({"File", "Ports", "Edit"}));
     }
 
-    void startUp()
+    // Start-up, the port chosen, Play with a held slider and the joystick, a
+    // position the wire cannot carry, Rewind, and the port unplugged mid-show.
+    void showOnTheWire()
     {
-        Rig rig;
+        PortRig rig(PortRig::KeepMessages); // whether the start-up probe spoke is checked
+        const QByteArray centre = PortRig::centreFrame();
         QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
-        for (int i = 0; i < 8; ++i) {
-            QCOMPARE(int(rig.w->slider(i)->whichservo()), i);
-            QVERIFY(rig.w->slider(i)->playbackEnabled());
-        }
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(rig.w->slider(i)->whichservo() == i && rig.w->slider(i)->playbackEnabled());
         // A free port is offered but neither opened nor checked; the others are
         // greyed out, with no message for a single port.
         QVERIFY(!rig.w->MSComm()->PortOpen());
-        QVERIFY(rig.w->menuItem("selectCOM1")->isEnabled());
+        QAction* com1 = rig.w->menuItem("selectCOM1");
+        QVERIFY(com1->isEnabled());
         for (int n = 2; n <= 4; ++n)
             QVERIFY(!rig.w->menuItem(QStringLiteral("selectCOM%1").arg(n))->isEnabled());
-        QCOMPARE(rig.w->menuItem("selectCOM1")->statusTip(), rig.pty.slavePath());
+        QCOMPARE(com1->statusTip(), rig.pty.slavePath());
         QVERIFY(rig.dialogs.messages.isEmpty());
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
-    }
+        // Choosing the port in use again reopens it and keeps its check mark.
+        for (int k = 0; k < 2; ++k) {
+            com1->trigger();
+            QVERIFY(com1->isChecked() && rig.w->MSComm()->PortOpen());
+            rig.w->onFrameChange();
+            QCOMPARE(rig.pty.read(24), centre);
+        }
 
-    void playSendsFrameMessages()
-    {
-        Rig rig;
-        rig.openPort();
         const qint64 before = rig.ticks.now();
         rig.w->playClicked();
         QVERIFY(rig.ticks.now() - before >= 200); // the wait before play
-        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-        // The first pose goes out before the first tick.
-        QCOMPARE(rig.pty.read(24), centreFrame());
-        for (int k = 1; k <= 3; ++k) {
-            rig.tick(34);
-            QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), k);
-            QCOMPARE(rig.pty.read(24), centreFrame());
-        }
-        // A tick within the same frame sends nothing.
-        rig.tick(1);
+        QCOMPARE(rig.pty.read(24), centre); // the first pose, before the first tick
+        rig.tick();
+        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 1);
+        QCOMPARE(rig.pty.read(24), centre);
+        rig.tick(1); // within the same frame: nothing
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
         // Rewind stops at frame 0 and sends its pose; Play from there sends it
         // again before the clock ticks, and the first tick nothing.
         rig.w->rewindClicked();
-        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0);
-        QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-        QCOMPARE(rig.pty.read(24, 50), centreFrame());
+        QVERIFY(rig.w->SMPTEtimer()->frameNumber() == 0 && !rig.w->SMPTEtimer()->isItRunning());
+        QCOMPARE(rig.pty.read(24, 50), centre);
         rig.w->playClicked();
-        QCOMPARE(rig.pty.read(24), centreFrame());
+        QCOMPARE(rig.pty.read(24), centre);
         rig.tick(1);
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
-    }
 
-    void heldSliderIsRecordedAndSent()
-    {
-        Rig rig;
-        rig.openPort();
-        rig.w->playClicked();
-        QCOMPARE(rig.pty.read(24), centreFrame());
+        // A range beyond a byte: the error is told, nothing written, the show goes on.
+        rig.w->slider(3)->setMaxValue(300);
+        rig.w->slider(3)->setPosition(300);
+        rig.tick();
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.pty.read(1, 50), QByteArray());
+        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        rig.w->slider(3)->setPosition(128);
+        rig.tick();
+        QCOMPARE(rig.pty.read(24), centre);
+
+        // A held slider (servo 2) and the joystick's third axis (servo 5) are
+        // recorded and sent frame by frame.
+        rig.w->slider(5)->setWhichJoystickChannel(2);
+        rig.w->slider(5)->setUsesJoystick(true);
+        rig.joystick.reading.z = 32767; // the top of its calibration: the servo's maximum
+        rig.joystick.reading.buttons = 1;
         auto* s = rig.w->slider(2)->findChild<QSlider*>("slider");
-        QVERIFY(s);
         rig.w->show();
         QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
         s->setValue(s->maximum());
-        QByteArray expected = centreFrame();
-        expected[8] = char(s->maximum());
-        rig.tick(34);
-        QCOMPARE(rig.pty.read(24), expected);
+        QByteArray held = centre;
+        held[8] = char(s->maximum());
+        held[17] = char(rig.w->slider(5)->maxValue());
+        rig.tick(); // the joystick is read again once this frame is out
+        QCOMPARE(rig.pty.read(24).at(8), held.at(8));
+        rig.tick();
+        QCOMPARE(rig.pty.read(24), held);
         rig.tick(33);
-        QCOMPARE(rig.pty.read(24), expected);
+        QCOMPARE(rig.pty.read(24), held);
         QTest::mouseRelease(s, Qt::LeftButton, {}, s->rect().center());
+
+        // Unplugged: told once, unchecked; playback and recording go on.
+        rig.pty.closeMaster();
+        rig.tick(); // a write into the void
+        QVERIFY(QTest::qWaitFor([&] { return !rig.w->MSComm()->PortOpen(); }, 2000));
+        QTest::qWait(100);
+        QVERIFY(!com1->isChecked());
+        for (int k = 0; k < 5; ++k)
+            rig.tick();
+        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        QCOMPARE(rig.dialogs.messages.size(), 2);
     }
 
-    void scrubWithoutSound_data()
+    void scrub_data()
     {
+        QTest::addColumn<bool>("sound"); // a two-second show loaded: the clock stops
         QTest::addColumn<int>("maxframe");
         QTest::addColumn<int>("cursorMs");
         QTest::addColumn<int>("frame");
-        QTest::newRow("half way") << 300 << 500 << 150;
-        QTest::newRow("start") << 300 << 0 << 0;
-        QTest::newRow("half frame rounds to even") << 1 << 500 << 0;
-        QTest::newRow("one and a half rounds to even") << 3 << 500 << 2;
+        QTest::newRow("half way") << false << 300 << 500 << 150;
+        QTest::newRow("start") << false << 300 << 0 << 0;
+        QTest::newRow("half frame rounds to even") << false << 1 << 500 << 0;
+        QTest::newRow("one and a half rounds to even") << false << 3 << 500 << 2;
+        QTest::newRow("sound, 10 s") << true << 0 << 10000 << 300;
+        QTest::newRow("sound, before the start") << true << 0 << -40 << 0;
+        QTest::newRow("sound, half a frame, to even") << true << 0 << 50 << 2;
     }
 
-    void scrubWithoutSound()
+    void scrub()
     {
+        QFETCH(bool, sound);
         QFETCH(int, maxframe);
         QFETCH(int, cursorMs);
         QFETCH(int, frame);
-        Rig rig;
+        PortRig rig;
         rig.openPort();
-        rig.w->slider(1)->setMaxframe(maxframe);
+        if (sound) {
+            rig.loadShow();
+            rig.w->playClicked();
+            QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        } else {
+            rig.w->slider(1)->setMaxframe(maxframe);
+        }
+        rig.pty.drain();
         rig.w->graphWindow()->setcCurrentTimeInMilliseconds(cursorMs);
-        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), frame);
-        QCOMPARE(rig.pty.read(24), centreFrame()); // one message for the frame under the cursor
-        QCOMPARE(rig.pty.read(1, 50), QByteArray());
-    }
-
-    void frameErrorIsReportedAndNothingWritten()
-    {
-        Rig rig;
-        rig.openPort();
-        // A range beyond a byte: the position cannot go on the wire.
-        rig.w->slider(3)->setMaxValue(300);
-        rig.w->playClicked();
-        QCOMPARE(rig.pty.read(24), centreFrame());
-        rig.w->slider(3)->setPosition(300);
-        rig.tick(34);
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("SMPTE Error"));
-        QCOMPARE(rig.dialogs.messages[0].text,
-                 QStringLiteral("There was an error with SMPTE frame change.\r5 Invalid procedure call or argument"));
-        QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Exclamation);
-        QCOMPARE(rig.pty.read(1, 50), QByteArray());
-        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-        // Once the servo is back in range the next frame goes out as usual.
-        rig.w->slider(3)->setPosition(128);
-        rig.tick(34);
-        QCOMPARE(rig.pty.read(24), centreFrame());
-    }
-
-    // Waiting to repeat: Space stops the countdown, a second Space plays.
-    void spaceDuringTheCountdown()
-    {
-        Rig rig;
-        rig.w->show();
-        rig.w->countdownTimer()->setEnabled(true);
-        rig.w->onSoundHasStopped();
-        QVERIFY(rig.w->countdownTimer()->isItRunning());
-        QTest::keyClick(rig.w.get(), Qt::Key_Space);
-        QVERIFY(!rig.w->countdownTimer()->isItRunning());
         QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
-        QTest::keyClick(rig.w.get(), Qt::Key_Space);
-        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), frame);
+        if (!sound) {
+            QCOMPARE(rig.pty.read(24), PortRig::centreFrame()); // one message for the frame under the cursor
+            QCOMPARE(rig.pty.read(1, 50), QByteArray());
+        }
     }
 
     // Space (with Shift or Ctrl too) starts and stops the show from any
     // control but a servo's name, which takes it as a blank. The countdown's
-    // seconds box takes no blank.
+    // seconds box takes no blank; waiting to repeat, Space stops the countdown.
     void spaceWhereverTheFocus_data()
     {
         QTest::addColumn<QString>("focus");
@@ -264,6 +225,7 @@ private Q_SLOTS:
         QTest::newRow("slider, Alt") << "slider" << int(Qt::AltModifier) << false << "";
         QTest::newRow("servo name") << "theServoName" << 0 << false << "Jaw  ";
         QTest::newRow("servo name, Shift") << "theServoName" << shift << false << "Jaw  ";
+        QTest::newRow("window, counting down") << "" << 0 << false << "";
     }
 
     void spaceWhereverTheFocus()
@@ -271,40 +233,31 @@ private Q_SLOTS:
         QFETCH(QString, focus);
         QFETCH(int, modifiers);
         QFETCH(bool, transport);
-        Rig rig;
+        PortRig rig;
         rig.w->show();
-        QWidget* target = focus == "Text1" ? rig.w->countdownTimer()->findChild<QWidget*>(focus)
-                                           : rig.w->slider(0)->findChild<QWidget*>(focus);
+        QWidget* target = focus.isEmpty()  ? rig.w.get()
+            : focus == "Text1" ? rig.w->countdownTimer()->findChild<QWidget*>(focus)
+                               : rig.w->slider(0)->findChild<QWidget*>(focus);
         QVERIFY(target);
         auto* box = qobject_cast<QLineEdit*>(target);
         if (box) {
             box->setText(focus == "Text1" ? "12" : "Jaw");
             box->setCursorPosition(box->text().size());
         }
+        if (focus.isEmpty()) {
+            rig.w->countdownTimer()->setEnabled(true);
+            rig.w->onSoundHasStopped();
+            QVERIFY(rig.w->countdownTimer()->isItRunning());
+        }
         target->setFocus();
         const auto mods = Qt::KeyboardModifiers(modifiers);
         QTest::keyClick(target, Qt::Key_Space, mods);
         QCOMPARE(rig.w->SMPTEtimer()->isItRunning(), transport);
+        QVERIFY(!rig.w->countdownTimer()->isItRunning());
         QTest::keyClick(target, Qt::Key_Space, mods);
-        QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
+        QCOMPARE(rig.w->SMPTEtimer()->isItRunning(), focus.isEmpty());
         if (box)
             QTEST(box->text(), "text");
-    }
-
-    // Through the real menu items: choosing the port in use again reopens it
-    // and keeps its check mark, and frames go on flowing.
-    void portsMenuKeepsCheckMark()
-    {
-        Rig rig;
-        QAction* com1 = rig.w->menuItem("selectCOM1");
-        for (int k = 0; k < 3; ++k) {
-            com1->trigger();
-            QVERIFY(com1->isChecked());
-            QVERIFY(rig.w->MSComm()->PortOpen());
-            rig.w->onFrameChange();
-            QCOMPARE(rig.pty.read(24), centreFrame());
-        }
-        QVERIFY(rig.dialogs.messages.isEmpty());
     }
 
     // The frames run on the show engine's thread: with the window's thread
@@ -313,7 +266,7 @@ private Q_SLOTS:
     void showKeepsTimeWhileTheWindowIsBlocked()
     {
         mk::test::WindowRig rig;
-        PseudoTerminal pty;
+        mk::test::PseudoTerminal pty;
         QStandardPaths::setTestModeEnabled(true);
         mainForm w(mk::Services{mk::systemTicks(), rig.joystick, rig.dialogs, rig.sound, {pty.slavePath(), "", "", ""}});
         w.show();
@@ -352,70 +305,117 @@ private Q_SLOTS:
         QVERIFY(quint64(holes) <= w.showEngine().framesSkipped());
     }
 
-    void unpluggedPortDuringPlay()
+    // What was there before quitting, how the window is closed, the answer to
+    // "Save before quitting?".
+    void quitting_data()
     {
-        Rig rig;
-        rig.openPort();
-        rig.w->playClicked();
-        QCOMPARE(rig.pty.read(24), centreFrame());
-        rig.tick(34);
-        QCOMPARE(rig.pty.read(24).size(), 24);
-        rig.pty.closeMaster();
-        rig.tick(34); // a write into the void
-        QVERIFY(QTest::qWaitFor([&] { return !rig.w->MSComm()->PortOpen(); }, 2000));
-        QTest::qWait(100);
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Serial Port Error"));
-        QVERIFY(!rig.w->menuItem("selectCOM1")->isChecked());
-        // Playback and recording go on.
-        for (int k = 0; k < 5; ++k)
-            rig.tick(34);
-        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-    }
-
-    void quitPrompt_data()
-    {
-        QTest::addColumn<bool>("changed");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("closes");
-        QTest::newRow("Cancel") << true << int(mk::MessageAnswer::Cancel) << false;
-        QTest::newRow("No") << true << int(mk::MessageAnswer::No) << true;
-        QTest::newRow("Yes, save cancelled") << true << int(mk::MessageAnswer::Yes) << false;
-        QTest::newRow("nothing changed: no question") << false << int(mk::MessageAnswer::Cancel) << true;
+        QTest::addColumn<bool>("written"); // the project's file, saved on Yes
+        const int cancel = int(mk::MessageAnswer::Cancel), no = int(mk::MessageAnswer::No),
+                  yes = int(mk::MessageAnswer::Yes);
+        QTest::newRow("nothing changed") << "" << "menu" << cancel << false << true << false;
+        QTest::newRow("changed, Cancel keeps play going") << "changed" << "menu" << cancel << true << false << false;
+        QTest::newRow("changed, No") << "changed" << "menu" << no << true << true << false;
+        QTest::newRow("changed, Yes, Save As cancelled") << "changed" << "menu" << yes << true << false << false;
+        QTest::newRow("saved, then changed: box, Cancel") << "saved changed" << "box" << cancel << true << false << false;
+        QTest::newRow("saved, then changed: box, No") << "saved changed" << "box" << no << true << true << false;
+        QTest::newRow("saved, then changed: box, Yes") << "saved changed" << "box" << yes << true << true << true;
+        QTest::newRow("changed, closed by the program") << "changed" << "close" << cancel << false << true << false;
+        QTest::newRow("changed, then saved") << "changed saved" << "menu" << cancel << false << true << true;
+        QTest::newRow("changed, then Save Project") << "saved changed saved" << "box" << cancel << false << true << true;
+        QTest::newRow("changed, then New Project") << "changed new" << "menu" << cancel << false << true << false;
     }
 
-    void quitPrompt()
+    void quitting()
     {
-        QFETCH(bool, changed);
+        QFETCH(QString, before);
+        QFETCH(QString, how);
         QFETCH(int, answer);
+        QFETCH(bool, asked);
         QFETCH(bool, closes);
-        Rig rig;
+        PortRig rig;
+        const QString file = rig.path("box.pjt");
         rig.w->show();
-        if (changed)
-            rig.w->countdownTimer()->setDuration(4);
+        for (const QString& step : before.split(' ', Qt::SkipEmptyParts)) {
+            if (step == "changed") {
+                rig.w->countdownTimer()->setDuration(4);
+                rig.w->slider(1)->setMaxframe(5);
+                rig.w->slider(1)->setDataStartPoint(3);
+                rig.w->slider(1)->setData(99);
+            } else if (step == "saved") {
+                rig.dialogs.paths << file;
+                rig.trigger(rig.w->projectFile() == file ? "fileSave" : "fileSaveAs");
+            } else if (step == "new") {
+                rig.dialogs.answers << mk::MessageAnswer::Yes;
+                rig.trigger("newProject");
+            }
+        }
+        // The first save's file goes, so that only a save on quitting brings it back.
+        if (before.startsWith("saved changed") && !before.endsWith("changed saved"))
+            QFile::remove(file);
+        rig.dialogs.messages.clear();
         rig.w->playClicked();
         rig.dialogs.answers << mk::MessageAnswer(answer);
-        rig.w->menuItem("fileQuit")->trigger();
-        QCOMPARE(rig.w->isVisible(), !closes);
-        if (!changed) {
-            QVERIFY(rig.dialogs.messages.isEmpty());
-            return;
-        }
-        QCOMPARE(rig.dialogs.messages.at(0).text, QStringLiteral("Save before quitting?"));
-        QCOMPARE(rig.dialogs.messages.at(0).title, QStringLiteral("Quit MarionetteKit"));
-        QCOMPARE(rig.dialogs.messages.at(0).buttons, mk::MessageButtons::YesNoCancel);
-        // Cancel leaves play going.
+        if (how == "menu")
+            rig.trigger("fileQuit");
+        else if (how == "box")
+            QCOMPARE(rig.closeBox(), closes);
+        else
+            rig.w->close();
+        QCOMPARE(rig.dialogs.messages.size(), asked ? 1 : 0);
+        if (how != "box") // the close box's event alone hides nothing
+            QCOMPARE(rig.w->isVisible(), !closes);
         if (!closes)
-            QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+            QVERIFY(rig.w->SMPTEtimer()->isItRunning()); // Cancel leaves play going
+        QTEST(QFile::exists(file), "written");
+    }
 
-        // A close that does not come from the close box (the program's or the
-        // session's own) ends without asking.
-        Rig other;
-        other.w->show();
-        other.w->close();
-        QVERIFY(other.dialogs.messages.isEmpty());
-        QVERIFY(!other.w->isVisible());
+    // A track's gear opens "Setup" for that servo and its end positions go out
+    // on the port at once; Ports > Calibrate Joystick shows the calibration
+    // dialog loaded hidden at start-up.
+    void trackDialogs()
+    {
+        PortRig rig;
+        mainForm& w = *rig.w;
+        w.show();
+        rig.openPort();
+        auto* gear = w.slider(3)->findChild<QToolButton*>(QStringLiteral("setup"));
+        QTest::mouseClick(gear, Qt::LeftButton);
+        QPointer<SetupServo> dialog = w.setupServo();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Setup"));
+        QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("Servo Number 3"));
+        // Filling previews the track's ends, maximum first.
+        QCOMPARE(rig.pty.read(6), QByteArray("\xFF\x03\x81\xFF\x03\x7F", 6));
+        dialog->maxVal()->setFocus();
+        QTest::keyClick(dialog->maxVal(), Qt::Key_PageUp);
+        QCOMPARE(rig.pty.read(3), QByteArray("\xFF\x03\x95", 3));
+        QCOMPARE(int(w.slider(3)->maxValue()), 149);
+        // Another gear re-uses the one dialog; closing unloads it.
+        QTest::mouseClick(w.slider(5)->findChild<QToolButton*>(QStringLiteral("setup")), Qt::LeftButton);
+        QVERIFY(w.setupServo() == dialog.data() && dialog->whichservo() == 5);
+        dialog->close();
+        QTRY_VERIFY(dialog.isNull());
+        QTest::mouseClick(gear, Qt::LeftButton);
+        QCOMPARE(w.setupServo()->customName()->text(), QStringLiteral("Servo Name"));
+
+        calibrateJoystick* c = w.calibrationDialog();
+        QVERIFY(c && c->numberOfSliders() == 7 && !c->isVisible() && !c->polling());
+        rig.joystick.reading.x = 4321;
+        rig.trigger("calibrateJoy");
+        QVERIFY(c->isVisible());
+        QCOMPARE(c->windowTitle(), QStringLiteral("Calibrate Joystick"));
+        QTRY_COMPARE(c->calibration().gauge(0).value, 4321);
+        QTest::mouseClick(c->findChild<QPushButton*>(QStringLiteral("setMin0")), Qt::LeftButton);
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(int(w.slider(i)->track().calibrationLow(0)), 4321);
+        // Closing the main window takes the dialog along.
+        w.close();
+        QVERIFY(!c->isVisible());
     }
 
     void splashShowsMainWindowWhenTimerFires()
@@ -424,15 +424,14 @@ private Q_SLOTS:
         QPointer<splashScreen> splash = new splashScreen([&] { return main = new QWidget; });
         splash->show();
         QCOMPARE(splash->Timer1()->interval(), 5000);
-        QVERIFY(splash->Timer1()->isActive());
-        QVERIFY(!main);
+        QVERIFY(splash->Timer1()->isActive() && !main);
         splash->Timer1()->start(0);
         QVERIFY(QTest::qWaitFor([&] { return !splash; }, 2000));
         QVERIFY(main && main->isVisible());
         delete main;
     }
 
-    void aboutBoxShowsItAllAndCloses()
+    void aboutAndProgressBoxesClose()
     {
         // A font wider than the one the logo was drawn for.
         const QFont font = QApplication::font();
@@ -440,7 +439,7 @@ private Q_SLOTS:
         wide.setLetterSpacing(QFont::PercentageSpacing, 150);
         QApplication::setFont(wide);
         const auto restore = qScopeGuard([&] { QApplication::setFont(font); });
-        Rig rig;
+        PortRig rig;
         rig.trigger("aboutMarionetteKit");
         auto* box = rig.w->findChild<QDialog*>("about");
         auto* buttons = box->findChild<QDialogButtonBox*>();
@@ -452,54 +451,50 @@ private Q_SLOTS:
         QVERIFY(box->isVisible() && box->width() >= logo.width());
         buttons->button(QDialogButtonBox::Ok)->click();
         QVERIFY(!box->isVisible());
-    }
 
-    void progressCancelHides()
-    {
-        Rig rig;
+        // The progress window (its Cancel is clicked in test_soundimport).
         convertAudio* dlg = rig.w->convertAudio();
-        QCOMPARE(dlg->windowTitle(), QStringLiteral("Converting for CD playback"));
-        QCOMPARE(dlg->Command1()->text(), QStringLiteral("Cancel"));
-        QCOMPARE(dlg->percentLabel()->text(), QStringLiteral("0.00%"));
-        dlg->show();
-        QTest::mouseClick(dlg->Command1(), Qt::LeftButton);
-        QVERIFY(!dlg->isVisible());
-        QCOMPARE(rig.w->convertAudio(), dlg); // hidden, not unloaded
+        QCOMPARE(dlg->Command1()->text() + "|" + dlg->percentLabel()->text(), QStringLiteral("Cancel|0.00%"));
     }
 
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<bool>("runs");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<bool>("splash");
-        QTest::addColumn<int>("port");
-        QTest::newRow("plain") << QStringList{} << true << 0 << true << 0;
-        QTest::newRow("kiosk") << QStringList{"--no-splash", "--port", "3"} << true << 0 << false << 3;
-        QTest::newRow("port out of range") << QStringList{"--port", "5"} << false << 2 << true << 0;
-        QTest::newRow("port not a number") << QStringList{"--port", "x"} << false << 2 << true << 0;
-        QTest::newRow("help") << QStringList{"--help"} << false << 0 << true << 0;
-        QTest::newRow("version") << QStringList{"--version"} << false << 0 << true << 0;
-        QTest::newRow("unknown") << QStringList{"--bogus"} << false << 2 << true << 0;
+        QTest::addColumn<int>("exitCode"); // -1: the program runs
+        QTest::addColumn<QString>("parsed"); // splash, port, project, sound; or what it says
+        const QString here = QDir::currentPath();
+        QTest::newRow("plain") << QStringList{} << -1 << "1 0  | ";
+        QTest::newRow("kiosk") << QStringList{"--no-splash", "--port", "3"} << -1 << "0 3  | ";
+        QTest::newRow("port out of range") << QStringList{"--port", "5"} << 2 << "";
+        QTest::newRow("port not a number") << QStringList{"--port", "x"} << 2 << "";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "--open <file>";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "";
+        QTest::newRow("unknown") << QStringList{"--bogus"} << 2 << "";
+        QTest::newRow("open, no file") << QStringList{"--open"} << 2 << "";
+        QTest::newRow("open") << QStringList{"--open", "/shows/a.pjt", "--port", "2"} << -1 << "1 2 /shows/a.pjt | ";
+        // Paths relative to where the program started are stored absolute.
+        QTest::newRow("relative paths") << QStringList{"--open", "shows/a.pjt", "--sound", "a.wav"} << -1
+                                        << QStringLiteral("1 0 %1/shows/a.pjt | %1/a.wav").arg(here);
     }
 
     void commandLine()
     {
         QFETCH(QStringList, args);
-        QFETCH(bool, runs);
         QFETCH(int, exitCode);
-        QFETCH(bool, splash);
-        QFETCH(int, port);
+        QFETCH(QString, parsed);
         QString out, err;
         int code = -1;
-        const auto parsed = mk::parseCommandLine(QStringList{"marionettekit"} + args, out, err, code);
-        QCOMPARE(bool(parsed), runs);
-        QCOMPARE(code, exitCode);
-        if (parsed) {
-            QCOMPARE(parsed->splash, splash);
-            QCOMPARE(parsed->port, port);
+        const auto options = mk::parseCommandLine(QStringList{"marionettekit"} + args, out, err, code);
+        QCOMPARE(bool(options), exitCode < 0);
+        if (options) {
+            QCOMPARE(QStringLiteral("%1 %2 %3 | %4")
+                         .arg(int(options->splash))
+                         .arg(options->port)
+                         .arg(options->projectFile, options->soundFile),
+                     parsed);
         } else {
-            QVERIFY(!(out + err).isEmpty());
+            QCOMPARE(code, exitCode);
+            QVERIFY(!(out + err).isEmpty() && (out + err).contains(parsed));
         }
     }
 };
