@@ -276,6 +276,12 @@ private Q_SLOTS:
             // raises no event (Rewind); inactive lanes are drawn dimmed.
             rig.key(Qt::Key_0);
             QCOMPARE(std::make_pair(g->cDisplayStart(), g->cDisplayEnd()), std::make_pair(g->cSoundStart(), g->cSoundEnd()));
+            // Narrower or wider over the same frames, the lanes work out
+            // their columns anew.
+            for (const int width : {900, 1000}) {
+                rig.w->resize(width, 760);
+                QTRY_COMPARE(int(l->laneColumns(5).size()), l->width());
+            }
             QCOMPARE(g->czoom(), qint16(1000));
             g->setcCurrentTimeInMilliseconds(5000);
             QTRY_COMPARE(l->cursorColumn(), cursorX());
