@@ -144,6 +144,9 @@ private Q_SLOTS:
         // Keys step the way the bar shows: Page Up is 20 up.
         QTest::keyClick(d.maxVal(), Qt::Key_PageUp);
         QCOMPARE(int(rig.track(1).maxValue()), 170);
+        // The numbers beside the bars say where they stand.
+        QCOMPARE(d.findChild<QLabel*>("minText")->text() + "/" + d.findChild<QLabel*>("maxText")->text(),
+                 QStringLiteral("150/170"));
     }
 
     void setupButtonAndChangesFromElsewhere()
