@@ -56,13 +56,11 @@ inline QByteArray canonical(qint16 channels, qint32 rate, qint16 bits, const QBy
 
 /// An unrelated chunk that pushes the "data" tag to 1-based position `p`
 /// (after a 16-byte "fmt " chunk), with a count that may differ from the samples.
-inline QByteArray dataAt(qint32 p, const QByteArray& samples, qint64 declared)
+inline QByteArray dataAt(qint32 p, const QByteArray& samples, qint64 declared = -1)
 {
     const int junk = p - 1 - 36 - 8;
     return riff(fmt(2, 44100, 16) + chunk("junk", QByteArray(junk, 'j')) + data(samples, declared));
 }
-
-inline QByteArray dataAt(qint32 p, const QByteArray& samples) { return dataAt(p, samples, -1); }
 
 inline bool write(const QString& path, const QByteArray& bytes)
 {
