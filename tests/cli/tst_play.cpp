@@ -1,7 +1,7 @@
 // The headless player as a haunt runs it: an idle loop at rest, a show on
 // its trigger whose frames reach the controller in order, the idle loop
 // again, and the rest pose left on the wire by SIGTERM. Also the trigger's
-// edge detection and the command lines it refuses.
+// edge detection, and every command line the program refuses.
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,6 +15,7 @@
 
 #include "cli/PlayCommand.h"
 #include "cli/ShowTriggers.h"
+#include "export/CdRules.h"
 #include "project/ProjectFile.h"
 #include "support/PseudoTerminal.h"
 #include "support/RunProgram.h"
@@ -46,107 +47,6 @@ QList<int> track0(const QByteArray& line)
     return out;
 }
 
-} // namespace
-
-class tst_play : public QObject {
-    Q_OBJECT
-private slots:
-    void portUnpluggedAndBack();
-    void startsAndRepeats_data();
-    void startsAndRepeats();
-    void lineTriggers_data();
-    void lineTriggers();
-    void edges_data();
-    void edges();
-    void refused_data();
-    void refused();
-};
-
-void tst_play::portUnpluggedAndBack()
-{
-    // The port is named through a link, as udev names an adapter: the first
-    // adapter goes away mid-show, another appears under the same name, and
-    // the show goes on to it.
-    QTemporaryDir dir;
-    mk::test::PseudoTerminal first, second;
-    const QString link = dir.filePath(QStringLiteral("ttyFigure"));
-    QVERIFY(QFile::link(first.slavePath(), link));
-    QProcess play;
-    play.start(QStringLiteral(MK_PROGRAM), {QStringLiteral("play"), writeShow(dir.filePath(QStringLiteral("s.pjt")), 300, 10),
-                                            QStringLiteral("--port"), link});
-    QVERIFY(play.waitForStarted());
-    QVERIFY(!first.read(1 << 20, 600, false).isEmpty());
-    first.closeMaster();
-    QFile::remove(link);
-    QVERIFY(QFile::link(second.slavePath(), link));
-    // Until the player opens it, the new adapter's line reads as hung up.
-    QTest::qSleep(1800);
-    const QList<int> got = track0(second.read(1 << 20, 300, false));
-    ::kill(pid_t(play.processId()), SIGTERM);
-    QVERIFY(play.waitForFinished(1000));
-    QCOMPARE(play.exitCode(), 0);
-    const QString log = QString::fromLocal8Bit(play.readAllStandardError());
-    QVERIFY2(got.size() >= 10 && !got.contains(-1), qPrintable(QString::number(got.size()) + log));
-    QVERIFY2(log.contains("port lost") && log.contains("port back"), qPrintable(log));
-}
-
-void tst_play::startsAndRepeats_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("start"); // what the test does after 0.3 s
-    QTest::addColumn<int>("fewest");
-    QTest::addColumn<int>("most");
-    // A 0.2 s show: once per Enter or SIGUSR1; again and again with --loop,
-    // resting --wait between plays; the idle show around it.
-    QTest::newRow("signal, idle") << QStringList{"--trigger", "signal", "--idle", "IDLE"} << "SIGUSR1" << 1 << 1;
-    QTest::newRow("enter") << QStringList{"--trigger", "enter"} << "Enter" << 1 << 1;
-    QTest::newRow("enter not pressed") << QStringList{"--trigger", "enter"} << "" << 0 << 0;
-    QTest::newRow("loop") << QStringList{"--loop"} << "" << 3 << 6;
-    QTest::newRow("loop, wait") << QStringList{"--loop", "--wait", "0.6"} << "" << 1 << 2;
-}
-
-void tst_play::startsAndRepeats()
-{
-    QFETCH(QStringList, options);
-    QFETCH(QString, start);
-    QFETCH(int, fewest);
-    QFETCH(int, most);
-    QTemporaryDir dir;
-    mk::test::PseudoTerminal pty;
-    const QString show = writeShow(dir.filePath(QStringLiteral("show.pjt")), 6, 10);
-    options.replaceInStrings(QStringLiteral("IDLE"), writeShow(dir.filePath(QStringLiteral("idle.pjt")), 3, 100));
-    QProcess play;
-    play.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    play.start(QStringLiteral(MK_PROGRAM),
-               QStringList{QStringLiteral("play"), show, QStringLiteral("--port"), pty.slavePath()} + options);
-    QVERIFY(play.waitForStarted());
-    QByteArray line = pty.read(1 << 20, 300, false);
-    if (start == "Enter") {
-        play.write("\n");
-        play.waitForBytesWritten(1000);
-    } else if (start == "SIGUSR1") {
-        ::kill(pid_t(play.processId()), SIGUSR1);
-    }
-    line += pty.read(1 << 20, 1500, false);
-    ::kill(pid_t(play.processId()), SIGTERM);
-    QVERIFY(play.waitForFinished(1000));
-    QCOMPARE(play.exitCode(), 0);
-    line += pty.read(1 << 20, 100, false);
-    const QList<int> got = track0(line);
-    QVERIFY2(!got.contains(-1), line.toHex(' ').constData());
-    // Frame 1 is sent once per play, each frame of a play once and in order;
-    // frame 0 is also the rest pose SIGTERM leaves.
-    QVERIFY2(got.count(11) >= fewest && got.count(11) <= most, qPrintable(QString::number(got.count(11))));
-    for (qsizetype i = 1; i < got.size(); ++i)
-        if (got[i] > 10 && got[i] <= 16)
-            QCOMPARE(got[i - 1], got[i] - 1);
-    if (options.contains("--idle"))
-        QVERIFY(got.first() == 100 && got.mid(got.indexOf(16)).contains(100));
-    QCOMPARE(got.last(), 10);
-}
-
-namespace {
-
 /// A trigger line whose level the test sets, and what it was opened as.
 class FakeLine : public mk::cli::LineInput {
 public:
@@ -159,138 +59,269 @@ private:
 
 } // namespace
 
-void tst_play::lineTriggers_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<bool>("pressed"); // the level while the button is down
-    QTest::addColumn<QString>("opened");
-    QTest::newRow("modem line") << QStringList{"--trigger", "cts"} << true
-                                << QStringLiteral("modem %1 PORT").arg(TIOCM_CTS);
-    QTest::newRow("gpio, falling") << QStringList{"--trigger", "gpio:gpiochip4:17", "--trigger-edge", "falling"}
-                                   << false << QStringLiteral("gpio gpiochip4 17");
-}
+class tst_play : public QObject {
+    Q_OBJECT
+private slots:
+    void portUnpluggedAndBack()
+    {
+        // The port is named through a link, as udev names an adapter: the first
+        // adapter goes away mid-show, another appears under the same name, and
+        // the show goes on to it.
+        QTemporaryDir dir;
+        mk::test::PseudoTerminal first, second;
+        const QString link = dir.filePath(QStringLiteral("ttyFigure"));
+        QVERIFY(QFile::link(first.slavePath(), link));
+        QProcess play;
+        play.start(QStringLiteral(MK_PROGRAM), {QStringLiteral("play"),
+                                                writeShow(dir.filePath(QStringLiteral("s.pjt")), 300, 10),
+                                                QStringLiteral("--port"), link});
+        QVERIFY(play.waitForStarted());
+        QVERIFY(!first.read(1 << 20, 600, false).isEmpty());
+        first.closeMaster();
+        QFile::remove(link);
+        QVERIFY(QFile::link(second.slavePath(), link));
+        // Until the player opens it, the new adapter's line reads as hung up.
+        QTest::qSleep(1800);
+        const QList<int> got = track0(second.read(1 << 20, 300, false));
+        ::kill(pid_t(play.processId()), SIGTERM);
+        QVERIFY(play.waitForFinished(1000));
+        QCOMPARE(play.exitCode(), 0);
+        const QString log = QString::fromLocal8Bit(play.readAllStandardError());
+        QVERIFY2(got.size() >= 10 && !got.contains(-1), qPrintable(QString::number(got.size()) + log));
+        QVERIFY2(log.contains("port lost") && log.contains("port back"), qPrintable(log));
+    }
 
-void tst_play::lineTriggers()
-{
-    // In this process, with the line faked: a press that bounces back and
-    // forth for longer than the show's 200 ms wait starts the show once.
-    QFETCH(QStringList, options);
-    QFETCH(bool, pressed);
-    QFETCH(QString, opened);
-    QTemporaryDir dir;
-    mk::test::PseudoTerminal pty;
-    std::atomic<bool> level = !pressed;
-    QString openedAs;
-    mk::cli::LineSources fakes;
-    fakes.modem = [&](const int& fd, int bit) {
-        const QString port = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
-        openedAs = QStringLiteral("modem %1 %2").arg(bit).arg(port == pty.slavePath() ? "PORT" : port);
-        return std::make_unique<FakeLine>(level);
-    };
-    fakes.gpio = [&](const QString& chip, unsigned line, QString&) {
-        openedAs = QStringLiteral("gpio %1 %2").arg(chip).arg(line);
-        return std::make_unique<FakeLine>(level);
-    };
-    const QStringList args = QStringList{"play", writeShow(dir.filePath("show.pjt"), 30, 10), "--port", pty.slavePath(),
-                                         "--idle", writeShow(dir.filePath("idle.pjt"), 0, 100), "--retrigger",
-                                         "--debounce", "400"} + options;
-    int status = -1;
-    std::thread player([&] { status = mk::cli::runPlayCommand(args, fakes); });
+    void startsAndRepeats_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("start"); // what the test does after 0.3 s
+        QTest::addColumn<int>("fewest");
+        QTest::addColumn<int>("most");
+        // A 0.2 s show: once per Enter or SIGUSR1; again and again with --loop,
+        // resting --wait between plays; the idle show around it.
+        QTest::newRow("signal, idle") << QStringList{"--trigger", "signal", "--idle", "IDLE"} << "SIGUSR1" << 1 << 1;
+        QTest::newRow("enter") << QStringList{"--trigger", "enter"} << "Enter" << 1 << 1;
+        QTest::newRow("enter not pressed") << QStringList{"--trigger", "enter"} << "" << 0 << 0;
+        QTest::newRow("loop") << QStringList{"--loop"} << "" << 3 << 6;
+        QTest::newRow("loop, wait") << QStringList{"--loop", "--wait", "0.6"} << "" << 1 << 2;
+    }
 
-    const QList<int> before = track0(pty.read(1 << 20, 500, false));
-    level = pressed;
-    QByteArray line = pty.read(1 << 20, 250, false);
-    level = !pressed;
-    line += pty.read(1 << 20, 70, false);
-    level = pressed;
-    line += pty.read(1 << 20, 1500, false);
-    level = !pressed;
-    line += pty.read(1 << 20, 100, false);
-    ::pthread_kill(player.native_handle(), SIGTERM);
-    player.join();
-    line += pty.read(1 << 20, 100, false);
+    void startsAndRepeats()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, start);
+        QFETCH(int, fewest);
+        QFETCH(int, most);
+        QTemporaryDir dir;
+        mk::test::PseudoTerminal pty;
+        const QString show = writeShow(dir.filePath(QStringLiteral("show.pjt")), 6, 10);
+        options.replaceInStrings(QStringLiteral("IDLE"), writeShow(dir.filePath(QStringLiteral("idle.pjt")), 3, 100));
+        QProcess play;
+        play.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        play.start(QStringLiteral(MK_PROGRAM),
+                   QStringList{QStringLiteral("play"), show, QStringLiteral("--port"), pty.slavePath()} + options);
+        QVERIFY(play.waitForStarted());
+        QByteArray line = pty.read(1 << 20, 300, false);
+        if (start == "Enter") {
+            play.write("\n");
+            play.waitForBytesWritten(1000);
+        } else if (start == "SIGUSR1") {
+            ::kill(pid_t(play.processId()), SIGUSR1);
+        }
+        line += pty.read(1 << 20, 1500, false);
+        ::kill(pid_t(play.processId()), SIGTERM);
+        QVERIFY(play.waitForFinished(1000));
+        QCOMPARE(play.exitCode(), 0);
+        line += pty.read(1 << 20, 100, false);
+        const QList<int> got = track0(line);
+        QVERIFY2(!got.contains(-1), line.toHex(' ').constData());
+        // Frame 1 is sent once per play, each frame of a play once and in order;
+        // frame 0 is also the rest pose SIGTERM leaves.
+        QVERIFY2(got.count(11) >= fewest && got.count(11) <= most, qPrintable(QString::number(got.count(11))));
+        for (qsizetype i = 1; i < got.size(); ++i)
+            if (got[i] > 10 && got[i] <= 16)
+                QCOMPARE(got[i - 1], got[i] - 1);
+        if (options.contains("--idle"))
+            QVERIFY(got.first() == 100 && got.mid(got.indexOf(16)).contains(100));
+        QCOMPARE(got.last(), 10);
+    }
 
-    QCOMPARE(openedAs, opened);
-    QCOMPARE(status, 0);
-    QCOMPARE(before, QList<int>({100}));
-    QList<int> show;
-    for (int f = 0; f <= 30; ++f)
-        show << 10 + f;
-    QCOMPARE(track0(line), show + QList<int>({100, 10}));
-}
+    void lineTriggers_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("pressed"); // the level while the button is down
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("modem line") << QStringList{"--trigger", "cts"} << true
+                                    << QStringLiteral("modem %1 PORT").arg(TIOCM_CTS);
+        QTest::newRow("gpio, falling") << QStringList{"--trigger", "gpio:gpiochip4:17", "--trigger-edge", "falling"}
+                                       << false << QStringLiteral("gpio gpiochip4 17");
+    }
 
-void tst_play::edges_data()
-{
-    QTest::addColumn<bool>("rising");
-    QTest::addColumn<QList<int>>("levelsAtMs"); // level * 100000 + ms
-    QTest::addColumn<int>("triggers");
-    // A clean press and release, then a bouncing press within the debounce.
-    QTest::newRow("press") << true << QList<int>{0, 10, 100020, 100025, 200} << 1;
-    QTest::newRow("bounce") << true << QList<int>{0, 100010, 12, 100015, 100060} << 1;
-    QTest::newRow("release bounce") << true << QList<int>{0, 100010, 50, 100055, 62, 90} << 1;
-    QTest::newRow("second press") << true << QList<int>{0, 100010, 50, 100100} << 2;
-    QTest::newRow("falling") << false << QList<int>{100000, 10, 100050, 100} << 2;
-    QTest::newRow("resting high") << true << QList<int>{100000, 100010} << 0;
-}
+    void lineTriggers()
+    {
+        // In this process, with the line faked: a press that bounces back and
+        // forth for longer than the show's 200 ms wait starts the show once.
+        QFETCH(QStringList, options);
+        QFETCH(bool, pressed);
+        QFETCH(QString, opened);
+        QTemporaryDir dir;
+        mk::test::PseudoTerminal pty;
+        std::atomic<bool> level = !pressed;
+        QString openedAs;
+        mk::cli::LineSources fakes;
+        fakes.modem = [&](const int& fd, int bit) {
+            const QString port = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+            openedAs = QStringLiteral("modem %1 %2").arg(bit).arg(port == pty.slavePath() ? "PORT" : port);
+            return std::make_unique<FakeLine>(level);
+        };
+        fakes.gpio = [&](const QString& chip, unsigned line, QString&) {
+            openedAs = QStringLiteral("gpio %1 %2").arg(chip).arg(line);
+            return std::make_unique<FakeLine>(level);
+        };
+        const QStringList args = QStringList{"play", writeShow(dir.filePath("show.pjt"), 30, 10), "--port",
+                                             pty.slavePath(), "--idle", writeShow(dir.filePath("idle.pjt"), 0, 100),
+                                             "--retrigger", "--debounce", "400"} + options;
+        int status = -1;
+        std::thread player([&] { status = mk::cli::runPlayCommand(args, fakes); });
 
-void tst_play::edges()
-{
-    QFETCH(bool, rising);
-    QFETCH(QList<int>, levelsAtMs);
-    QFETCH(int, triggers);
-    mk::cli::EdgeDetector d(rising, 30);
-    int n = 0;
-    for (int v : levelsAtMs)
-        n += d.feed(v >= 100000, v % 100000);
-    QCOMPARE(n, triggers);
-}
+        const QList<int> before = track0(pty.read(1 << 20, 500, false));
+        level = pressed;
+        QByteArray line = pty.read(1 << 20, 250, false);
+        level = !pressed;
+        line += pty.read(1 << 20, 70, false);
+        level = pressed;
+        line += pty.read(1 << 20, 1500, false);
+        level = !pressed;
+        line += pty.read(1 << 20, 100, false);
+        ::pthread_kill(player.native_handle(), SIGTERM);
+        player.join();
+        line += pty.read(1 << 20, 100, false);
 
-void tst_play::refused_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("help") << QStringList{"play", "--help"} << 0 << "--trigger SOURCE";
-    QTest::newRow("no show") << QStringList{"play"} << 2 << "Name the show";
-    QTest::newRow("bad trigger") << QStringList{"play", "x.pjt", "--trigger", "mat"} << 2
-                                 << "--trigger does not take \"mat\".";
-    QTest::newRow("modem line, no port") << QStringList{"play", "x.pjt", "--trigger", "cts"} << 2 << "--port";
-    QTest::newRow("bad edge") << QStringList{"play", "x.pjt", "--trigger-edge", "up"} << 2 << "--trigger-edge";
-    QTest::newRow("missing project") << QStringList{"play", "/nonexistent/x.pjt"} << 1 << "No such project";
-    QTest::newRow("missing port") << QStringList{"play", "SHOW", "--port", "/dev/ttyNONE9"} << 1 << "No serial device";
-    QTest::newRow("no such sound output") << QStringList{"play", "SHOW", "--audio-device", "Nowhere"} << 1
-                                          << "No sound output";
-    QTest::newRow("sound without samples") << QStringList{"play", "SHOW", "--sound", "EMPTY"} << 1
-                                           << "EMPTY cannot be read";
-    QTest::newRow("no gpio chip") << QStringList{"play", "SHOW", "--trigger", "gpio:nochip:3"} << 1 << "No GPIO chip";
-    QTest::newRow("port in use") << QStringList{"play", "SHOW", "--port", "HELD"} << 1 << "HELD is in use";
-    QTest::newRow("jaw: not a number") << QStringList{"jaw", "SHOW", "--release", "soon"} << 2
-                                       << "--release takes a number from 0 to 2000, not \"soon\".";
-    QTest::newRow("jaw: half a frame") << QStringList{"jaw", "SHOW", "--from", "2.5"} << 2
-                                       << "--from takes a frame number.";
-}
+        QCOMPARE(openedAs, opened);
+        QCOMPARE(status, 0);
+        QCOMPARE(before, QList<int>({100}));
+        QList<int> show;
+        for (int f = 0; f <= 30; ++f)
+            show << 10 + f;
+        QCOMPARE(track0(line), show + QList<int>({100, 10}));
+    }
 
-void tst_play::refused()
-{
-    QFETCH(QStringList, args);
-    QFETCH(int, status);
-    QFETCH(QString, says);
-    QTemporaryDir dir;
-    const QString show = writeShow(dir.filePath(QStringLiteral("s.pjt")), 3, 10);
-    const QString empty = dir.filePath(QStringLiteral("empty.wav"));
-    QVERIFY(testwav::write(empty, testwav::canonical(2, 44100, 16, QByteArray())));
-    // Another holder of the port, as a second play would hold it.
-    mk::test::PseudoTerminal pty;
-    const int held = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
-    for (QString* s : {&args.last(), &says})
-        s->replace(QStringLiteral("HELD"), pty.slavePath()).replace(QStringLiteral("EMPTY"), empty);
-    args.replaceInStrings(QStringLiteral("SHOW"), show);
-    const auto run = mk::test::runProgram(QStringLiteral(MK_PROGRAM), args);
-    ::close(held);
-    QCOMPARE(run.status, status);
-    QVERIFY2((run.out + run.err).contains(says), qPrintable(run.err));
-}
+    void edges_data()
+    {
+        QTest::addColumn<bool>("rising");
+        QTest::addColumn<QList<int>>("levelsAtMs"); // level * 100000 + ms
+        QTest::addColumn<int>("triggers");
+        // A clean press and release, then a bouncing press within the debounce.
+        QTest::newRow("press") << true << QList<int>{0, 10, 100020, 100025, 200} << 1;
+        QTest::newRow("bounce") << true << QList<int>{0, 100010, 12, 100015, 100060} << 1;
+        QTest::newRow("release bounce") << true << QList<int>{0, 100010, 50, 100055, 62, 90} << 1;
+        QTest::newRow("second press") << true << QList<int>{0, 100010, 50, 100100} << 2;
+        QTest::newRow("falling") << false << QList<int>{100000, 10, 100050, 100} << 2;
+        QTest::newRow("resting high") << true << QList<int>{100000, 100010} << 0;
+    }
+
+    void edges()
+    {
+        QFETCH(bool, rising);
+        QFETCH(QList<int>, levelsAtMs);
+        QFETCH(int, triggers);
+        mk::cli::EdgeDetector d(rising, 30);
+        int n = 0;
+        for (int v : levelsAtMs)
+            n += d.feed(v >= 100000, v % 100000);
+        QCOMPARE(n, triggers);
+    }
+
+    // The program's command lines that are refused, and what it says ('@':
+    // the folder of the shows; "@held": a port another program holds).
+    void refused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "export-cd PROJECT.pjt OUT.wav [--sound WAV]";
+        QTest::newRow("help lists verify-cd") << QStringList{"--help"} << 0 << "verify-cd OUT.wav PROJECT.pjt";
+        QTest::newRow("help lists jaw") << QStringList{"--help"} << 0
+                                        << "jaw PROJECT.pjt --servo N (-o OUT.pjt | --in-place)";
+        QTest::newRow("play help") << QStringList{"play", "--help"} << 0 << "--trigger SOURCE";
+        QTest::newRow("no show") << QStringList{"play"} << 2 << "Name the show";
+        QTest::newRow("bad trigger") << QStringList{"play", "x.pjt", "--trigger", "mat"} << 2
+                                     << "--trigger does not take \"mat\".";
+        QTest::newRow("modem line, no port") << QStringList{"play", "x.pjt", "--trigger", "cts"} << 2 << "--port";
+        QTest::newRow("bad edge") << QStringList{"play", "x.pjt", "--trigger-edge", "up"} << 2 << "--trigger-edge";
+        QTest::newRow("missing project") << QStringList{"play", "/nonexistent/x.pjt"} << 1 << "No such project";
+        QTest::newRow("missing port") << QStringList{"play", "@s.pjt", "--port", "/dev/ttyNONE9"} << 1
+                                      << "No serial device";
+        QTest::newRow("no such sound output") << QStringList{"play", "@s.pjt", "--audio-device", "Nowhere"} << 1
+                                              << "No sound output";
+        QTest::newRow("sound without samples") << QStringList{"play", "@s.pjt", "--sound", "@silent.wav"} << 1
+                                               << "@silent.wav cannot be read";
+        QTest::newRow("no gpio chip") << QStringList{"play", "@s.pjt", "--trigger", "gpio:nochip:3"} << 1
+                                      << "No GPIO chip";
+        QTest::newRow("port in use") << QStringList{"play", "@s.pjt", "--port", "@held"} << 1 << "@held is in use";
+        QTest::newRow("jaw: not a number") << QStringList{"jaw", "@s.pjt", "--release", "soon"} << 2
+                                           << "--release takes a number from 0 to 2000, not \"soon\".";
+        QTest::newRow("jaw: half a frame") << QStringList{"jaw", "@s.pjt", "--from", "2.5"} << 2
+                                           << "--from takes a frame number.";
+        QTest::newRow("jaw over its own project") << QStringList{"jaw", "@high.pjt", "--servo", "1", "-o", "@high.pjt"}
+                                                  << 2 << "add --in-place to write over it";
+        QTest::newRow("jaw without a servo") << QStringList{"jaw", "@high.pjt", "-o", "@x.pjt"} << 2 << "--servo N";
+        QTest::newRow("jaw without a sound") << QStringList{"jaw", "@nosound.pjt", "--servo", "2", "-o", "@x.pjt"} << 1
+                                             << "The project has no sound";
+        QTest::newRow("no sound") << QStringList{"export-cd", "@nosound.pjt", "@x.wav"} << 1
+                                  << "No sound: MarionetteKit does not support the creation of a CD playback\n"
+                                     "file if you are not using a sound.";
+        QTest::newRow("not a sound") << QStringList{"export-cd", "@notes.pjt", "@x.wav"} << 1
+                                     << "Sound Problem: The file \"notes.wav\" cannot be read as a sound (";
+        // Sounds the window would refuse to load leave the project without one.
+        QTest::newRow("no samples") << QStringList{"export-cd", "@empty.pjt", "@x.wav"} << 1 << "Reason: No samples";
+        QTest::newRow("rate the output cannot play") << QStringList{"export-cd", "@slow.pjt", "@x.wav"} << 1
+                                                     << "Error Code = 263";
+        QTest::newRow("not a project") << QStringList{"export-cd", "@high.wav", "@x.wav"} << 1
+                                       << "is not a MarionetteKit project.";
+        QTest::newRow("verify a file that is no WAV") << QStringList{"verify-cd", "@high.pjt", "@high.pjt"} << 1
+                                                      << "321 Invalid file format";
+        QTest::newRow("verify a missing file") << QStringList{"verify-cd", "@none.wav", "@high.pjt"} << 1
+                                               << "53 File not found";
+        QTest::newRow("one argument") << QStringList{"export-cd", "@high.pjt"} << 2
+                                      << "export-cd takes a project and the file to write.";
+        QTest::newRow("unknown option") << QStringList{"verify-cd", "--fast", "a", "b"} << 2 << "";
+    }
+
+    void refused()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, says);
+        cdrules::Folder files;
+        using cdrules::projectFile;
+        writeShow(files.path("s.pjt"), 3, 10);
+        files.write("silent.wav", testwav::canonical(2, 44100, 16, QByteArray()));
+        files.write("high.wav", testwav::canonical(2, 48000, 16, QByteArray(400, 0)));
+        files.write("high.pjt", projectFile(files.path("high.wav").toLocal8Bit(), 5));
+        files.write("nosound.pjt", projectFile("noSound", 5));
+        files.write("notes.wav", "RIFF, but only in words");
+        files.write("notes.pjt", projectFile(files.path("notes.wav").toLocal8Bit(), 5));
+        files.write("empty.wav", testwav::canonical(1, 22050, 8, QByteArray()));
+        files.write("empty.pjt", projectFile(files.path("empty.wav").toLocal8Bit(), 5));
+        files.write("slow.wav", testwav::canonical(1, 500, 8, QByteArray(400, char(128))));
+        files.write("slow.pjt", projectFile(files.path("slow.wav").toLocal8Bit(), 5));
+        // Another holder of the port, as a second play would hold it.
+        mk::test::PseudoTerminal pty;
+        const int held = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+        const auto place = [&](QString& a) {
+            a.replace(QStringLiteral("@held"), pty.slavePath()).replace(QLatin1Char('@'), files.dir.path() + '/');
+        };
+        for (QString& a : args)
+            place(a);
+        place(says);
+        const auto run = mk::test::runHeadless(QStringLiteral(MK_PROGRAM), args);
+        ::close(held);
+        QTEST(run.status, "status");
+        QVERIFY2((run.out + run.err).contains(says), qPrintable(run.err));
+        QVERIFY(!QFile::exists(files.path("x.wav")) && !QFile::exists(files.path("x.pjt")));
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_play)
 #include "tst_play.moc"

@@ -1,40 +1,26 @@
 // The show engine on its own thread against a pseudo-terminal: frames keep
 // their time while the interface thread is blocked, held sliders record
 // without gaps, previews never land inside a frame message, and failures
-// come back as events.
+// come back as events. Its clock: where frames begin, and how it follows a
+// sound device whose crystal runs fast or slow without skipping or repeating
+// a frame.
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <cmath>
 #include <thread>
 
+#include "engine/EngineClock.h"
 #include "engine/PortWriter.h"
 #include "engine/ShowEngine.h"
 #include "engine/TrackFrames.h"
-#include "platform/Joystick.h"
 #include "platform/RuntimeError.h"
 #include "support/PseudoTerminal.h"
-#include "tracks/ServoTrack.h"
+#include "tracks/EightTracks.h"
 
 using namespace mk::engine;
 
 namespace {
-
-struct Show {
-    mk::NoJoystick joystick;
-    std::vector<std::unique_ptr<mk::ServoTrack>> owned;
-    std::array<mk::ServoTrack*, 8> tracks{};
-    Show()
-    {
-        for (int i = 0; i < 8; ++i) {
-            owned.push_back(std::make_unique<mk::ServoTrack>(joystick));
-            tracks[size_t(i)] = owned.back().get();
-            tracks[size_t(i)]->setPlaybackEnabled(true);
-            tracks[size_t(i)]->setRecordingEnabled(true);
-            tracks[size_t(i)]->setMaxValue(250);
-            tracks[size_t(i)]->setMinValue(10);
-        }
-    }
-};
 
 /// Collects the line on a thread of its own, as a controller would.
 struct Line {
@@ -87,6 +73,24 @@ struct Slow : FrameWork {
     void apply(const Input&) override {}
 };
 
+/// Eight tracks framed for a line, and an engine writing to it.
+struct Wired {
+    mk::test::EightServoTracks show{10, 250};
+    TrackFrames work;
+    Line line;
+    FdPortWriter port{line.fd};
+    ShowEngine engine{work};
+    explicit Wired(int tracks) : work(show.tracks, tracks) { engine.setPort(&port); }
+};
+
+std::optional<Event> nextEvent(ShowEngine& engine)
+{
+    std::optional<Event> e;
+    for (int i = 0; i < 100 && !e; ++i, QThread::msleep(5))
+        e = engine.nextEvent();
+    return e;
+}
+
 } // namespace
 
 class ShowEngineTest : public QObject {
@@ -94,12 +98,8 @@ class ShowEngineTest : public QObject {
 private slots:
     void framesKeepTimeWhileTheInterfaceIsBlocked()
     {
-        Show show;
-        TrackFrames work(show.tracks, 8);
-        Line line;
-        FdPortWriter port(line.fd);
-        ShowEngine engine(work);
-        engine.setPort(&port);
+        Wired w(8);
+        ShowEngine& engine = w.engine;
         Input hold;
         hold.track = 2;
         hold.held = true;
@@ -115,7 +115,7 @@ private slots:
         }
         QThread::msleep(150);
         engine.stopAndWait();
-        const QByteArray wire = line.stop();
+        const QByteArray wire = w.line.stop();
         const std::int32_t last = engine.frame();
 
         QCOMPARE(engine.framesSkipped(), 0u);
@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(frames, last); // frame 0 is the one the clock last showed
         // The held slider recorded every frame, the blocked stretch included.
         for (std::int32_t f = 1; f <= last; ++f)
-            QCOMPARE(show.tracks[2]->at(f), qint16(77));
+            QCOMPARE(w.show.tracks[2]->at(f), qint16(77));
     }
 
     void failuresComeBackAsEvents()
@@ -148,9 +148,7 @@ private slots:
         failing.fails = true;
         ShowEngine engine(failing);
         engine.sendFrame(5);
-        std::optional<Event> e;
-        for (int i = 0; i < 100 && !e; ++i, QThread::msleep(5))
-            e = engine.nextEvent();
+        std::optional<Event> e = nextEvent(engine);
         QVERIFY(e);
         QCOMPARE(int(e->kind), int(Event::Kind::FrameError));
         QCOMPARE(e->frame, 5);
@@ -159,23 +157,16 @@ private slots:
 
         // An unplugged line: the write fails, the engine lets go of the port
         // and says so once.
-        Show show;
-        TrackFrames work(show.tracks, 1);
-        Line line;
-        FdPortWriter port(line.fd);
-        ShowEngine second(work);
-        second.setPort(&port);
-        line.stop();
-        line.pty.closeMaster();
-        second.sendFrame(0);
-        second.sendFrame(1);
-        e.reset();
-        for (int i = 0; i < 100 && !e; ++i, QThread::msleep(5))
-            e = second.nextEvent();
+        Wired w(1);
+        w.line.stop();
+        w.line.pty.closeMaster();
+        w.engine.sendFrame(0);
+        w.engine.sendFrame(1);
+        e = nextEvent(w.engine);
         QVERIFY(e);
         QCOMPARE(int(e->kind), int(Event::Kind::PortFailed));
         QThread::msleep(20);
-        QVERIFY(!second.nextEvent());
+        QVERIFY(!w.engine.nextEvent());
     }
 
     void slowFramesStopCleanly()
@@ -193,6 +184,58 @@ private slots:
         QTRY_VERIFY(!engine.running());
         engine.stopAndWait();
         QCOMPARE(slow.asked, QList<std::int32_t>{std::numeric_limits<std::int32_t>::max() - 1});
+    }
+
+    // Frame k begins at the first whole millisecond whose count of 100/3 ms
+    // frames rounds (halves to even) to k.
+    void firstMillisecond_data()
+    {
+        QTest::addColumn<qint64>("frame");
+        QTest::addColumn<qint64>("ms");
+        QTest::newRow("1: 16.67 ms") << qint64(1) << qint64(17);
+        QTest::newRow("2: tie at 50 goes to even") << qint64(2) << qint64(50);
+        QTest::newRow("3") << qint64(3) << qint64(84);
+        QTest::newRow("5: tie at 150 stays at 4") << qint64(5) << qint64(151);
+        QTest::newRow("300") << qint64(300) << qint64(9984);
+        QTest::newRow("0 began before start") << qint64(0) << qint64(-16);
+    }
+    void firstMillisecond()
+    {
+        QFETCH(qint64, frame);
+        QTEST(qint64(firstMsOfFrame(frame)), "ms");
+        QFETCH(qint64, ms);
+        QCOMPARE(qint64(frameAtMs(ms - 1)), frame - 1);
+    }
+
+    // A simulated show of ten minutes: the device plays `ppm` fast or slow of
+    // the monotonic clock and is reported in whole 256-sample buffers. Each
+    // frame must be reached exactly once, and the frame sent must never be
+    // more than one from the frame being heard.
+    void followsTheSound_data()
+    {
+        QTest::addColumn<double>("ppm");
+        QTest::newRow("200 ppm fast") << 200.0;
+        QTest::newRow("200 ppm slow") << -200.0;
+        QTest::newRow("in step") << 0.0;
+    }
+    void followsTheSound()
+    {
+        QFETCH(double, ppm);
+        const Nanos buffer = Nanos(256 * 1e9 / 44100);
+        MediaClock clock;
+        clock.start(0, 0);
+        std::int64_t last = 0;
+        std::int64_t worst = 0;
+        for (Nanos now = 0; now < Nanos(600e9); now += 5'000'000) {
+            const Nanos truth = Nanos(double(now) * (1 + ppm * 1e-6));
+            clock.follow(now, truth - truth % buffer);
+            const std::int64_t f = frameAtMs(clock.showTimeAt(now) / kNanosPerMs);
+            QVERIFY2(f == last || f == last + 1, qPrintable(QString("frame %1 after %2").arg(f).arg(last)));
+            last = f;
+            worst = std::max<std::int64_t>(worst, std::llabs(f - frameAtMs(truth / kNanosPerMs)));
+        }
+        QVERIFY(worst <= 1);
+        QVERIFY2(std::abs(clock.error()) < 2e6, qPrintable(QString::number(clock.error())));
     }
 };
 

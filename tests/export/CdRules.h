@@ -5,18 +5,14 @@
 #include <QByteArray>
 #include <QTemporaryDir>
 #include <QtEndian>
-#include <array>
-#include <memory>
-#include <span>
 #include <vector>
 
 #include "export/CdAudio.h"
 #include "export/CdExport.h"
-#include "platform/Joystick.h"
 #include "sound/TestWav.h"
 #include "support/Files.h"
 #include "support/LayoutBuilder.h"
-#include "tracks/ServoTrack.h"
+#include "tracks/EightTracks.h"
 
 namespace cdrules {
 
@@ -66,10 +62,7 @@ inline qint16 sample(const QByteArray& file, qint64 k, bool right)
 /// Eight tracks as a freshly started program sets them up, with the range
 /// 1..255 so that recorded positions play back unchanged. Frame f of track i
 /// holds value(i, f); 0 means nothing recorded (the slider stays).
-struct Show {
-    mk::NoJoystick joystick;
-    std::vector<std::unique_ptr<mk::ServoTrack>> owned;
-    std::array<mk::ServoTrack*, 8> tracks{};
+struct Show : mk::test::EightServoTracks {
     qint32 lastFrame;
 
     static int value(int i, qint32 f)
@@ -79,24 +72,17 @@ struct Show {
         return 1 + (f * 37 + i * 11) % 255; // 1..255, 255 included
     }
 
-    explicit Show(qint32 last) : lastFrame(last)
+    explicit Show(qint32 last) : EightServoTracks(1, 255), lastFrame(last)
     {
         for (int i = 0; i < 8; ++i) {
-            owned.push_back(std::make_unique<mk::ServoTrack>(joystick));
-            mk::ServoTrack& t = *owned.back();
-            tracks[size_t(i)] = &t;
+            mk::ServoTrack& t = *tracks[size_t(i)];
             t.setWhichservo(qint16(i));
-            t.setPlaybackEnabled(true);
-            t.setRecordingEnabled(true);
-            t.setMaxValue(255);
-            t.setMinValue(1);
             t.setMaxframe(last);
             t.setDataStartPoint(0);
             for (qint32 f = 0; f <= last; ++f)
                 t.setData(qint16(value(i, f)));
         }
     }
-    std::span<mk::ServoTrack* const> all() const { return {tracks.data(), tracks.size()}; }
 
     /// Frame f's message from the rules: 255, i, the position played back
     /// (the last recorded one when nothing is recorded; 128 before any).

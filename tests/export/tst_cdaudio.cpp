@@ -4,11 +4,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <numeric>
+
 #include "CdRules.h"
 #include "export/CdExport.h"
 #include "sound/TestWav.h"
 
 using namespace cdrules;
+using testwav::pcm16;
 using mk::cd::ExportResult;
 using mk::cd::Verdict;
 
@@ -16,27 +19,11 @@ Q_DECLARE_METATYPE(Verdict)
 
 namespace {
 
-/// A "fmt " chunk with any format code, and `extra` bytes after the 16.
-QByteArray fmtChunk(quint16 code, qint16 channels, qint32 rate, qint16 bits, const QByteArray& extra = {})
-{
-    const qint16 align = qint16(channels * bits / 8);
-    return testwav::chunk("fmt ", le16(qint16(code)) + le16(channels) + le32(quint32(rate))
-                                      + le32(quint32(rate * align)) + le16(align) + le16(bits) + extra);
-}
-
 /// The 24 bytes an extensible format block adds: size, valid bits, mask, sub-format GUID.
 QByteArray extensible(quint16 subFormat)
 {
     return le16(22) + le16(16) + le32(3) + le16(qint16(subFormat))
            + QByteArray("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
-}
-
-QByteArray pcm16(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out += le16(qint16(v));
-    return out;
 }
 
 } // namespace
@@ -52,16 +39,16 @@ private Q_SLOTS:
         QTest::addColumn<Verdict>("verdict");
         QTest::addColumn<bool>("pcm");
         const QByteArray d = testwav::data(QByteArray(8, 0));
-        QTest::newRow("CD format") << testwav::riff(fmtChunk(1, 2, 44100, 16) + d) << Verdict::Good << true;
-        QTest::newRow("48 kHz") << testwav::riff(fmtChunk(1, 2, 48000, 16) + d) << Verdict::High << true;
-        QTest::newRow("44.1 kHz mono") << testwav::riff(fmtChunk(1, 1, 44100, 16) + d) << Verdict::Bad << true;
-        QTest::newRow("44.1 kHz 8-bit stereo") << testwav::riff(fmtChunk(1, 2, 44100, 8) + d) << Verdict::Bad << true;
-        QTest::newRow("mu-law") << testwav::riff(fmtChunk(7, 1, 8000, 8, le16(0)) + d) << Verdict::Bad << false;
-        QTest::newRow("IMA ADPCM") << testwav::riff(fmtChunk(0x11, 1, 22050, 4, le16(2) + le16(505)) + d)
+        QTest::newRow("CD format") << testwav::riff(testwav::fmt(2, 44100, 16) + d) << Verdict::Good << true;
+        QTest::newRow("48 kHz") << testwav::riff(testwav::fmt(2, 48000, 16) + d) << Verdict::High << true;
+        QTest::newRow("44.1 kHz mono") << testwav::riff(testwav::fmt(1, 44100, 16) + d) << Verdict::Bad << true;
+        QTest::newRow("44.1 kHz 8-bit stereo") << testwav::riff(testwav::fmt(2, 44100, 8) + d) << Verdict::Bad << true;
+        QTest::newRow("mu-law") << testwav::riff(testwav::fmt(1, 8000, 8, le16(0), 7) + d) << Verdict::Bad << false;
+        QTest::newRow("IMA ADPCM") << testwav::riff(testwav::fmt(1, 22050, 4, le16(2) + le16(505), 0x11) + d)
                                    << Verdict::Bad << false;
-        QTest::newRow("extensible PCM") << testwav::riff(fmtChunk(0xFFFE, 2, 44100, 16, extensible(1)) + d)
+        QTest::newRow("extensible PCM") << testwav::riff(testwav::fmt(2, 44100, 16, extensible(1), 0xFFFE) + d)
                                         << Verdict::Good << true;
-        QTest::newRow("extensible float") << testwav::riff(fmtChunk(0xFFFE, 2, 44100, 16, extensible(3)) + d)
+        QTest::newRow("extensible float") << testwav::riff(testwav::fmt(2, 44100, 16, extensible(3), 0xFFFE) + d)
                                           << Verdict::Good << false;
         QTest::newRow("header cut short") << QByteArray("RIFF\x10\x00\x00\x00WAVEfmt ", 16) << Verdict::Bad << false;
     }
@@ -125,16 +112,9 @@ private Q_SLOTS:
         // 21 leader steps (every 4096 values of 88 200), then one per piece.
         QCOMPARE(progress.percents.size(), 21 + percents.size());
         QCOMPARE(mk::cd::percentText(progress.percents.first()), QStringLiteral("4.64%"));
+        QCOMPARE(mk::cd::percentText(0) + mk::cd::percentText(0.5), QStringLiteral(".00%.50%")); // no leading 0
         for (qsizetype i = 0; i < percents.size(); ++i)
             QCOMPARE(progress.percents[21 + i], percents[i]);
-    }
-
-    void percentFormat()
-    {
-        QStringList shown;
-        for (double v : {0.0, 0.5, 12.3456, 100.0})
-            shown << mk::cd::percentText(v);
-        QCOMPARE(shown.join(' '), QStringLiteral(".00% .50% 12.35% 100.00%"));
     }
 
     // Output frames from the interpolation rule, written out by hand.
@@ -180,9 +160,7 @@ private Q_SLOTS:
         RecordingProgress progress;
         const QString out = files.path("resampled.wav");
         QCOMPARE(mk::cd::resample(files.write("r.wav", sound), out, progress), mk::cd::AudioResult::Done);
-        QByteArray samples;
-        for (int v : frames)
-            samples += le16(qint16(v));
+        const QByteArray samples = pcm16(frames);
         // The length field holds the next free position: the file length + 1.
         const quint32 next = 44 + 176400 + quint32(samples.size()) + 1;
         QCOMPARE(readFile(out), header(next, next - 45) + QByteArray(176400, 0) + samples);
@@ -192,10 +170,9 @@ private Q_SLOTS:
     {
         // 2001 input frames at 22 050 Hz: progress when 1500, 1000, 500 and 0
         // frames are left; a cancel stops at once and keeps what was written.
-        QByteArray s;
-        for (int i = 0; i < 2001; ++i)
-            s += le16(qint16(i));
-        const QString sound = files.write("ramp.wav", testwav::canonical(1, 22050, 16, s));
+        std::vector<int> ramp(2001);
+        std::iota(ramp.begin(), ramp.end(), 0);
+        const QString sound = files.write("ramp.wav", testwav::canonical(1, 22050, 16, pcm16(ramp)));
         RecordingProgress progress;
         QCOMPARE(mk::cd::resample(sound, files.path("ramp-cd.wav"), progress), mk::cd::AudioResult::Done);
         QStringList shown;

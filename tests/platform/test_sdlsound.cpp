@@ -8,15 +8,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
 
 #include "platform/SdlSound.h"
+#include "sound/SndWrite.h"
 #include "sound/TestWav.h"
+#include "support/Files.h"
 
 using mk::SdlSound;
 using mk::SoundService;
@@ -40,37 +40,30 @@ std::optional<qint64> frameOf(qint16 left, qint16 right)
     return (left - 1) + 30000 * qint64(-right - 1);
 }
 
-void writeSound(const QString& path, int rate, int channels, int format, qint64 frames)
+bool writeSound(const QString& path, int rate, int channels, int format, qint64 frames)
 {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | format;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    QVERIFY2(f, sf_strerror(nullptr));
     const bool eightBit = format == SF_FORMAT_PCM_U8;
-    std::vector<qint16> block;
-    for (qint64 at = 0; at < frames; at += 4096) {
-        const qint64 n = std::min<qint64>(4096, frames - at);
-        block.resize(n * channels);
-        for (qint64 i = 0; i < n; ++i)
-            for (int c = 0; c < channels; ++c)
-                block[i * channels + c] = sampleOf(at + i, c, eightBit);
-        QCOMPARE(sf_writef_short(f, block.data(), n), n);
-    }
-    sf_close(f);
+    return sndtest::writeFrames<short>(path, SF_FORMAT_WAV | format, rate, channels, frames,
+                                       [=](long long i, int c) { return sampleOf(i, c, eightBit); });
 }
 
 std::vector<qint16> readRaw(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = f.readAll();
-    std::vector<qint16> samples(bytes.size() / 2);
+    const QByteArray bytes = mk::test::readFile(path);
+    std::vector<qint16> samples(size_t(bytes.size() / 2));
     std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
     return samples;
 }
+
+struct Length {
+    int rate, channels, format;
+    qint64 frames;
+    int ms;
+};
+struct Snippet {
+    int rate, channels, format, fromMs, toMs;
+    qint64 firstFrame, frameCount;
+};
 
 struct Run {
     qint64 first;
@@ -106,6 +99,8 @@ bool isOpenHere(const QString& path)
 }
 
 } // namespace
+Q_DECLARE_METATYPE(Length)
+Q_DECLARE_METATYPE(Snippet)
 
 class TestSdlSound : public QObject {
     Q_OBJECT
@@ -130,37 +125,29 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         m_rampPath = file("ramp.wav");
-        writeSound(m_rampPath, 44100, 2, SF_FORMAT_PCM_16, 463050);
+        QVERIFY(writeSound(m_rampPath, 44100, 2, SF_FORMAT_PCM_16, 463050));
     }
 
     void init() { qputenv("SDL_AUDIODRIVER", "dummy"); }
 
     void lengthInMs_data()
     {
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<qint64>("frames");
-        QTest::addColumn<int>("ms");
-        QTest::newRow("16-bit stereo 44.1 kHz, 1 s") << 44100 << 2 << int(SF_FORMAT_PCM_16) << qint64(44100) << 1000;
-        QTest::newRow("8-bit mono 22.05 kHz") << 22050 << 1 << int(SF_FORMAT_PCM_U8) << qint64(11025) << 500;
-        QTest::newRow("four channels") << 8000 << 4 << int(SF_FORMAT_PCM_16) << qint64(8000) << 1000;
-        QTest::newRow("0.5 ms to even 0") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(4) << 0;
-        QTest::newRow("1.5 ms to even 2") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(12) << 2;
-        QTest::newRow("2.5 ms to even 2") << 8000 << 1 << int(SF_FORMAT_PCM_16) << qint64(20) << 2;
-        QTest::newRow("lowest rate, 1 kHz") << 1000 << 1 << int(SF_FORMAT_PCM_16) << qint64(1500) << 1500;
-        QTest::newRow("highest rate, 384 kHz") << 384000 << 2 << int(SF_FORMAT_PCM_16) << qint64(38400) << 100;
+        QTest::addColumn<Length>("l");
+        QTest::newRow("16-bit stereo 44.1 kHz, 1 s") << Length{44100, 2, SF_FORMAT_PCM_16, 44100, 1000};
+        QTest::newRow("8-bit mono 22.05 kHz") << Length{22050, 1, SF_FORMAT_PCM_U8, 11025, 500};
+        QTest::newRow("four channels") << Length{8000, 4, SF_FORMAT_PCM_16, 8000, 1000};
+        QTest::newRow("1.5 ms to even 2") << Length{8000, 1, SF_FORMAT_PCM_16, 12, 2};
+        QTest::newRow("2.5 ms to even 2") << Length{8000, 1, SF_FORMAT_PCM_16, 20, 2};
+        QTest::newRow("lowest rate, 1 kHz") << Length{1000, 1, SF_FORMAT_PCM_16, 1500, 1500};
+        QTest::newRow("highest rate, 384 kHz") << Length{384000, 2, SF_FORMAT_PCM_16, 38400, 100};
     }
 
     void lengthInMs()
     {
-        QFETCH(int, rate);
-        QFETCH(int, channels);
-        QFETCH(int, format);
-        QFETCH(qint64, frames);
-        QFETCH(int, ms);
+        QFETCH(Length, l);
+        const auto [rate, channels, format, frames, ms] = l;
         const QString path = file("length.wav");
-        writeSound(path, rate, channels, format, frames);
+        QVERIFY(writeSound(path, rate, channels, format, frames));
         SdlSound sound;
         qint32 got = -1;
         QCOMPARE(sound.length(path, got), int(SoundService::NoError));
@@ -202,31 +189,20 @@ private slots:
 
     void snippetPlaysExactFrames_data()
     {
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<int>("fromMs");
-        QTest::addColumn<int>("toMs");
-        QTest::addColumn<qint64>("firstFrame");
-        QTest::addColumn<qint64>("frameCount");
+        QTest::addColumn<Snippet>("n");
         // 1010 ms is frame 22270.5 and 1030 ms frame 22711.5: both halves go to even.
         QTest::newRow("8-bit mono 22.05 kHz, half frames")
-            << 22050 << 1 << int(SF_FORMAT_PCM_U8) << 1010 << 1030 << qint64(22270) << qint64(442);
+            << Snippet{22050, 1, SF_FORMAT_PCM_U8, 1010, 1030, 22270, 442};
         QTest::newRow("to beyond the end stops at the end")
-            << 8000 << 2 << int(SF_FORMAT_PCM_16) << 1490 << 1510 << qint64(11920) << qint64(80);
+            << Snippet{8000, 2, SF_FORMAT_PCM_16, 1490, 1510, 11920, 80};
     }
 
     void snippetPlaysExactFrames()
     {
-        QFETCH(int, rate);
-        QFETCH(int, channels);
-        QFETCH(int, format);
-        QFETCH(int, fromMs);
-        QFETCH(int, toMs);
-        QFETCH(qint64, firstFrame);
-        QFETCH(qint64, frameCount);
+        QFETCH(Snippet, n);
+        const auto [rate, channels, format, fromMs, toMs, firstFrame, frameCount] = n;
         const QString path = file("snippet.wav");
-        writeSound(path, rate, channels, format, rate * 3 / 2);
+        QVERIFY(writeSound(path, rate, channels, format, rate * 3 / 2));
         const QString out = recordTo("snippet.raw");
         {
             SdlSound sound;
@@ -295,7 +271,7 @@ private slots:
     void betweenPlays()
     {
         const QString path = file("rest.wav");
-        writeSound(path, 8000, 1, SF_FORMAT_PCM_16, 16000);
+        QVERIFY(writeSound(path, 8000, 1, SF_FORMAT_PCM_16, 16000));
         SdlSound sound;
         qint32 ms = 0;
         qint64 frame = 0, at = 0;
@@ -340,7 +316,7 @@ private slots:
     {
         qputenv("SDL_AUDIODRIVER", "no-such-driver");
         const QString path = file("quiet.wav");
-        writeSound(path, 44100, 2, SF_FORMAT_PCM_16, 441);
+        QVERIFY(writeSound(path, 44100, 2, SF_FORMAT_PCM_16, 441));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^No sound output"));
         QTest::failOnWarning(QRegularExpression("^No sound output"));
         SdlSound sound;

@@ -8,14 +8,17 @@
 
 #include <cmath>
 #include <functional>
+#include <type_traits>
 #include <vector>
 
 namespace sndtest {
 
-/// Writes `seconds` of `wave(t)` (the same in every channel). False when
-/// libsndfile cannot write this format here (MP3 on some systems).
-inline bool write(const QString& path, int format, int rate, int channels, double seconds,
-                  const std::function<double(double)>& wave)
+/// Writes `frames` frames of sample(frame, channel), handed to libsndfile as
+/// shorts or doubles. False when it cannot write this format here (MP3 on
+/// some systems).
+template <class T>
+bool writeFrames(const QString& path, int format, int rate, int channels, long long frames,
+                 const std::function<T(long long, int)>& sample)
 {
     SF_INFO info{};
     info.samplerate = rate;
@@ -24,19 +27,29 @@ inline bool write(const QString& path, int format, int rate, int channels, doubl
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;
-    const long long frames = std::llround(seconds * rate);
-    std::vector<double> block;
+    std::vector<T> block;
     for (long long done = 0; done < frames;) {
         const long long n = std::min<long long>(4096, frames - done);
         block.resize(size_t(n * channels));
         for (long long i = 0; i < n; ++i)
             for (int c = 0; c < channels; ++c)
-                block[size_t(i * channels + c)] = wave(double(done + i) / rate);
-        sf_writef_double(f, block.data(), n);
+                block[size_t(i * channels + c)] = sample(done + i, c);
+        if constexpr (std::is_same_v<T, short>)
+            sf_writef_short(f, block.data(), n);
+        else
+            sf_writef_double(f, block.data(), n);
         done += n;
     }
     sf_close(f);
     return true;
+}
+
+/// `seconds` of `wave(t)`, the same in every channel.
+inline bool write(const QString& path, int format, int rate, int channels, double seconds,
+                  const std::function<double(double)>& wave)
+{
+    return writeFrames<double>(path, format, rate, channels, std::llround(seconds * rate),
+                               [&](long long i, int) { return wave(double(i) / rate); });
 }
 
 inline std::function<double(double)> sine(double hz, double amplitude)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QtEndian>
 
+#include <initializer_list>
+
 namespace testwav {
 
 inline QByteArray le16(qint16 v)
@@ -27,14 +29,32 @@ inline QByteArray chunk(const char* tag, const QByteArray& payload)
     return QByteArray(tag, 4) + le32(quint32(payload.size())) + payload;
 }
 
-/// "fmt " chunk of 16 + extra bytes.
-inline QByteArray fmt(qint16 channels, qint32 rate, qint16 bits, int extra = 0)
+/// "fmt " chunk of format `code` (1: PCM), its 16 bytes followed by `extra`.
+inline QByteArray fmt(qint16 channels, qint32 rate, qint16 bits, const QByteArray& extra, quint16 code = 1)
 {
     const qint16 align = qint16(channels * (bits / 8));
-    QByteArray p = le16(1) + le16(channels) + le32(quint32(rate)) + le32(quint32(rate * align)) + le16(align)
-                   + le16(bits);
-    return chunk("fmt ", p + QByteArray(extra, 0));
+    QByteArray p = le16(qint16(code)) + le16(channels) + le32(quint32(rate)) + le32(quint32(rate * align))
+                   + le16(align) + le16(bits);
+    return chunk("fmt ", p + extra);
 }
+
+/// "fmt " chunk of 16 + extra zero bytes.
+inline QByteArray fmt(qint16 channels, qint32 rate, qint16 bits, int extra = 0)
+{
+    return fmt(channels, rate, bits, QByteArray(extra, 0));
+}
+
+/// 16-bit samples.
+template <class Range>
+QByteArray pcm16(const Range& values)
+{
+    QByteArray out;
+    for (const auto v : values)
+        out += le16(qint16(v));
+    return out;
+}
+
+inline QByteArray pcm16(std::initializer_list<int> values) { return pcm16<std::initializer_list<int>>(values); }
 
 /// "data" chunk whose count may differ from the bytes that follow.
 inline QByteArray data(const QByteArray& samples, qint64 declared = -1)

@@ -15,6 +15,21 @@ using mk::test::errorNumber;
 // A 3.5 s 16-bit stereo sound behind a canonical header.
 constexpr int S = 45, E = 617355;
 
+struct ViewRow {
+    bool isZoom;
+    int value;
+    QList<int> sound; // start, end
+    int a, b;
+    QList<int> view; // displayStart, displayEnd, centre, panValue
+};
+struct Conversion {
+    QString kind;
+    double a;
+    int b, c, d, expected;
+};
+Q_DECLARE_METATYPE(ViewRow)
+Q_DECLARE_METATYPE(Conversion)
+
 class tst_WaveformMath : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -22,43 +37,30 @@ private Q_SLOTS:
     // displayStart, displayEnd): the view they leave.
     void view_data()
     {
-        QTest::addColumn<bool>("isZoom");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QList<int>>("sound"); // start, end
-        QTest::addColumn<int>("a");
-        QTest::addColumn<int>("b");
-        QTest::addColumn<QList<int>>("view"); // displayStart, displayEnd, centre, panValue
+        QTest::addColumn<ViewRow>("r");
         const QList<int> song{S, E};
-        QTest::newRow("zoom: whole sound") << true << 1000 << song << 308700 << 0 << QList<int>{45, E, 308700, 0};
+        QTest::newRow("zoom: whole sound") << ViewRow{true, 1000, song, 308700, 0, {45, E, 308700, 0}};
         QTest::newRow("zoom: tenth, half ties to even")
-            << true << 100 << song << 308700 << 0 << QList<int>{277834, 339566, 308700, 5000};
-        QTest::newRow("zoom: centre below half is raised") << true << 1 << song << 0 << 0 << QList<int>{0, 616, 308, 0};
+            << ViewRow{true, 100, song, 308700, 0, {277834, 339566, 308700, 5000}};
+        QTest::newRow("zoom: centre below half is raised") << ViewRow{true, 1, song, 0, 0, {0, 616, 308, 0}};
         QTest::newRow("zoom: centre past the end is lowered")
-            << true << 1 << song << 1000000000 << 0 << QList<int>{616739, E, 617047, 10000};
+            << ViewRow{true, 1, song, 1000000000, 0, {616739, E, 617047, 10000}};
         QTest::newRow("zoom: hundredth off centre")
-            << true << 10 << song << 100000 << 0 << QList<int>{96914, 103086, 100000, 1585};
-        QTest::newRow("zoom: width 5, half 2") << true << 5 << QList<int>{0, 1000} << 500 << 0
-                                              << QList<int>{498, 502, 500, 5000};
-        QTest::newRow("pan: left, measured from 0")
-            << false << 0 << song << 277834 << 339566 << QList<int>{0, 61732, 30866, 0};
-        QTest::newRow("pan: right") << false << 10000 << song << 277834 << 339566
-                                    << QList<int>{555578, 617310, 586444, 10000};
-        QTest::newRow("pan: middle") << false << 5000 << song << 277834 << 339566
-                                     << QList<int>{277789, 339521, 308655, 5000};
-        QTest::newRow("pan: start ties to even") << false << 5000 << QList<int>{0, 105} << 0 << 100
-                                                 << QList<int>{2, 102, 52, 5000};
+            << ViewRow{true, 10, song, 100000, 0, {96914, 103086, 100000, 1585}};
+        QTest::newRow("zoom: width 5, half 2") << ViewRow{true, 5, {0, 1000}, 500, 0, {498, 502, 500, 5000}};
+        QTest::newRow("pan: left, measured from 0") << ViewRow{false, 0, song, 277834, 339566, {0, 61732, 30866, 0}};
+        QTest::newRow("pan: right") << ViewRow{false, 10000, song, 277834, 339566, {555578, 617310, 586444, 10000}};
+        QTest::newRow("pan: middle") << ViewRow{false, 5000, song, 277834, 339566, {277789, 339521, 308655, 5000}};
+        QTest::newRow("pan: start ties to even") << ViewRow{false, 5000, {0, 105}, 0, 100, {2, 102, 52, 5000}};
     }
 
     void view()
     {
-        QFETCH(bool, isZoom);
-        QFETCH(int, value);
-        QFETCH(QList<int>, sound);
-        QFETCH(int, a);
-        QFETCH(int, b);
+        QFETCH(ViewRow, r);
+        const auto& [isZoom, value, sound, a, b, expected] = r;
         const w::View v = isZoom ? w::zoom(qint16(value), sound[0], sound[1], a)
                                  : w::pan(qint16(value), sound[0], sound[1], a, b);
-        QTEST(QList<int>({v.displayStart, v.displayEnd, v.zoomCentre, v.panValue}), "view");
+        QCOMPARE(QList<int>({v.displayStart, v.displayEnd, v.zoomCentre, v.panValue}), expected);
     }
 
     void overflowIsAnError()
@@ -71,57 +73,49 @@ private Q_SLOTS:
 
     void conversions_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<double>("a");
-        QTest::addColumn<int>("b");
-        QTest::addColumn<int>("c");
-        QTest::addColumn<int>("d");
-        QTest::addColumn<int>("expected");
+        QTest::addColumn<Conversion>("k");
         // positionToMs(position, start, length, lengthMs)
-        QTest::newRow("pos->ms 0.5 to 0") << "positionToMs" << 1.0 << 0 << 4 << 2 << 0;
-        QTest::newRow("pos->ms 2.5 to 2") << "positionToMs" << 5.0 << 0 << 4 << 2 << 2;
-        QTest::newRow("pos->ms before the start") << "positionToMs" << 0.0 << 45 << 1764000 << 10000 << 0;
-        QTest::newRow("pos->ms zero length") << "positionToMs" << 500.0 << 45 << 0 << 1000 << 0;
+        QTest::newRow("pos->ms 0.5 to 0") << Conversion{"positionToMs", 1.0, 0, 4, 2, 0};
+        QTest::newRow("pos->ms 2.5 to 2") << Conversion{"positionToMs", 5.0, 0, 4, 2, 2};
+        QTest::newRow("pos->ms before the start") << Conversion{"positionToMs", 0.0, 45, 1764000, 10000, 0};
+        QTest::newRow("pos->ms zero length") << Conversion{"positionToMs", 500.0, 45, 0, 1000, 0};
         // msToPosition(ms, start, length, lengthMs)
-        QTest::newRow("ms->pos 5 s of 10") << "msToPosition" << 5000.0 << 45 << 1764000 << 10000 << 882045;
-        QTest::newRow("ms->pos 1.5 to 2") << "msToPosition" << 3.0 << 45 << 1 << 2 << 47;
-        QTest::newRow("ms->pos zero ms length") << "msToPosition" << 700.0 << 45 << 1000 << 0 << 45;
+        QTest::newRow("ms->pos 5 s of 10") << Conversion{"msToPosition", 5000.0, 45, 1764000, 10000, 882045};
+        QTest::newRow("ms->pos 1.5 to 2") << Conversion{"msToPosition", 3.0, 45, 1, 2, 47};
+        QTest::newRow("ms->pos zero ms length") << Conversion{"msToPosition", 700.0, 45, 1000, 0, 45};
         // clockPosition(ms, start, length, lengthMs)
-        QTest::newRow("clock 2.5 to 2") << "clockPosition" << 5.0 << 45 << 1 << 2 << 47;
-        QTest::newRow("clock 11 s of 60") << "clockPosition" << 11000.0 << 45 << 10584000 << 60000 << 1940445;
-        QTest::newRow("clock zero ms length") << "clockPosition" << 50.0 << 45 << 1000 << 0 << 45;
+        QTest::newRow("clock 2.5 to 2") << Conversion{"clockPosition", 5.0, 45, 1, 2, 47};
+        QTest::newRow("clock 11 s of 60") << Conversion{"clockPosition", 11000.0, 45, 10584000, 60000, 1940445};
+        QTest::newRow("clock zero ms length") << Conversion{"clockPosition", 50.0, 45, 1000, 0, 45};
         // mouseMs(position, start, length, lengthMs)
-        QTest::newRow("mouse 2.5 to 2") << "mouseMs" << 50.0 << 45 << 2 << 1 << 2;
-        QTest::newRow("mouse zero length") << "mouseMs" << 500.0 << 0 << 0 << 1000 << 0;
+        QTest::newRow("mouse 2.5 to 2") << Conversion{"mouseMs", 50.0, 45, 2, 1, 2};
+        QTest::newRow("mouse zero length") << Conversion{"mouseMs", 500.0, 0, 0, 1000, 0};
         // mousePosition(x, displayStart, displayEnd)
-        QTest::newRow("x 500 of 1..1000, tie") << "mousePosition" << 500.0 << 1 << 1000 << 0 << 500;
-        QTest::newRow("x 500 of the sound") << "mousePosition" << 500.0 << S << E << 0 << 308700;
-        QTest::newRow("x left of the view") << "mousePosition" << -50.0 << 45 << 1045 << 0 << 0;
-        QTest::newRow("x far right of a huge view") << "mousePosition" << 5000.0 << 0 << 2000000000 << 0
-                                                    << std::numeric_limits<qint32>::max();
+        QTest::newRow("x 500 of 1..1000, tie") << Conversion{"mousePosition", 500.0, 1, 1000, 0, 500};
+        QTest::newRow("x 500 of the sound") << Conversion{"mousePosition", 500.0, S, E, 0, 308700};
+        QTest::newRow("x left of the view") << Conversion{"mousePosition", -50.0, 45, 1045, 0, 0};
+        QTest::newRow("x far right of a huge view")
+            << Conversion{"mousePosition", 5000.0, 0, 2000000000, 0, std::numeric_limits<qint32>::max()};
         // cursorX(position, displayStart, displayEnd)
-        QTest::newRow("cursor 500 of 1..1000") << "cursorX" << 500.0 << 1 << 1000 << 0 << 499;
-        QTest::newRow("marker -100, no sound") << "cursorX" << -100.0 << 1 << 1000 << 0 << -101;
-        QTest::newRow("cursor at the end") << "cursorX" << double(E) << S << E << 0 << 1000;
-        QTest::newRow("cursor in an empty view") << "cursorX" << 500.0 << 700 << 700 << 0 << 0;
-        QTest::newRow("cursor far away is clamped") << "cursorX" << 2e9 << 0 << 1 << 0 << 1000000;
+        QTest::newRow("cursor 500 of 1..1000") << Conversion{"cursorX", 500.0, 1, 1000, 0, 499};
+        QTest::newRow("marker -100, no sound") << Conversion{"cursorX", -100.0, 1, 1000, 0, -101};
+        QTest::newRow("cursor at the end") << Conversion{"cursorX", double(E), S, E, 0, 1000};
+        QTest::newRow("cursor in an empty view") << Conversion{"cursorX", 500.0, 700, 700, 0, 0};
+        QTest::newRow("cursor far away is clamped") << Conversion{"cursorX", 2e9, 0, 1, 0, 1000000};
         // plotValue(byte, highBytes) and silenceValue(highBytes): the height drawn
-        QTest::newRow("8-bit as is") << "plotValue" << 200.0 << 0 << 0 << 0 << 200;
-        QTest::newRow("high 0") << "plotValue" << 0.0 << 1 << 0 << 0 << 127;
-        QTest::newRow("high 127") << "plotValue" << 127.0 << 1 << 0 << 0 << 254;
-        QTest::newRow("high -128") << "plotValue" << 128.0 << 1 << 0 << 0 << 0;
-        QTest::newRow("high -1") << "plotValue" << 255.0 << 1 << 0 << 0 << 127;
-        QTest::newRow("8-bit silence") << "silenceValue" << 0.0 << 0 << 0 << 0 << 128;
-        QTest::newRow("16-bit silence") << "silenceValue" << 0.0 << 1 << 0 << 0 << 127;
+        QTest::newRow("8-bit as is") << Conversion{"plotValue", 200.0, 0, 0, 0, 200};
+        QTest::newRow("high 0") << Conversion{"plotValue", 0.0, 1, 0, 0, 127};
+        QTest::newRow("high 127") << Conversion{"plotValue", 127.0, 1, 0, 0, 254};
+        QTest::newRow("high -128") << Conversion{"plotValue", 128.0, 1, 0, 0, 0};
+        QTest::newRow("high -1") << Conversion{"plotValue", 255.0, 1, 0, 0, 127};
+        QTest::newRow("8-bit silence") << Conversion{"silenceValue", 0.0, 0, 0, 0, 128};
+        QTest::newRow("16-bit silence") << Conversion{"silenceValue", 0.0, 1, 0, 0, 127};
     }
 
     void conversions()
     {
-        QFETCH(QString, kind);
-        QFETCH(double, a);
-        QFETCH(int, b);
-        QFETCH(int, c);
-        QFETCH(int, d);
+        QFETCH(Conversion, k);
+        const auto& [kind, a, b, c, d, expected] = k;
         qint32 r = 0;
         if (kind == "positionToMs")
             r = w::positionToMs(qint32(a), b, c, d);
@@ -139,7 +133,7 @@ private Q_SLOTS:
             r = w::plotValue(b != 0, quint8(a));
         else
             r = w::silenceValue(b != 0);
-        QTEST(int(r), "expected");
+        QCOMPARE(int(r), expected);
     }
 
     // The points a redraw reads: how many, the first and last (position and
@@ -264,10 +258,8 @@ private Q_SLOTS:
         // The scroll bar shows the result: its handle is the view, its
         // travel the rest of the sound.
         const v::Bar bar = v::scrollBar(r, l);
-        QCOMPARE(qint64(bar.value), r.start);
-        QCOMPARE(qint64(bar.pageStep), r.width());
-        QCOMPARE(qint64(bar.maximum), 58800044 - r.width());
-        QCOMPARE(bar.minimum, 44);
+        QCOMPARE(QList<qint64>({bar.value, bar.pageStep, bar.maximum, bar.minimum}),
+                 QList<qint64>({r.start, r.width(), 58800044 - r.width(), 44}));
     }
 
     void navigationLimitsOfASound()

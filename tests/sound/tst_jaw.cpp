@@ -17,8 +17,16 @@ struct Tone {
     int from, to;
     double hz;
 };
+/// Levels through a shape, threshold -40 dB and top -10 dB throughout.
+struct Jaw {
+    Levels db;
+    mk::jaw::Shape shape;
+    int min, max;
+    Positions expected;
+};
 } // namespace
 Q_DECLARE_METATYPE(QList<Tone>)
+Q_DECLARE_METATYPE(Jaw)
 
 class tst_Jaw : public QObject {
     Q_OBJECT
@@ -27,49 +35,26 @@ class tst_Jaw : public QObject {
 private Q_SLOTS:
     void positions_data()
     {
-        QTest::addColumn<Levels>("db");
-        QTest::addColumn<double>("attackMs");
-        QTest::addColumn<double>("releaseMs");
-        QTest::addColumn<double>("leadMs");
-        QTest::addColumn<bool>("closedAtMax");
-        QTest::addColumn<int>("min");
-        QTest::addColumn<int>("max");
-        QTest::addColumn<Positions>("expected");
-        // Threshold -40 dB, top -10 dB throughout.
+        QTest::addColumn<Jaw>("j");
         const Levels burst{S, S, 0, 0, 0, S, S, S};
-        QTest::newRow("instant") << burst << 0.0 << 0.0 << 0.0 << false << 10 << 110
-                                 << Positions{10, 10, 110, 110, 110, 10, 10, 10};
-        QTest::newRow("attack 100 ms, release 67 ms") << burst << 100.0 << 66.667 << 0.0 << false << 10 << 110
-                                                      << Positions{10, 10, 43, 77, 110, 60, 10, 10};
+        const mk::jaw::Shape instant{-40, -10, 0, 0, 0, false};
+        QTest::newRow("instant") << Jaw{burst, instant, 10, 110, {10, 10, 110, 110, 110, 10, 10, 10}};
+        QTest::newRow("attack 100 ms, release 67 ms")
+            << Jaw{burst, {-40, -10, 100, 66.667, 0, false}, 10, 110, {10, 10, 43, 77, 110, 60, 10, 10}};
         QTest::newRow("closed at the maximum, half open at -25 dB")
-            << Levels{S, -25, -10, -40, S} << 0.0 << 0.0 << 0.0 << true << 10 << 110
-            << Positions{110, 60, 10, 110, 110};
-        QTest::newRow("lead 100 ms is 3 frames") << Levels{S, S, S, S, 0, 0, S, S} << 0.0 << 0.0 << 100.0 << false
-                                                 << 10 << 110 << Positions{10, 110, 110, 10, 10, 10, 10, 10};
-        QTest::newRow("lead past 300 ms is 300 ms") << Levels{S, S, S, S, S, S, S, S, S, S, 0, S} << 0.0 << 0.0
-                                                    << 900.0 << false << 10 << 110
-                                                    << Positions{10, 110, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
-        QTest::newRow("a range from 0 never writes 0") << Levels{S, 0} << 0.0 << 0.0 << 0.0 << false << 0 << 50
-                                                       << Positions{1, 50};
+            << Jaw{{S, -25, -10, -40, S}, {-40, -10, 0, 0, 0, true}, 10, 110, {110, 60, 10, 110, 110}};
+        QTest::newRow("lead 100 ms is 3 frames") << Jaw{{S, S, S, S, 0, 0, S, S}, {-40, -10, 0, 0, 100, false}, 10,
+                                                        110, {10, 110, 110, 10, 10, 10, 10, 10}};
+        QTest::newRow("lead past 300 ms is 300 ms")
+            << Jaw{{S, S, S, S, S, S, S, S, S, S, 0, S}, {-40, -10, 0, 0, 900, false}, 10, 110,
+                   {10, 110, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10}};
+        QTest::newRow("a range from 0 never writes 0") << Jaw{{S, 0}, instant, 0, 50, {1, 50}};
     }
     void positions()
     {
-        QFETCH(Levels, db);
-        mk::jaw::Shape shape;
-        shape.thresholdDb = -40;
-        shape.topDb = -10;
-        QFETCH(double, attackMs);
-        QFETCH(double, releaseMs);
-        QFETCH(double, leadMs);
-        QFETCH(bool, closedAtMax);
-        QFETCH(int, min);
-        QFETCH(int, max);
-        shape.attackMs = attackMs;
-        shape.releaseMs = releaseMs;
-        shape.leadMs = leadMs;
-        shape.closedAtMax = closedAtMax;
-        const auto got = mk::jaw::positions({db.begin(), db.end()}, shape, qint16(min), qint16(max));
-        QTEST(Positions(got.begin(), got.end()), "expected");
+        QFETCH(Jaw, j);
+        const auto got = mk::jaw::positions({j.db.begin(), j.db.end()}, j.shape, qint16(j.min), qint16(j.max));
+        QCOMPARE(Positions(got.begin(), got.end()), j.expected);
     }
 
     // The sound itself through the defaults: the jaw opens on the voice band

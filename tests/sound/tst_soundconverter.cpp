@@ -29,7 +29,14 @@ double frequency(const std::vector<float>& s, size_t from, size_t n, int rate)
     return double(rises) * rate / double(n);
 }
 
+struct Conversion {
+    int format, rate, channels;
+    double toleranceDb;
+    bool sampleExact; // within the dither's step, sample by sample
+};
+
 } // namespace
+Q_DECLARE_METATYPE(Conversion)
 
 class tst_SoundConverter : public QObject {
     Q_OBJECT
@@ -38,30 +45,22 @@ class tst_SoundConverter : public QObject {
 private Q_SLOTS:
     void convert_data()
     {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<double>("toleranceDb");
-        QTest::addColumn<bool>("sampleExact"); // within the dither's step, sample by sample
-
-        QTest::newRow("24-bit WAV") << (SF_FORMAT_WAV | SF_FORMAT_PCM_24) << 44100 << 2 << 0.1 << true;
-        QTest::newRow("32-bit WAV at 48 kHz") << (SF_FORMAT_WAV | SF_FORMAT_PCM_32) << 48000 << 2 << 0.1 << false;
-        QTest::newRow("float WAV") << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 44100 << 1 << 0.1 << true;
-        QTest::newRow("double WAV at 8 kHz") << (SF_FORMAT_WAV | SF_FORMAT_DOUBLE) << 8000 << 1 << 0.1 << false;
-        QTest::newRow("16-bit WAV at 48 kHz") << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 48000 << 1 << 0.1 << false;
-        QTest::newRow("FLAC at 96 kHz") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_24) << 96000 << 2 << 0.1 << false;
-        QTest::newRow("AIFF 5 channels at 192 kHz") << (SF_FORMAT_AIFF | SF_FORMAT_PCM_24) << 192000 << 5 << 0.1
-                                                    << false;
-        QTest::newRow("Ogg Vorbis") << (SF_FORMAT_OGG | SF_FORMAT_VORBIS) << 48000 << 2 << 0.2 << false;
-        QTest::newRow("MP3") << (SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III) << 48000 << 2 << 0.2 << false;
+        QTest::addColumn<Conversion>("c");
+        QTest::newRow("24-bit WAV") << Conversion{SF_FORMAT_WAV | SF_FORMAT_PCM_24, 44100, 2, 0.1, true};
+        QTest::newRow("32-bit WAV at 48 kHz") << Conversion{SF_FORMAT_WAV | SF_FORMAT_PCM_32, 48000, 2, 0.1, false};
+        QTest::newRow("float WAV") << Conversion{SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, 0.1, true};
+        QTest::newRow("double WAV at 8 kHz") << Conversion{SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 8000, 1, 0.1, false};
+        QTest::newRow("16-bit WAV at 48 kHz") << Conversion{SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, 0.1, false};
+        QTest::newRow("FLAC at 96 kHz") << Conversion{SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 96000, 2, 0.1, false};
+        QTest::newRow("AIFF 5 channels at 192 kHz")
+            << Conversion{SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 192000, 5, 0.1, false};
+        QTest::newRow("Ogg Vorbis") << Conversion{SF_FORMAT_OGG | SF_FORMAT_VORBIS, 48000, 2, 0.2, false};
+        QTest::newRow("MP3") << Conversion{SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 48000, 2, 0.2, false};
     }
     void convert()
     {
-        QFETCH(int, format);
-        QFETCH(int, rate);
-        QFETCH(int, channels);
-        QFETCH(double, toleranceDb);
-        QFETCH(bool, sampleExact);
+        QFETCH(Conversion, c);
+        const auto [format, rate, channels, toleranceDb, sampleExact] = c;
         const QString source = m_dir.filePath(QStringLiteral("%1.snd").arg(QTest::currentDataTag()));
         const double amplitude = 0.5, hz = 997;
         if (!sndtest::write(source, format, rate, channels, 2.0, sndtest::sine(hz, amplitude)))

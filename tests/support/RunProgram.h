@@ -27,4 +27,15 @@ inline ProgramRun runProgram(const QString& program, const QStringList& args,
             QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
+/// As runProgram, where no window system is to be had: a command that made a
+/// window would fail.
+inline ProgramRun runHeadless(const QString& program, const QStringList& args)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    return runProgram(program, args, env);
+}
+
 } // namespace mk::test

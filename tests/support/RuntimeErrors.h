@@ -1,19 +1,25 @@
 #pragma once
-// The number of the run-time error an action reports, or 0 when it reports none.
+// The run-time error an action reports: its number and description, or 0 and
+// nothing when it reports none.
+#include <QString>
+
 #include <functional>
+#include <utility>
 
 #include "platform/RuntimeError.h"
 
 namespace mk::test {
 
-inline int errorNumber(const std::function<void()>& action)
+inline std::pair<int, QString> errorOf(const std::function<void()>& action)
 {
     try {
         action();
     } catch (const mk::RuntimeError& e) {
-        return e.number();
+        return {e.number(), QString::fromStdString(e.description())};
     }
-    return 0;
+    return {0, QString()};
 }
+
+inline int errorNumber(const std::function<void()>& action) { return errorOf(action).first; }
 
 } // namespace mk::test

@@ -1,5 +1,5 @@
 // The frame clock and the loop countdown, each driven by a hand-moved
-// millisecond clock.
+// millisecond clock; frame arithmetic and time-code text.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +11,7 @@
 #include "platform/RuntimeError.h"
 #include "platform/TickSource.h"
 #include "timing/SMTPtimer.h"
+#include "timing/TimeCode.h"
 #include "timing/countdownTimer.h"
 
 namespace {
@@ -62,17 +63,15 @@ private slots:
     void clockWrites_data()
     {
         QTest::addColumn<QString>("write");
-        QTest::addColumn<qint32>("frame");
-        QTest::addColumn<QString>("timeCode");
-        QTest::addColumn<qint32>("readBack");
-        QTest::newRow("1000") << "1000" << 30 << "00:00:01:00" << 1000;
-        QTest::newRow("50 is 1.5, to even") << "50" << 2 << "00:00:00:02" << 67;
-        QTest::newRow("150 is 4.5, to even") << "150" << 4 << "00:00:00:04" << 133;
-        QTest::newRow("16") << "16" << 0 << "00:00:00:00" << 0;
-        QTest::newRow("17") << "17" << 1 << "00:00:00:01" << 33;
-        QTest::newRow("negative") << "-1000" << -30 << "00:00:00:00" << -1000;
-        QTest::newRow("time code") << "01:00:00:00" << 108000 << "01:00:00:00" << 3600000;
-        QTest::newRow("malformed time code changes nothing") << "1:2:3:4" << 0 << "00:00:00:00" << 0;
+        QTest::addColumn<QString>("expected"); // frame, time code, milliseconds read back
+        QTest::newRow("1000") << "1000" << "30 00:00:01:00 1000";
+        QTest::newRow("50 is 1.5, to even") << "50" << "2 00:00:00:02 67";
+        QTest::newRow("150 is 4.5, to even") << "150" << "4 00:00:00:04 133";
+        QTest::newRow("16") << "16" << "0 00:00:00:00 0";
+        QTest::newRow("17") << "17" << "1 00:00:00:01 33";
+        QTest::newRow("negative") << "-1000" << "-30 00:00:00:00 -1000";
+        QTest::newRow("time code") << "01:00:00:00" << "108000 01:00:00:00 3600000";
+        QTest::newRow("malformed time code changes nothing") << "1:2:3:4" << "0 00:00:00:00 0";
     }
 
     void clockWrites()
@@ -87,9 +86,8 @@ private slots:
         const bool ignored = QByteArray(QTest::currentDataTag()).startsWith("malformed");
         QCOMPARE(c.timer.isItRunning(), ignored); // not even the running state changes
         QCOMPARE(c.armed->isActive(), ignored);
-        QTEST(c.timer.frameNumber(), "frame");
-        QTEST(c.timer.SMPTEframeNumber(), "timeCode");
-        QTEST(c.timer.milliseconds(), "readBack");
+        QTEST(QStringLiteral("%1 %2 %3").arg(c.timer.frameNumber()).arg(c.timer.SMPTEframeNumber())
+                  .arg(c.timer.milliseconds()), "expected");
     }
 
     // A frame is raised only when the frame moves on, once, and a late tick
@@ -209,19 +207,16 @@ private slots:
     void typing_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("unit");
-        QTest::addColumn<QString>("display");
-        QTest::addColumn<qint16>("seconds");
-        QTest::newRow("over a day") << "100000" << "86400" << "seconds" << "24:00:00:00" << qint16(32767);
-        QTest::newRow("16-bit top") << "32767" << "32767" << "seconds" << "09:06:07:00" << qint16(32767);
-        QTest::newRow("above 16 bits") << "32768" << "32768" << "seconds" << "09:06:08:00" << qint16(32767);
-        QTest::newRow("1") << "1" << "1" << "second" << "00:00:01:00" << qint16(1);
-        QTest::newRow("0") << "0" << "0" << "seconds" << "00:00:00:00" << qint16(0);
-        QTest::newRow("fraction, half to even") << "2.5" << "2.5" << "seconds" << "00:00:02:15" << qint16(2);
-        QTest::newRow("negative") << "-3" << "-3" << "seconds" << "00:00:00:00" << qint16(-3);
-        QTest::newRow("huge") << "1e300" << "86400" << "seconds" << "24:00:00:00" << qint16(32767);
-        QTest::newRow("not a number keeps the display") << "abc" << "abc" << "second" << "00:00:01:00" << qint16(0);
+        QTest::addColumn<QString>("expected"); // text kept, unit, display, seconds counted
+        QTest::newRow("over a day") << "100000" << "86400 seconds 24:00:00:00 32767";
+        QTest::newRow("16-bit top") << "32767" << "32767 seconds 09:06:07:00 32767";
+        QTest::newRow("above 16 bits") << "32768" << "32768 seconds 09:06:08:00 32767";
+        QTest::newRow("1") << "1" << "1 second 00:00:01:00 1";
+        QTest::newRow("0") << "0" << "0 seconds 00:00:00:00 0";
+        QTest::newRow("fraction, half to even") << "2.5" << "2.5 seconds 00:00:02:15 2";
+        QTest::newRow("negative") << "-3" << "-3 seconds 00:00:00:00 -3";
+        QTest::newRow("huge") << "1e300" << "86400 seconds 24:00:00:00 32767";
+        QTest::newRow("not a number keeps the display") << "abc" << "abc second 00:00:01:00 0";
     }
 
     void typing()
@@ -231,10 +226,8 @@ private slots:
         c.text->setText(QStringLiteral("1"));
         c.text->selectAll();
         QTest::keyClicks(c.text, typed);
-        QTEST(c.text->text(), "text");
-        QTEST(c.unit->text(), "unit");
-        QTEST(c.display->text(), "display");
-        QTEST(c.timer.duration(), "seconds");
+        QTEST(QStringList({c.text->text(), c.unit->text(), c.display->text(), QString::number(c.timer.duration())})
+                  .join(' '), "expected");
     }
 
     // Runs out more than 5 ms after the end, once, with the count at its end
@@ -309,6 +302,59 @@ private slots:
         QCOMPARE(clicks, 1);
         QVERIFY(!c.timer.enabled());
         QVERIFY(c.timer.QWidget::isEnabled());
+    }
+
+    // Frames written as a time code and read back (-1: refused); one way
+    // only where the other does not hold.
+    void timeCode_data()
+    {
+        QTest::addColumn<qint64>("frames");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("way"); // both, write, read
+        QTest::newRow("zero") << qint64(0) << "00:00:00:00" << "both";
+        QTest::newRow("3725") << qint64(3725) << "00:02:04:05" << "both";
+        QTest::newRow("one hour") << qint64(108000) << "01:00:00:00" << "both";
+        QTest::newRow("hour less a frame") << qint64(107999) << "00:59:59:29" << "both";
+        QTest::newRow("100 hours") << qint64(100) * 108000 + 1800 + 31 << "100:01:01:01" << "both";
+        QTest::newRow("largest frame") << qint64(2147483647) << "19884:06:28:07" << "both";
+        QTest::newRow("just before start") << qint64(-1) << "00:00:00:00" << "write";
+        QTest::newRow("well before start") << qint64(-3725) << "00:00:00:00" << "write";
+        QTest::newRow("fields not checked against 60") << qint64(99 * 1800) << "00:99:00:00" << "read";
+        QTest::newRow("empty") << qint64(-1) << "" << "read";
+        QTest::newRow("letters") << qint64(-1) << "ab:cd:ef:gh" << "read";
+        QTest::newRow("three fields") << qint64(-1) << "00:01:02" << "read";
+        QTest::newRow("short field") << qint64(-1) << "00:1:02:03" << "read";
+        QTest::newRow("sign") << qint64(-1) << "-1:00:00:00" << "read";
+        QTest::newRow("too many frames") << qint64(-1) << "19885:00:00:00" << "read";
+    }
+
+    void timeCode()
+    {
+        QFETCH(qint64, frames);
+        QFETCH(QString, text);
+        QFETCH(QString, way);
+        if (way != "read")
+            QCOMPARE(mk::timeCodeText(frames), text);
+        if (way != "write")
+            QCOMPARE(qint64(mk::parseTimeCode(text).value_or(-1)), frames);
+    }
+
+    // Against what a clock polling every millisecond would see, walking back
+    // from the end: the next change after e is e + 1 when the frame differs
+    // there, else the next change after e + 1. The range holds the ties at 50
+    // and 150 ms and the frames before 0.
+    void nextFrameBoundaryAgreesWithPolling()
+    {
+        for (qint64 base : {qint64(-2000), qint64(71582788000 - 2000)}) {
+            const qint64 end = base + 4000;
+            qint64 next = mk::nextFrameBoundary(end);
+            for (qint64 e = end - 1; e >= base; --e) {
+                if (mk::roundedFrames(double(e + 1)) != mk::roundedFrames(double(e)))
+                    next = e + 1;
+                if (mk::nextFrameBoundary(e) != next)
+                    QFAIL(qPrintable(QStringLiteral("at %1 expected %2").arg(e).arg(next)));
+            }
+        }
     }
 };
 

@@ -1,10 +1,15 @@
 #pragma once
 // The main window's eight track controls, numbered 0 to 7, as the track
-// dialogs look them up.
+// dialogs look them up; and eight bare tracks, as the engine and the
+// exporter take them.
+#include <array>
 #include <memory>
+#include <span>
 #include <vector>
 
+#include "platform/Joystick.h"
 #include "tracks/NewSlider.h"
+#include "tracks/ServoTrack.h"
 #include "tracks/SetupServo.h"
 
 namespace mk::test {
@@ -23,6 +28,25 @@ struct EightTracks {
     {
         return [this](int i) { return i >= 0 && i < 8 ? tracks[size_t(i)].get() : nullptr; };
     }
+};
+
+/// Playback and recording on, the range min..max.
+struct EightServoTracks {
+    mk::NoJoystick joystick;
+    std::vector<std::unique_ptr<ServoTrack>> owned;
+    std::array<ServoTrack*, 8> tracks{};
+    EightServoTracks(int min, int max)
+    {
+        for (ServoTrack*& t : tracks) {
+            owned.push_back(std::make_unique<ServoTrack>(joystick));
+            t = owned.back().get();
+            t->setPlaybackEnabled(true);
+            t->setRecordingEnabled(true);
+            t->setMaxValue(qint16(max));
+            t->setMinValue(qint16(min));
+        }
+    }
+    std::span<ServoTrack* const> all() const { return {tracks.data(), tracks.size()}; }
 };
 
 } // namespace mk::test

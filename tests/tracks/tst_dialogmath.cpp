@@ -7,39 +7,47 @@
 
 using mk::needles::Needle;
 
+namespace {
+struct Drag {
+    double x, y, a;
+    int minSet, maxSet;
+};
+struct Calibration {
+    QStringList presses;
+    int channel, gaugeMin, gaugeMax;
+    QList<int> values;
+};
+} // namespace
+Q_DECLARE_METATYPE(Drag)
+Q_DECLARE_METATYPE(Calibration)
+
 class tst_DialogMath : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // Where a press lands and what dragging each needle there sets.
     void drag_data()
     {
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("y");
-        QTest::addColumn<double>("a");
-        QTest::addColumn<int>("minSet");
-        QTest::addColumn<int>("maxSet");
-        QTest::newRow("left, just below") << 10.0 << 134.0 << 1.8873 << 2 << 2;
-        QTest::newRow("down-left") << 30.0 << 170.0 << 82.3565 << 82 << 82;
-        QTest::newRow("down-right") << 80.0 << 160.0 << 191.25 << 191 << 191;
-        QTest::newRow("right, half below") << 96.0 << 133.5 << 254.0562 << 254 << 254;
-        QTest::newRow("straight below (X 53)") << 53.0 << 170.0 << 127.5219 << 128 << 128;
-        QTest::newRow("below 1: min held at 1") << 10.0 << 133.1 << 0.1888 << 1 << 1;
-        QTest::newRow("above, right") << 80.0 << 100.0 << 255.0 << 255 << 254;
-        QTest::newRow("above, left") << 20.0 << 100.0 << 1.0 << 1 << 1;
-        QTest::newRow("above the shaft (X 53)") << 53.0 << 10.0 << 255.0 << 255 << 254;
-        QTest::newRow("shaft's row, right") << 90.0 << 133.0 << 255.0 << 255 << 254;
-        QTest::newRow("shaft's row, left") << 20.0 << 133.0 << 1.0 << 1 << 1;
-        QTest::newRow("outside the picture") << -500.0 << 900.0 << 76.7957 << 77 << 77;
+        QTest::addColumn<Drag>("d");
+        QTest::newRow("left, just below") << Drag{10.0, 134.0, 1.8873, 2, 2};
+        QTest::newRow("down-left") << Drag{30.0, 170.0, 82.3565, 82, 82};
+        QTest::newRow("down-right") << Drag{80.0, 160.0, 191.25, 191, 191};
+        QTest::newRow("right, half below") << Drag{96.0, 133.5, 254.0562, 254, 254};
+        QTest::newRow("straight below (X 53)") << Drag{53.0, 170.0, 127.5219, 128, 128};
+        QTest::newRow("below 1: min held at 1") << Drag{10.0, 133.1, 0.1888, 1, 1};
+        QTest::newRow("above, right") << Drag{80.0, 100.0, 255.0, 255, 254};
+        QTest::newRow("above, left") << Drag{20.0, 100.0, 1.0, 1, 1};
+        QTest::newRow("above the shaft (X 53)") << Drag{53.0, 10.0, 255.0, 255, 254};
+        QTest::newRow("shaft's row, right") << Drag{90.0, 133.0, 255.0, 255, 254};
+        QTest::newRow("shaft's row, left") << Drag{20.0, 133.0, 1.0, 1, 1};
+        QTest::newRow("outside the picture") << Drag{-500.0, 900.0, 76.7957, 77, 77};
     }
     void drag()
     {
-        QFETCH(double, x);
-        QFETCH(double, y);
-        QFETCH(double, a);
-        const float got = mk::needles::positionAt(x, y);
-        QVERIFY2(std::abs(got - a) < 0.001, qPrintable(QString::number(got, 'f', 4)));
-        QTEST(mk::needles::dragValue(Needle::Min, got), "minSet");
-        QTEST(mk::needles::dragValue(Needle::Max, got), "maxSet");
+        QFETCH(Drag, d);
+        const float got = mk::needles::positionAt(d.x, d.y);
+        QVERIFY2(std::abs(got - d.a) < 0.001, qPrintable(QString::number(got, 'f', 4)));
+        QCOMPARE(mk::needles::dragValue(Needle::Min, got), d.minSet);
+        QCOMPARE(mk::needles::dragValue(Needle::Max, got), d.maxSet);
     }
 
     void pickAndRound()
@@ -57,36 +65,28 @@ private Q_SLOTS:
     // 1000), then gauge `channel` and the eight values every track receives.
     void calibration_data()
     {
-        QTest::addColumn<QStringList>("presses");
-        QTest::addColumn<int>("channel");
-        QTest::addColumn<int>("gaugeMin");
-        QTest::addColumn<int>("gaugeMax");
-        QTest::addColumn<QList<int>>("values");
+        QTest::addColumn<Calibration>("k");
         const QList<int> start{1, 32767, 1, 32767, 1, 32767, 1, 32767};
-        QTest::newRow("none pressed") << QStringList{} << 0 << 0 << 32768 << start;
-        QTest::newRow("bottom of X") << QStringList{"min0@1000"} << 0 << 1000 << 32768
-                                     << QList<int>{1000, 32767, 1, 32767, 1, 32767, 1, 32767};
-        QTest::newRow("top of Y below its bottom") << QStringList{"min1@5000", "max1@3000"} << 1 << 5000 << 5001
-                                                   << QList<int>{1, 32767, 5000, 5001, 1, 32767, 1, 32767};
-        QTest::newRow("bottom of Z above its top") << QStringList{"max2@300", "min2@900"} << 2 << 299 << 300
-                                                   << QList<int>{1, 32767, 1, 32767, 299, 300, 1, 32767};
-        QTest::newRow("channel 4 has no axis") << QStringList{"min3@1000", "max3@1000"} << 3 << 0 << 32768
-                                               << QList<int>{1, 32767, 1, 32767, 1, 32767, 0, 32767};
-        QTest::newRow("top beyond 16 bits held") << QStringList{"max0@40000"} << 0 << 0 << 32768 << start;
+        QTest::newRow("none pressed") << Calibration{{}, 0, 0, 32768, start};
+        QTest::newRow("bottom of X")
+            << Calibration{{"min0@1000"}, 0, 1000, 32768, {1000, 32767, 1, 32767, 1, 32767, 1, 32767}};
+        QTest::newRow("top of Y below its bottom")
+            << Calibration{{"min1@5000", "max1@3000"}, 1, 5000, 5001, {1, 32767, 5000, 5001, 1, 32767, 1, 32767}};
+        QTest::newRow("bottom of Z above its top")
+            << Calibration{{"max2@300", "min2@900"}, 2, 299, 300, {1, 32767, 1, 32767, 299, 300, 1, 32767}};
+        QTest::newRow("channel 4 has no axis")
+            << Calibration{{"min3@1000", "max3@1000"}, 3, 0, 32768, {1, 32767, 1, 32767, 1, 32767, 0, 32767}};
+        QTest::newRow("top beyond 16 bits held") << Calibration{{"max0@40000"}, 0, 0, 32768, start};
         QTest::newRow("bottom at the stick's end stays below the held top")
-            << QStringList{"min0@32767"} << 0 << 32766 << 32768
-            << QList<int>{32766, 32767, 1, 32767, 1, 32767, 1, 32767};
+            << Calibration{{"min0@32767"}, 0, 32766, 32768, {32766, 32767, 1, 32767, 1, 32767, 1, 32767}};
         QTest::newRow("top at rest does not meet the bottom of 1")
-            << QStringList{"max0@0"} << 0 << 0 << 1 << QList<int>{0, 1, 1, 32767, 1, 32767, 1, 32767};
-        QTest::newRow("channels out of range ignored") << QStringList{"min-1@5", "max4@5"} << 0 << 0 << 32768
-                                                       << start;
+            << Calibration{{"max0@0"}, 0, 0, 1, {0, 1, 1, 32767, 1, 32767, 1, 32767}};
+        QTest::newRow("channels out of range ignored") << Calibration{{"min-1@5", "max4@5"}, 0, 0, 32768, start};
     }
     void calibration()
     {
-        QFETCH(QStringList, presses);
-        QFETCH(int, channel);
-        QFETCH(int, gaugeMin);
-        QFETCH(int, gaugeMax);
+        QFETCH(Calibration, k);
+        const auto& [presses, channel, gaugeMin, gaugeMax, values] = k;
         mk::JoystickCalibration c;
         for (const QString& press : presses) {
             const int at = press.indexOf('@');
@@ -100,7 +100,7 @@ private Q_SLOTS:
         QList<int> got;
         for (qint16 v : c.trackValues())
             got << v;
-        QTEST(got, "values");
+        QCOMPARE(got, values);
         // The live reading is held within the span; channel 4 never moves.
         c.poll({0, 0, 0, 0});
         QCOMPARE(c.gauge(channel).value, channel < 3 ? gaugeMin : 0);

@@ -8,37 +8,34 @@
 #include <QSlider>
 #include <QTest>
 
+#include <memory>
+
 #include "platform/Joystick.h"
 #include "tracks/NewSlider.h"
 
 class tst_NewSlider : public QObject {
     Q_OBJECT
-    mk::FixedJoystick* m_joystick = nullptr;
-    NewSlider* m_track = nullptr;
+    std::unique_ptr<mk::FixedJoystick> m_joystick;
+    std::unique_ptr<NewSlider> m_track;
     QSlider* m_slider = nullptr;
     QLineEdit* m_name = nullptr;
 
 private Q_SLOTS:
     void init()
     {
-        m_joystick = new mk::FixedJoystick;
-        m_track = new NewSlider(*m_joystick);
+        m_track.reset(); // before the joystick it reads
+        m_joystick = std::make_unique<mk::FixedJoystick>();
+        m_track = std::make_unique<NewSlider>(*m_joystick);
         m_track->resize(m_track->sizeHint());
         m_track->setPlaybackEnabled(true);
         m_track->setRecordingEnabled(true);
         m_track->setMaxValue(200);
         m_track->setMinValue(100);
         m_track->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_track));
+        QVERIFY(QTest::qWaitForWindowExposed(m_track.get()));
         m_slider = m_track->findChild<QSlider*>(QStringLiteral("slider"));
         m_name = m_track->findChild<QLineEdit*>(QStringLiteral("theServoName"));
         QVERIFY(m_slider && m_name);
-    }
-
-    void cleanup()
-    {
-        delete m_track;
-        delete m_joystick;
     }
 
     void mouseHoldAndGrooveClick()
@@ -53,9 +50,9 @@ private Q_SLOTS:
         // by the next frame.
         QTest::mousePress(m_slider, Qt::LeftButton, {}, handle);
         QVERIFY(m_track->track().sliderHeld());
-        m_slider->removeEventFilter(m_track);
+        m_slider->removeEventFilter(m_track.get());
         QTest::mouseRelease(m_slider, Qt::LeftButton, {}, handle);
-        m_slider->installEventFilter(m_track);
+        m_slider->installEventFilter(m_track.get());
         QVERIFY(m_track->track().sliderHeld());
         m_track->setCurrentFrame(6);
         QVERIFY(!m_track->track().sliderHeld());
@@ -72,7 +69,7 @@ private Q_SLOTS:
     void nameBoxEnterKeepsNameAndFocusesSlider()
     {
         m_track->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_track));
+        QVERIFY(QTest::qWaitForWindowActive(m_track.get()));
         m_name->setFocus();
         m_name->selectAll();
         QTest::keyClicks(m_name, QStringLiteral("Jaw"));

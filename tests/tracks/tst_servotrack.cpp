@@ -178,25 +178,20 @@ private Q_SLOTS:
 
     // The frame update grows the array to the frame, never shrinks it, and
     // moves maxframe up to the frame.
-    void frameUpdateOnlyGrows_data()
-    {
-        QTest::addColumn<QList<int>>("before"); // maxframe, datalength (written after maxframe), frame
-        QTest::addColumn<QList<int>>("after");  // datalength, maxframe
-        QTest::newRow("longer array kept") << QList<int>{10, 500, 20} << QList<int>{500, 20};
-        QTest::newRow("beyond both") << QList<int>{10, 50, 80} << QList<int>{80, 80};
-        QTest::newRow("shorter array grows") << QList<int>{10, 5, 8} << QList<int>{8, 10};
-    }
     void frameUpdateOnlyGrows()
     {
-        QFETCH(QList<int>, before);
-        Fixture fx;
-        fx.t.setMaxframe(before[0]);
-        fx.t.setDatalength(before[1]);
-        fx.t.setDataStartPoint(before[1]);
-        fx.t.setData(77); // the last recorded position
-        fx.t.setCurrentFrame(before[2]);
-        QTEST(QList<int>({fx.t.datalength(), fx.t.maxframe()}), "after");
-        QCOMPARE(fx.t.at(before[1]), qint16(77));
+        // maxframe, datalength (written after maxframe), frame -> datalength, maxframe
+        const int cases[][5] = {{10, 500, 20, 500, 20}, {10, 50, 80, 80, 80}, {10, 5, 8, 8, 10}};
+        for (const auto& [maxframe, length, frame, lengthAfter, maxAfter] : cases) {
+            Fixture fx;
+            fx.t.setMaxframe(maxframe);
+            fx.t.setDatalength(length);
+            fx.t.setDataStartPoint(length);
+            fx.t.setData(77); // the last recorded position
+            fx.t.setCurrentFrame(frame);
+            QCOMPARE(QList<int>({fx.t.datalength(), fx.t.maxframe(), fx.t.at(length)}),
+                     QList<int>({lengthAfter, maxAfter, 77}));
+        }
     }
 
     // Readings X, Y, Z; channel 0 calibrated 1000..5000, channel 1 0..32767,

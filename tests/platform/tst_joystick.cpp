@@ -1,0 +1,202 @@
+// The joystick against SDL's virtual joystick: the readings, and the
+// calibration dialog's live gauges, its set buttons as every track receives
+// them, and how a track then maps a reading. The rules of the set buttons
+// are tst_dialogmath's.
+#include <QPushButton>
+#include <QTest>
+
+#include <SDL.h>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/Joystick.h"
+#include "tracks/EightTracks.h"
+#include "tracks/calibrateJoystick.h"
+
+namespace {
+
+QList<quint32> values(const mk::JoystickReading& r) { return {r.x, r.y, r.z, r.buttons}; }
+const QList<quint32> kNothing{0, 0, 0, 0};
+
+// A virtual joystick with 3 axes and 2 buttons, opened so its values can be set.
+SDL_Joystick* plugIn()
+{
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 3, 2, 0);
+    return index < 0 ? nullptr : SDL_JoystickOpen(index);
+}
+
+void unplug(SDL_Joystick* js)
+{
+    const SDL_JoystickID id = SDL_JoystickInstanceID(js);
+    SDL_JoystickClose(js);
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        if (SDL_JoystickGetDeviceInstanceID(i) == id)
+            SDL_JoystickDetachVirtual(i);
+}
+
+/// Puts the stick where it reads x, y, z (0..32767).
+void stickAt(SDL_Joystick* js, int x, int y, int z)
+{
+    SDL_JoystickSetVirtualAxis(js, 0, Sint16(x * 2 - 32768));
+    SDL_JoystickSetVirtualAxis(js, 1, Sint16(y * 2 - 32768));
+    SDL_JoystickSetVirtualAxis(js, 2, Sint16(z * 2 - 32768));
+}
+
+} // namespace
+
+class tst_Joystick : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Runs first: a forked child inherits whatever signal handlers this
+    // process's SDL has installed by then.
+    void terminationSignalStillEndsTheProgram()
+    {
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // As in the program, where nothing else has claimed the signal
+            // (the test runner has, and SDL leaves a claimed signal alone).
+            std::signal(SIGTERM, SIG_DFL);
+            mk::SdlJoystick joystick;
+            raise(SIGTERM);
+            _exit(0); // still alive: the signal was swallowed
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status));
+        QCOMPARE(WTERMSIG(status), SIGTERM);
+    }
+
+    void readings()
+    {
+        // The test's own hold on the joystick system, independent of SdlJoystick's.
+        QCOMPARE(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
+        mk::SdlJoystick joystick;
+        QVERIFY(joystick.available());
+        QCOMPARE(SDL_NumJoysticks(), 0);
+        QCOMPARE(values(joystick.read()), kNothing);
+
+        SDL_Joystick* js = plugIn();
+        QVERIFY2(js, SDL_GetError());
+        SDL_JoystickSetVirtualAxis(js, 0, -32768);
+        SDL_JoystickSetVirtualAxis(js, 1, 32767);
+        SDL_JoystickSetVirtualAxis(js, 2, 1001);
+        SDL_JoystickSetVirtualButton(js, 0, SDL_PRESSED);
+        // z: (1001 + 32768) / 2, rounded down
+        QCOMPARE(values(joystick.read()), QList<quint32>({0, 32767, 16884, 1}));
+        SDL_JoystickSetVirtualButton(js, 1, SDL_PRESSED);
+        QCOMPARE(joystick.read().buttons, 3u);
+        SDL_JoystickSetVirtualButton(js, 0, SDL_RELEASED);
+        QCOMPARE(joystick.read().buttons, 2u);
+        // Polled, so nothing is left queued for an event loop that never comes.
+        QCOMPARE(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_JOYAXISMOTION, SDL_JOYBUTTONUP), 0);
+
+        unplug(js);
+        QCOMPARE(values(joystick.read()), kNothing);
+
+        // Plugged in again, it is read without being told.
+        js = plugIn();
+        QVERIFY(js);
+        SDL_JoystickSetVirtualButton(js, 0, SDL_PRESSED);
+        QCOMPARE(joystick.read().buttons, 1u);
+        unplug(js);
+        QCOMPARE(values(joystick.read()), kNothing);
+        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    }
+
+    void calibrateAndMap()
+    {
+        // The test's own hold on SDL's joystick system.
+        QCOMPARE(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
+        mk::SdlJoystick joystick;
+        mk::test::EightTracks tracks(joystick);
+        calibrateJoystick dialog(joystick, tracks.lookup());
+        dialog.setNumberOfSliders(7);
+        auto click = [&](const char* name) {
+            QTest::mouseClick(dialog.findChild<QPushButton*>(name), Qt::LeftButton);
+        };
+        auto everyTrackHolds = [&](const QList<int>& expected) {
+            for (const auto& t : tracks.tracks) {
+                QList<int> got;
+                for (int c = 0; c < 4; ++c)
+                    got << t->track().calibrationLow(c) << t->track().calibrationHigh(c);
+                if (got != expected)
+                    return false;
+            }
+            return true;
+        };
+
+        auto spans = [&] {
+            QStringList tips;
+            for (int c = 0; c < 4; ++c)
+                tips << dialog.findChild<QWidget*>(QStringLiteral("slider%1").arg(c))->toolTip();
+            return tips;
+        };
+        const QString full = QStringLiteral("Bottom 0, top 32768");
+        QCOMPARE(spans(), QStringList({full, full, full, full}));
+
+        // No joystick: the gauges read 0; the tracks keep their own defaults
+        // until a button is pressed.
+        dialog.show();
+        QVERIFY(dialog.polling());
+        QVERIFY(everyTrackHolds({0, 32767, 0, 32767, 0, 32767, 0, 32767}));
+        click("saveSettingsButton");
+        QVERIFY(everyTrackHolds({1, 32767, 1, 32767, 1, 32767, 1, 32767}));
+
+        SDL_Joystick* stick = plugIn();
+        QVERIFY2(stick, SDL_GetError());
+        stickAt(stick, 1000, 20000, 7);
+        QTRY_COMPARE(dialog.calibration().gauge(1).value, 20000);
+        QCOMPARE(dialog.calibration().gauge(2).value, 7);
+        click("setMin0");
+        stickAt(stick, 5000, 15000, 7);
+        QTRY_COMPARE(dialog.calibration().gauge(0).value, 5000); // then at rest
+        click("setMax0");
+        click("setMin3");
+        QVERIFY(everyTrackHolds({1000, 5000, 1, 32767, 1, 32767, 0, 32767}));
+        QTest::qWait(30); // polls of a stick at rest redraw nothing: the set button shows the span
+        QCOMPARE(spans().first(), QStringLiteral("Bottom 1000, top 5000"));
+        stickAt(stick, 9000, 0, 0);
+        QTRY_COMPARE(dialog.calibration().gauge(1).value, 0);
+        QCOMPARE(dialog.calibration().gauge(0).value, 5000); // held within X's span
+
+        // X's measured travel now spans a servo's whole range.
+        NewSlider& t = tracks[4];
+        t.setPlaybackEnabled(true);
+        t.setRecordingEnabled(true);
+        t.setMaxValue(200);
+        t.setMinValue(100);
+        t.setUsesJoystick(true);
+        SDL_JoystickSetVirtualButton(stick, 0, SDL_PRESSED);
+        const std::pair<int, int> mapped[] = {{3000, 150}, {1060, 102}}; // the mapping's rows are tst_servotrack's
+        for (const auto& [x, position] : mapped) {
+            stickAt(stick, x, 0, 0);
+            t.setCurrentFrame(0);
+            QCOMPARE(t.position(), position);
+        }
+
+        // A stick moved while the dialog is hidden shows as it opens.
+        dialog.hide();
+        stickAt(stick, 3000, 0, 0);
+        dialog.show();
+        QCOMPARE(dialog.calibration().gauge(0).value, 3000);
+
+        // Unplugged: a set button takes 0, nothing fails.
+        unplug(stick);
+        click("setMin2");
+        click("setMax2");
+        QVERIFY(everyTrackHolds({1000, 5000, 1, 32767, 0, 1, 0, 32767}));
+
+        // Close (or the close box) hides, stops polling, keeps the values.
+        click("cancelButton");
+        QVERIFY(!dialog.isVisible() && !dialog.polling());
+        dialog.show();
+        dialog.close();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.calibration().high(0), 5000);
+    }
+};
+
+QTEST_MAIN(tst_Joystick)
+#include "tst_joystick.moc"
