@@ -1,32 +1,17 @@
 // The main window with real controls, offscreen: menus, start-up and a show
 // on a pseudo-terminal from Play to an unplugged port, Space, quitting, the
 // track dialogs, splash, About and the command line.
-#include <QAction>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPointer>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QScopeGuard>
-#include <QSlider>
-#include <QStandardPaths>
-#include <QThread>
-#include <QTimer>
-#include <QToolButton>
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include "PortRig.h"
 #include "app/CommandLine.h"
 #include "engine/ShowEngine.h"
+#include "support/WindowRig.h"
 #include "tracks/SetupServo.h"
 #include "tracks/calibrateJoystick.h"
 
-using mk::test::PortRig;
+using mk::test::WindowRig;
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -60,7 +45,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, menu);
         QFETCH(QStringList, items);
-        PortRig rig;
+        WindowRig rig;
         auto* m = rig.w->menuBar()->findChild<QMenu*>(menu);
         QVERIFY(m);
         QStringList seen;
@@ -81,8 +66,8 @@ private Q_SLOTS:
     // position the wire cannot carry, Rewind, and the port unplugged mid-show.
     void showOnTheWire()
     {
-        PortRig rig(PortRig::KeepMessages); // whether the start-up probe spoke is checked
-        const QByteArray centre = PortRig::centreFrame();
+        WindowRig rig(WindowRig::KeepMessages); // whether the start-up probe spoke is checked
+        const QByteArray centre = WindowRig::centreFrame();
         QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
         for (int i = 0; i < 8; ++i)
             QVERIFY(rig.w->slider(i)->whichservo() == i && rig.w->slider(i)->playbackEnabled());
@@ -188,7 +173,7 @@ private Q_SLOTS:
         QFETCH(int, maxframe);
         QFETCH(int, cursorMs);
         QFETCH(int, frame);
-        PortRig rig;
+        WindowRig rig;
         rig.openPort();
         if (sound) {
             rig.loadShow();
@@ -202,7 +187,7 @@ private Q_SLOTS:
         QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
         QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), frame);
         if (!sound) {
-            QCOMPARE(rig.pty.read(24), PortRig::centreFrame()); // one message for the frame under the cursor
+            QCOMPARE(rig.pty.read(24), WindowRig::centreFrame()); // one message for the frame under the cursor
             QCOMPARE(rig.pty.read(1, 50), QByteArray());
         }
     }
@@ -233,7 +218,7 @@ private Q_SLOTS:
         QFETCH(QString, focus);
         QFETCH(int, modifiers);
         QFETCH(bool, transport);
-        PortRig rig;
+        WindowRig rig;
         rig.w->show();
         QWidget* target = focus.isEmpty()  ? rig.w.get()
             : focus == "Text1" ? rig.w->countdownTimer()->findChild<QWidget*>(focus)
@@ -265,13 +250,11 @@ private Q_SLOTS:
     // line, and a held slider goes on recording every frame.
     void showKeepsTimeWhileTheWindowIsBlocked()
     {
-        mk::test::WindowRig rig;
-        mk::test::PseudoTerminal pty;
-        QStandardPaths::setTestModeEnabled(true);
-        mainForm w(mk::Services{mk::systemTicks(), rig.joystick, rig.dialogs, rig.sound, {pty.slavePath(), "", "", ""}});
+        WindowRig rig(0, &mk::systemTicks());
+        mainForm& w = *rig.w;
+        mk::test::PseudoTerminal& pty = rig.pty;
         w.show();
-        w.ports().selectPort(1);
-        QVERIFY(w.MSComm()->PortOpen());
+        rig.openPort();
         std::atomic<qint64> received{0};
         std::atomic<bool> reading{true};
         std::thread reader([&] {
@@ -337,15 +320,14 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(bool, asked);
         QFETCH(bool, closes);
-        PortRig rig;
+        WindowRig rig;
         const QString file = rig.path("box.pjt");
         rig.w->show();
         for (const QString& step : before.split(' ', Qt::SkipEmptyParts)) {
             if (step == "changed") {
                 rig.w->countdownTimer()->setDuration(4);
                 rig.w->slider(1)->setMaxframe(5);
-                rig.w->slider(1)->setDataStartPoint(3);
-                rig.w->slider(1)->setData(99);
+                rig.fill(1, 3, 3, [](int) { return 99; });
             } else if (step == "saved") {
                 rig.dialogs.paths << file;
                 rig.trigger(rig.w->projectFile() == file ? "fileSave" : "fileSaveAs");
@@ -379,7 +361,7 @@ private Q_SLOTS:
     // dialog loaded hidden at start-up.
     void trackDialogs()
     {
-        PortRig rig;
+        WindowRig rig;
         mainForm& w = *rig.w;
         w.show();
         rig.openPort();
@@ -439,7 +421,7 @@ private Q_SLOTS:
         wide.setLetterSpacing(QFont::PercentageSpacing, 150);
         QApplication::setFont(wide);
         const auto restore = qScopeGuard([&] { QApplication::setFont(font); });
-        PortRig rig;
+        WindowRig rig;
         rig.trigger("aboutMarionetteKit");
         auto* box = rig.w->findChild<QDialog*>("about");
         auto* buttons = box->findChild<QDialogButtonBox*>();

@@ -4,9 +4,6 @@
 // Open (the wire bytes and project file they bring back, the mark for
 // unsaved changes), the history's memory bound, Open Recent and drops, Jaw
 // from Sound, and editing and drawing with the mouse, the menus and the keys.
-#include <QTest>
-#include <QtWidgets>
-#include <cmath>
 #include <map>
 
 #include "app/EditSelection.h"
@@ -14,19 +11,10 @@
 #include "app/LaneHeaders.h"
 #include "app/MotionLanes.h"
 #include "app/TakeHistory.h"
-#include "app/mainForm.h"
-#include "link/MSComm.h"
-#include "link/SerialPorts.h"
 #include "project/ProjectFile.h"
 #include "sound/SndWrite.h"
-#include "sound/TestWav.h"
-#include "sound/graphWindow.h"
 #include "support/Files.h"
-#include "support/PseudoTerminal.h"
 #include "support/WindowRig.h"
-#include "timing/SMTPtimer.h"
-#include "timing/countdownTimer.h"
-#include "tracks/NewSlider.h"
 
 using Range = mk::lanes::ColumnRange;
 using ShowState = std::array<std::pair<std::vector<qint16>, qint32>, 8>; // data and maxframe per track
@@ -34,31 +22,13 @@ using ShowState = std::array<std::pair<std::vector<qint16>, qint32>, 8>; // data
 namespace {
 
 struct Rig : mk::test::WindowRig {
-    mk::test::PseudoTerminal pty;
-
-    Rig() { start(); }
-    /// A window as the program starts it (again).
-    void start()
-    {
-        w.reset();
-        open({pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"});
-        w->resize(1000, 760);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        // Ctrl+Z is a window shortcut: the window must be the active one.
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    }
-    // The window goes before the port it holds open.
-    ~Rig() { w.reset(); }
+    Rig() : WindowRig(Shown) {}
     MotionLanes* lanes() const { return w->motionLanes(); }
     ::graphWindow* graph() const { return w->graphWindow(); }
     /// A sound of `ms` (10 s: frames 0 to 300) whose file holds `bytes` of silence.
     void loadShow(const QString& name = QStringLiteral("show.wav"), qint32 ms = 10000, int bytes = 40000)
     {
-        sound.lengthMs = ms;
-        QVERIFY(testwav::write(path(name), testwav::canonical(2, 44100, 16, QByteArray(bytes, '\0'))));
-        w->importSoundFile(path(name));
+        WindowRig::loadShow(name, ms, bytes);
     }
     /// The frames the waveform shows: its bytes' share of the sound's frames.
     std::pair<double, double> span() const
@@ -102,46 +72,6 @@ struct Rig : mk::test::WindowRig {
         for (int i = 0; i < 8; ++i)
             s[size_t(i)] = {w->slider(i)->track().recording(), w->slider(i)->maxframe()};
         return s;
-    }
-    /// Plays from the cursor for `frames` frames, holding track `track`'s
-    /// slider at `value` from frame 10 to 40 when track >= 0. Returns the
-    /// frame messages written from Play on.
-    QByteArray pass(int track, int value, int frames = 60)
-    {
-        const bool open = w->MSComm()->PortOpen();
-        if (open)
-            pty.read(1 << 20, 50); // what scrubbing sent before
-        w->playClicked();
-        const qint64 start = w->SMPTEtimer()->startTick();
-        QSlider* s = track >= 0 ? w->slider(track)->findChild<QSlider*>("slider") : nullptr;
-        QByteArray wire = open ? pty.read(24) : QByteArray(); // the pose Play starts from
-        for (int f = 1; f <= frames; ++f) {
-            if (s && f == 10) {
-                QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
-                s->setValue(value);
-            }
-            if (s && f == 40)
-                QTest::mouseRelease(s, Qt::LeftButton, {}, s->rect().center());
-            ticks.set(start + qint64(std::ceil(f * 100.0 / 3))); // the first millisecond of frame f
-            w->SMPTEtimer()->tick();
-            if (w->SMPTEtimer()->frameNumber() != f)
-                qFatal("the clock shows frame %d, not %d", w->SMPTEtimer()->frameNumber(), f);
-            // Read as the frames go, as a controller would: the port drops
-            // messages that a line not draining would pile up.
-            if (open)
-                wire += pty.read(24);
-        }
-        w->stopClicked();
-        return wire;
-    }
-    /// Every frame message of a playback of the first 60 frames, from the
-    /// same pose every time (frames with nothing recorded keep the servo still).
-    QByteArray playback()
-    {
-        w->rewindClicked();
-        for (int i = 0; i < 8; ++i)
-            w->slider(i)->setPosition(128);
-        return pass(-1, 0);
     }
     /// A press at `a`, one move to `b` and the release there.
     static void drag(QWidget* on, QPoint a, QPoint b, Qt::KeyboardModifiers m = {})
@@ -189,10 +119,7 @@ private Q_SLOTS:
             t->setMinValue(10);
             t->setMaxValue(250);
             t->setIsReversed(true);
-            for (int f = 100; f < 200; ++f) {
-                t->setDataStartPoint(f);
-                t->setData(qint16(20 + f));
-            }
+            rig.fill(5, 100, 199, [](int f) { return 20 + f; });
             t->setDataStartPoint(250);
             t->setData(240);
             l->resync();
@@ -479,7 +406,7 @@ private Q_SLOTS:
             } else if (op == "new") {
                 rig.w->newProject();
             } else if (op == "startup") {
-                rig.start();
+                rig.restart();
                 QCOMPARE(rig.w->openStartUpProject(rig.path(arg)), mk::project::ReadResult::Status::Ok);
             } else if (op == "undo" || op == "redo") {
                 // Not Ctrl+Z: the progress window of a save or an open may hold the keyboard.
@@ -517,10 +444,8 @@ private Q_SLOTS:
         QVERIFY(!h.isModified());
         // A step per pass, each changing one stretch of 1000 frames of a track.
         auto take = [&](int n) {
-            NewSlider* t = rig.w->slider(n % 8);
-            t->setDataStartPoint((n * 1000) % 17000);
-            for (int f = 0; f < 1000; ++f)
-                t->setData(qint16(1 + (n + f) % 250));
+            const int from = (n * 1000) % 17000;
+            rig.fill(n % 8, from, from + 999, [n, from](int f) { return 1 + (n + f - from) % 250; });
             h.endPass();
         };
         for (int n = 0; n < 120; ++n)
@@ -610,11 +535,8 @@ private Q_SLOTS:
         NewSlider* jaw = rig.w->slider(1);
         jaw->setMaxValue(200);
         jaw->setMinValue(40);
-        for (int i = 0; i < 2; ++i) {
-            rig.w->slider(i)->setDataStartPoint(0);
-            for (int f = 0; f <= 120; ++f)
-                rig.w->slider(i)->setData(qint16(100 + f % 7));
-        }
+        for (int i = 0; i < 2; ++i)
+            rig.fill(i, 0, 120, [](int f) { return 100 + f % 7; });
         const std::vector<qint16> recorded = jaw->track().recording();
         const auto at = [jaw](int f) { return jaw->track().recording()[size_t(f)]; };
         const auto dialog = [&] {
@@ -669,9 +591,7 @@ private Q_SLOTS:
         neck->setMaxValue(120);
         brow->setMaxValue(240);
         brow->setMinValue(40);
-        jaw->setDataStartPoint(0);
-        for (int f = 0; f <= 300; ++f)
-            jaw->setData(qint16(f == 80 ? 200 : 100));
+        rig.fill(0, 0, 300, [](int f) { return f == 80 ? 200 : 100; });
         rig.w->takes().commit(QStringLiteral("Recording"));
         const int steps = rig.w->takes().stack().count();
         const QString original = rig.shown().first();
