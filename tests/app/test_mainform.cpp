@@ -112,7 +112,7 @@ private Q_SLOTS:
         rig.w->slider(3)->setMaxValue(300);
         rig.w->slider(3)->setPosition(300);
         rig.tick();
-        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.told(), mk::test::shown::beyondAByte);
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
         QVERIFY(rig.w->SMPTEtimer()->isItRunning());
         rig.w->slider(3)->setPosition(128);
@@ -348,7 +348,7 @@ private Q_SLOTS:
             QCOMPARE(rig.closeBox(), closes);
         else
             rig.w->close();
-        QCOMPARE(rig.dialogs.messages.size(), asked ? 1 : 0);
+        QCOMPARE(rig.told(), asked ? mk::test::shown::quitChanged : QString());
         if (how != "box") // the close box's event alone hides nothing
             QCOMPARE(rig.w->isVisible(), !closes);
         if (!closes)

@@ -103,6 +103,7 @@ private Q_SLOTS:
         QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         rig.import(pipe);
         QCOMPARE(rig.dialogs.messages.size(), 2);
+        QCOMPARE(rig.told(1), mk::test::shown::soundPipe.arg(pipe));
         QVERIFY(!rig.w->hasSound());
         auto* track = rig.w->slider(2);
         QCOMPARE(track->maxframe(), 300);
@@ -153,7 +154,7 @@ private Q_SLOTS:
         const QString second = rig.wav("second.wav");
         rig.import(second);
 
-        QCOMPARE(rig.dialogs.messages.size(), answer >= 0 ? 1 : 0);
+        QCOMPARE(rig.told(), answer >= 0 ? mk::test::shown::shorterSound.arg(lengthMs * 3 / 100) : QString());
         QCOMPARE(rig.w->graphWindow()->cFileName(), replaced ? second : first);
         QCOMPARE(rig.w->graphWindow()->cSoundLengthInMilliseconds(), replaced ? lengthMs : 10000);
         QVERIFY(rig.w->hasSound());

@@ -50,8 +50,7 @@ private Q_SLOTS:
         Rig rig;
         rig.exportTo(rig.path("refused.wav"));
         QVERIFY(rig.dialogs.fileRequests.isEmpty());
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("No sound"));
+        QCOMPARE(rig.told(), mk::test::shown::noSound);
         QVERIFY(!rig.w->convertAudio()->isVisible());
         rig.dialogs.paths.clear();
         rig.loadShow(22050, 1, 1);
@@ -97,9 +96,7 @@ private Q_SLOTS:
         });
         rig.exportTo(rig.path("show for cd")); // the default extension is added
         const QString out = rig.path("show for cd.wav");
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.dialogs.messages[0].text, "The show was exported for CD playback to\r" + out);
-        QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Information);
+        QCOMPARE(rig.told(), mk::test::shown::exported.arg(out));
         QVERIFY(!seen.isEmpty());
         for (const QString& s : seen)
             QVERIFY2(s.endsWith(": convertAudio"), qPrintable(s));
@@ -157,9 +154,7 @@ private Q_SLOTS:
         });
         const QString out = rig.path("half.wav");
         rig.exportTo(out);
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        const auto& m = rig.dialogs.messages[0];
-        QCOMPARE(m.title, QStringLiteral("Conversion canceled"));
+        QCOMPARE(rig.told(), mk::test::shown::exportCanceled.arg(out));
         QVERIFY(!dialog->isVisible());
         QVERIFY(rig.w->isVisible());
         const QByteArray partial = readFile(out);

@@ -11,6 +11,7 @@
 
 #include "RecordingSound.h"
 #include "support/RuntimeErrors.h"
+#include "support/Shown.h"
 #include "TestWav.h"
 #include "platform/Dialogs.h"
 #include "platform/TickSource.h"
@@ -39,14 +40,7 @@ struct Rig {
     {
         return view.findChild<QLabel*>(QLatin1String(name))->palette().color(QPalette::Window);
     }
-    /// The one message told, as "title|icon|buttons|text"; empty when none or more.
-    QString told() const
-    {
-        if (dialogs.messages.size() != 1)
-            return QString();
-        const auto& m = dialogs.messages[0];
-        return QStringLiteral("%1|%2|%3|%4").arg(m.title).arg(int(m.icon)).arg(int(m.buttons)).arg(m.text);
-    }
+    QString told() const { return mk::test::told(dialogs); }
     /// The plays asked for since the last call, as "from-to" ("w" when waited for).
     QStringList plays()
     {
@@ -163,9 +157,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes"); // empty: the song, measured as `error` says
         QTest::addColumn<int>("error");        // 263, 326; -1: measured as 0 ms; -6: the length overflows
         QTest::addColumn<QString>("told");     // empty: no message but run-time error 6
-        const QString notWav = QStringLiteral("MarionetteKit|0|0|This file does not appear to be a .wav file");
-        const QString problem = QStringLiteral("Sound Problem|%1|0|This doesn't seem to be a valid .wav file.")
-                                    .arg(int(mk::MessageIcon::Exclamation))
+        const QString notWav = QStringLiteral("MarionetteKit|Ok|None|This file does not appear to be a .wav file");
+        const QString problem = QStringLiteral("Sound Problem|Ok|Exclamation|This doesn't seem to be a valid .wav file.")
                                 + CR + "Try opening this file in another program such as Sound Recorder" + CR
                                 + "and saving it right back out again." + CR + "Reason: ";
         const QString noData = problem + "Didn't find \"data\"";
@@ -175,12 +168,12 @@ private Q_SLOTS:
         QTest::newRow("empty data chunk") << canonical(1, 8000, 8, QByteArray()) << 0 << noSamples;
         QTest::newRow("measured as 0 ms") << QByteArray() << -1 << noSamples;
         QTest::newRow("326") << QByteArray() << 326
-                             << QStringLiteral("MarionetteKit|0|0|It appears that either you do not have a sound card "
+                             << QStringLiteral("MarionetteKit|Ok|None|It appears that either you do not have a sound card "
                                                "installed")
                                     + CR + "or that you do not have the drivers installed which are " + CR
                                     + "necessary to play Wave (.wav) files";
         QTest::newRow("263") << QByteArray() << 263
-                             << QStringLiteral("MarionetteKit|0|0|GW:Had trouble with this file...") + CR
+                             << QStringLiteral("MarionetteKit|Ok|None|GW:Had trouble with this file...") + CR
                                     + "Error Description = " + CR + "Error Code = 263";
         QTest::newRow("6 Overflow") << QByteArray() << -6 << QString();
     }
@@ -200,7 +193,6 @@ private Q_SLOTS:
             r.sound.lengthError = error;
         const QString path = bytes.isEmpty() ? m_song : file(QStringLiteral("bad.wav"), bytes);
         QCOMPARE(mk::test::errorNumber([&] { r.view.setcFileName(path); }), told.isEmpty() ? 6 : 0);
-        QCOMPARE(r.dialogs.messages.size(), told.isEmpty() ? 0 : 1);
         QCOMPARE(r.told(), told);
         QCOMPARE(r.view.cFileName(), QStringLiteral("noSound"));
         QCOMPARE(QList<int>({r.view.cSoundLengthInMilliseconds(), r.view.cSoundStart(), r.view.cSoundLength(),
@@ -289,8 +281,7 @@ private Q_SLOTS:
         r.dialogs.paths = {pick ? m_song : QString()};
         r.view.setcFileName(missing);
 
-        QCOMPARE(r.told(), QStringLiteral("Can't find the sound file|%1|%2|").arg(int(mk::MessageIcon::Exclamation))
-                               .arg(int(mk::MessageButtons::OkCancel))
+        QCOMPARE(r.told(), QStringLiteral("Can't find the sound file|OkCancel|Exclamation|")
                                + "The sound file that was used with this project no longer" + CR
                                + "exists or has been moved.  Please locate this file: " + CR + "Song.wav");
         const bool asked = answer == mk::MessageAnswer::Ok;
@@ -418,7 +409,7 @@ private Q_SLOTS:
         r.view.reDraw();
         r.view.resize(800, 200);
         r.view.reDraw();
-        QCOMPARE(r.told(), QStringLiteral("MarionetteKit|0|0|there was an error in reDraw"));
+        QCOMPARE(r.told(), QStringLiteral("MarionetteKit|Ok|None|there was an error in reDraw"));
         QCOMPARE(r.view.waveformImage().width(), 800);
 
         // Back again, then gone again: reported again.

@@ -17,6 +17,7 @@
 #include "sound/TestWav.h"
 #include "sound/graphWindow.h"
 #include "support/PseudoTerminal.h"
+#include "support/Shown.h"
 #include "timing/SMTPtimer.h"
 #include "timing/countdownTimer.h"
 #include "tracks/NewSlider.h"
@@ -142,6 +143,7 @@ struct WindowRig {
             w->slider(i)->setPosition(128);
         return pass(-1, 0);
     }
+    QString told(int i = -1) const { return mk::test::told(dialogs, i); }
     /// The window's close box, as the window manager sends it; whether it closed.
     bool closeBox()
     {
