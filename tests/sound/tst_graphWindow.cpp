@@ -2,12 +2,8 @@
 // a bad or missing file), scrubbing with the mouse, playback and its clock,
 // and drawing from a file that is short or gone. The arithmetic behind it is
 // in tst_WaveformMath; here each wiring is checked once, on the real view.
-#include <QFile>
-#include <QLabel>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 #include "RecordingSound.h"
 #include "support/RuntimeErrors.h"
@@ -90,8 +86,9 @@ private Q_SLOTS:
         m_song = file(QStringLiteral("song.wav"), canonical(2, 44100, 16, QByteArray(4000, '\x20'), 617400));
     }
 
-    // Empty, then a sound: the view and its numbers follow zoom, pan and the
-    // plot's own widening; the file draws where it has bytes only.
+    // Empty (where the plays play nothing), then a sound: the view and its
+    // numbers follow zoom, pan and the plot's own widening; the file draws
+    // where it has bytes only.
     void viewJourney()
     {
         Rig r;
@@ -105,6 +102,24 @@ private Q_SLOTS:
         r.view.setcClipStart(5000);
         r.view.setcClipEnd(-5);
         QCOMPARE(QList<int>({r.view.cClipStart(), r.view.cClipEnd()}), QList<int>({999, 1000}));
+        // Without a sound the plays send only stops; play runs its clock even
+        // so, and the old end time has long passed; any other play stops it.
+        r.view.playFromCursor();
+        r.view.playClip();
+        r.view.playFromTo();
+        QVERIFY(!r.clock()->isActive());
+        r.view.stopPlaying();
+        QCOMPARE(r.sound.commands.size(), 3); // the three stops; stopPlaying sends none
+        QCOMPARE(r.plays(), QStringList());
+        r.view.play();
+        QVERIFY(r.clock()->isActive());
+        r.view.playUpdateTick();
+        QCOMPARE(r.stops.count(), 1);
+        r.view.play();
+        r.view.playFromTo();
+        QVERIFY(!r.clock()->isActive());
+        r.sound.commands.clear();
+        r.scrubs.clear();
 
         r.view.setcFileName(QStringLiteral("  ") + m_song + QStringLiteral(" "));
         QCOMPARE(r.view.cFileName(), m_song);
@@ -375,27 +390,6 @@ private Q_SLOTS:
         r.view.stopPlaying();
         QVERIFY(!r.clock()->isActive());
         QCOMPARE(r.sound.commands.last().kind, QStringLiteral("stop"));
-    }
-
-    void playbackWithoutSound()
-    {
-        Rig r;
-        r.view.playFromCursor();
-        r.view.playClip();
-        r.view.playFromTo();
-        QVERIFY(!r.clock()->isActive());
-        r.view.stopPlaying();
-        QCOMPARE(r.sound.commands.size(), 3); // the three stops; stopPlaying sends none
-        QCOMPARE(r.plays(), QStringList());
-        // play runs its clock even so, and the old end time has long passed;
-        // any other play stops that clock.
-        r.view.play();
-        QVERIFY(r.clock()->isActive());
-        r.view.playUpdateTick();
-        QCOMPARE(r.stops.count(), 1);
-        r.view.play();
-        r.view.playFromTo();
-        QVERIFY(!r.clock()->isActive());
     }
 
     void vanishedFile()
