@@ -17,8 +17,6 @@ using namespace testwav;
 
 namespace {
 
-const QChar CR(13);
-
 struct Rig {
     mk::ManualTickSource ticks;
     mk::ScriptedDialogs dialogs;
@@ -172,24 +170,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes"); // empty: the song, measured as `error` says
         QTest::addColumn<int>("error");        // 263, 326; -1: measured as 0 ms; -6: the length overflows
         QTest::addColumn<QString>("told");     // empty: no message but run-time error 6
-        const QString notWav = QStringLiteral("MarionetteKit|Ok|None|This file does not appear to be a .wav file");
-        const QString problem = QStringLiteral("Sound Problem|Ok|Exclamation|This doesn't seem to be a valid .wav file.")
-                                + CR + "Try opening this file in another program such as Sound Recorder" + CR
-                                + "and saving it right back out again." + CR + "Reason: ";
-        const QString noData = problem + "Didn't find \"data\"";
-        const QString noSamples = problem + "No samples";
-        QTest::newRow("not RIFF") << QByteArray("RIFX0000WAVE") << 0 << notWav;
+        namespace shown = mk::test::shown;
+        const QString noData = shown::badWav.arg("Didn't find \"data\"");
+        const QString noSamples = shown::badWav.arg("No samples");
+        QTest::newRow("not RIFF") << QByteArray("RIFX0000WAVE") << 0 << shown::notWav;
         QTest::newRow("data at 10001") << dataAt(10001, QByteArray(8, 0)) << 0 << noData;
         QTest::newRow("empty data chunk") << canonical(1, 8000, 8, QByteArray()) << 0 << noSamples;
         QTest::newRow("measured as 0 ms") << QByteArray() << -1 << noSamples;
-        QTest::newRow("326") << QByteArray() << 326
-                             << QStringLiteral("MarionetteKit|Ok|None|It appears that either you do not have a sound card "
-                                               "installed")
-                                    + CR + "or that you do not have the drivers installed which are " + CR
-                                    + "necessary to play Wave (.wav) files";
-        QTest::newRow("263") << QByteArray() << 263
-                             << QStringLiteral("MarionetteKit|Ok|None|GW:Had trouble with this file...") + CR
-                                    + "Error Description = " + CR + "Error Code = 263";
+        QTest::newRow("326") << QByteArray() << 326 << shown::noSoundCard;
+        QTest::newRow("263") << QByteArray() << 263 << shown::troubleWithFile.arg(263);
         QTest::newRow("6 Overflow") << QByteArray() << -6 << QString();
     }
 
@@ -296,9 +285,7 @@ private Q_SLOTS:
         r.dialogs.paths = {pick ? m_song : QString()};
         r.view.setcFileName(missing);
 
-        QCOMPARE(r.told(), QStringLiteral("Can't find the sound file|OkCancel|Exclamation|")
-                               + "The sound file that was used with this project no longer" + CR
-                               + "exists or has been moved.  Please locate this file: " + CR + "Song.wav");
+        QCOMPARE(r.told(), mk::test::shown::locateSound.arg("Song.wav"));
         const bool asked = answer == mk::MessageAnswer::Ok;
         QCOMPARE(r.dialogs.fileRequests.size(), asked ? 1 : 0);
         if (asked) {
@@ -403,7 +390,7 @@ private Q_SLOTS:
         r.view.reDraw();
         r.view.resize(800, 200);
         r.view.reDraw();
-        QCOMPARE(r.told(), QStringLiteral("MarionetteKit|Ok|None|there was an error in reDraw"));
+        QCOMPARE(r.told(), mk::test::shown::redrawFailed);
         QCOMPARE(r.view.waveformImage().width(), 800);
 
         // Back again, then gone again: reported again.

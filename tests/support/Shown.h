@@ -1,5 +1,5 @@
 #pragma once
-// The messages the main window shows, each written down once, as
+// The messages the main window and its views show, each written down once, as
 // caption|buttons|icon|text ("%1": the file or number concerned; a text
 // ending in "…" is compared up to there), and how a test reads them back.
 #include <QString>
@@ -28,6 +28,19 @@ inline const QString noSound = "No sound|Ok|Exclamation|MarionetteKit does not s
 inline const QString exported = "Export for CD playback|Ok|Information|The show was exported for CD playback to\r%1";
 inline const QString exportCanceled = "Conversion canceled|Ok|Exclamation|Conversion for CD playback was canceled.  "
                                       "The file:\r%1\rhas incomplete data and will not work correctly.  Do not use it.";
+inline const QString notWav = "MarionetteKit|Ok|None|This file does not appear to be a .wav file";
+inline const QString badWav = "Sound Problem|Ok|Exclamation|This doesn't seem to be a valid .wav file.\rTry opening "
+                              "this file in another program such as Sound Recorder\rand saving it right back out "
+                              "again.\rReason: %1";
+inline const QString noSoundCard = "MarionetteKit|Ok|None|It appears that either you do not have a sound card "
+                                   "installed\ror that you do not have the drivers installed which are \rnecessary to "
+                                   "play Wave (.wav) files";
+inline const QString troubleWithFile =
+    "MarionetteKit|Ok|None|GW:Had trouble with this file...\rError Description = \rError Code = %1";
+inline const QString redrawFailed = "MarionetteKit|Ok|None|there was an error in reDraw";
+inline const QString locateSound = "Can't find the sound file|OkCancel|Exclamation|The sound file that was used "
+                                   "with this project no longer\rexists or has been moved.  Please locate this file: "
+                                   "\r%1";
 } // namespace shown
 
 /// Message i told (all of them, one a line, when i < 0) as caption|buttons|icon|text.
