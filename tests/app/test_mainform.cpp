@@ -1,88 +1,66 @@
 // The main window with real controls, offscreen: menus, start-up and a show
 // on a pseudo-terminal from Play to an unplugged port, Space, quitting, the
 // track dialogs, splash, About and the command line.
-#include <QAction>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPointer>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QScopeGuard>
-#include <QSlider>
-#include <QStandardPaths>
-#include <QThread>
-#include <QTimer>
-#include <QToolButton>
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include "PortRig.h"
 #include "app/CommandLine.h"
 #include "engine/ShowEngine.h"
+#include "support/WindowRig.h"
 #include "tracks/SetupServo.h"
 #include "tracks/calibrateJoystick.h"
 
-using mk::test::PortRig;
+using mk::test::WindowRig;
 
 class TestMainForm : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void menus_data()
-    {
-        QTest::addColumn<QString>("menu");
-        QTest::addColumn<QStringList>("items");
-        QTest::newRow("File") << QStringLiteral("fileMenu")
-                              << QStringList{"aboutMarionetteKit:About MarionetteKit", "nothing2:-",
-                                             "importSound:Import Sound:Ctrl+I", "nothing:-",
-                                             "newProject:New Project:Ctrl+N", "openProject:Open Project:Ctrl+O",
-                                             "fileSave:Save Project:Ctrl+S", "fileSaveAs:Save Project As:Ctrl+Shift+S",
-                                             "fileSaveSettings:Save Settings Only", "no:-",
-                                             "fileExportToCD:Export Project for CD Playback:Ctrl+E", "nothing3:-",
-                                             "fileQuit:Quit:Ctrl+Q", "recentSeparator:-", "openRecent:Open Recent"};
-        QTest::newRow("Ports") << QStringLiteral("editMenu")
-                               << QStringList{"selectCOM1:COM 1", "selectCOM2:COM 2", "selectCOM3:COM 3",
-                                              "selectCOM4:COM 4", "name:-", "calibrateJoy:Calibrate Joystick"};
-        QTest::newRow("Edit") << QStringLiteral("showEditMenu")
-                              << QStringList{"undoTake:Undo:Ctrl+Z", "redoTake:Redo:Ctrl+Shift+Z", "editSeparator1:-",
-                                             "editCut:Cut:Ctrl+X", "editCopy:Copy:Ctrl+C", "editPaste:Paste:Ctrl+V",
-                                             "editDelete:Delete:Del", "editSeparator2:-",
-                                             "editSelectAll:Select All:Ctrl+A", "editSeparator3:-",
-                                             "editSmooth:Smooth…", "editScale:Scale…", "editOffset:Offset…",
-                                             "editShift:Shift in Time…", "editSeparator4:-",
-                                             "jawFromSound:Jaw from Sound…"};
-    }
-
+    // The menu bar and each menu's items: name, text (- for a separator) and
+    // shortcut, none of them checked.
     void menus()
     {
-        QFETCH(QString, menu);
-        QFETCH(QStringList, items);
-        PortRig rig;
-        auto* m = rig.w->menuBar()->findChild<QMenu*>(menu);
-        QVERIFY(m);
-        QStringList seen;
-        for (QAction* a : m->actions()) {
-            const QString key = a->shortcut().toString();
-            seen << a->objectName() + ":" + (a->isSeparator() ? QStringLiteral("-") : a->text())
-                    + (key.isEmpty() ? QString() : ":" + key);
-            QVERIFY(!a->isChecked());
-        }
-        QCOMPARE(seen, items);
+        const std::pair<const char*, QStringList> menus[] = {
+            {"fileMenu",
+             {"aboutMarionetteKit:About MarionetteKit", "nothing2:-", "importSound:Import Sound:Ctrl+I", "nothing:-",
+              "newProject:New Project:Ctrl+N", "openProject:Open Project:Ctrl+O", "fileSave:Save Project:Ctrl+S",
+              "fileSaveAs:Save Project As:Ctrl+Shift+S", "fileSaveSettings:Save Settings Only", "no:-",
+              "fileExportToCD:Export Project for CD Playback:Ctrl+E", "nothing3:-", "fileQuit:Quit:Ctrl+Q",
+              "recentSeparator:-", "openRecent:Open Recent"}},
+            {"editMenu",
+             {"selectCOM1:COM 1", "selectCOM2:COM 2", "selectCOM3:COM 3", "selectCOM4:COM 4", "name:-",
+              "calibrateJoy:Calibrate Joystick"}},
+            {"showEditMenu",
+             {"undoTake:Undo:Ctrl+Z", "redoTake:Redo:Ctrl+Shift+Z", "editSeparator1:-", "editCut:Cut:Ctrl+X",
+              "editCopy:Copy:Ctrl+C", "editPaste:Paste:Ctrl+V", "editDelete:Delete:Del", "editSeparator2:-",
+              "editSelectAll:Select All:Ctrl+A", "editSeparator3:-", "editSmooth:Smooth…", "editScale:Scale…",
+              "editOffset:Offset…", "editShift:Shift in Time…", "editSeparator4:-", "jawFromSound:Jaw from Sound…"}},
+        };
+        WindowRig rig;
         QStringList bar;
         for (QAction* a : rig.w->menuBar()->actions().mid(0, 3))
             bar << a->text();
         QCOMPARE(bar, QStringList({"File", "Ports", "Edit"}));
+        for (const auto& [menu, items] : menus) {
+            auto* m = rig.w->menuBar()->findChild<QMenu*>(menu);
+            QVERIFY(m);
+            QStringList seen;
+            for (QAction* a : m->actions()) {
+                const QString key = a->shortcut().toString();
+                seen << a->objectName() + ":" + (a->isSeparator() ? QStringLiteral("-") : a->text())
+                        + (key.isEmpty() ? QString() : ":" + key);
+                QVERIFY(!a->isChecked());
+            }
+            QCOMPARE(seen, items);
+        }
     }
 
     // Start-up, the port chosen, Play with a held slider and the joystick, a
     // position the wire cannot carry, Rewind, and the port unplugged mid-show.
     void showOnTheWire()
     {
-        PortRig rig(PortRig::KeepMessages); // whether the start-up probe spoke is checked
-        const QByteArray centre = PortRig::centreFrame();
+        WindowRig rig(WindowRig::KeepMessages); // whether the start-up probe spoke is checked
+        const QByteArray centre = WindowRig::centreFrame();
         QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - Untitled[*]"));
         for (int i = 0; i < 8; ++i)
             QVERIFY(rig.w->slider(i)->whichservo() == i && rig.w->slider(i)->playbackEnabled());
@@ -127,7 +105,7 @@ private Q_SLOTS:
         rig.w->slider(3)->setMaxValue(300);
         rig.w->slider(3)->setPosition(300);
         rig.tick();
-        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.told(), mk::test::shown::beyondAByte);
         QCOMPARE(rig.pty.read(1, 50), QByteArray());
         QVERIFY(rig.w->SMPTEtimer()->isItRunning());
         rig.w->slider(3)->setPosition(128);
@@ -179,7 +157,6 @@ private Q_SLOTS:
         QTest::newRow("one and a half rounds to even") << false << 3 << 500 << 2;
         QTest::newRow("sound, 10 s") << true << 0 << 10000 << 300;
         QTest::newRow("sound, before the start") << true << 0 << -40 << 0;
-        QTest::newRow("sound, half a frame, to even") << true << 0 << 50 << 2;
     }
 
     void scrub()
@@ -188,7 +165,7 @@ private Q_SLOTS:
         QFETCH(int, maxframe);
         QFETCH(int, cursorMs);
         QFETCH(int, frame);
-        PortRig rig;
+        WindowRig rig;
         rig.openPort();
         if (sound) {
             rig.loadShow();
@@ -202,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(!rig.w->SMPTEtimer()->isItRunning());
         QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), frame);
         if (!sound) {
-            QCOMPARE(rig.pty.read(24), PortRig::centreFrame()); // one message for the frame under the cursor
+            QCOMPARE(rig.pty.read(24), WindowRig::centreFrame()); // one message for the frame under the cursor
             QCOMPARE(rig.pty.read(1, 50), QByteArray());
         }
     }
@@ -233,7 +210,7 @@ private Q_SLOTS:
         QFETCH(QString, focus);
         QFETCH(int, modifiers);
         QFETCH(bool, transport);
-        PortRig rig;
+        WindowRig rig;
         rig.w->show();
         QWidget* target = focus.isEmpty()  ? rig.w.get()
             : focus == "Text1" ? rig.w->countdownTimer()->findChild<QWidget*>(focus)
@@ -265,13 +242,11 @@ private Q_SLOTS:
     // line, and a held slider goes on recording every frame.
     void showKeepsTimeWhileTheWindowIsBlocked()
     {
-        mk::test::WindowRig rig;
-        mk::test::PseudoTerminal pty;
-        QStandardPaths::setTestModeEnabled(true);
-        mainForm w(mk::Services{mk::systemTicks(), rig.joystick, rig.dialogs, rig.sound, {pty.slavePath(), "", "", ""}});
+        WindowRig rig(0, &mk::systemTicks());
+        mainForm& w = *rig.w;
+        mk::test::PseudoTerminal& pty = rig.pty;
         w.show();
-        w.ports().selectPort(1);
-        QVERIFY(w.MSComm()->PortOpen());
+        rig.openPort();
         std::atomic<qint64> received{0};
         std::atomic<bool> reading{true};
         std::thread reader([&] {
@@ -337,15 +312,14 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(bool, asked);
         QFETCH(bool, closes);
-        PortRig rig;
+        WindowRig rig;
         const QString file = rig.path("box.pjt");
         rig.w->show();
         for (const QString& step : before.split(' ', Qt::SkipEmptyParts)) {
             if (step == "changed") {
                 rig.w->countdownTimer()->setDuration(4);
                 rig.w->slider(1)->setMaxframe(5);
-                rig.w->slider(1)->setDataStartPoint(3);
-                rig.w->slider(1)->setData(99);
+                rig.fill(1, 3, 3, [](int) { return 99; });
             } else if (step == "saved") {
                 rig.dialogs.paths << file;
                 rig.trigger(rig.w->projectFile() == file ? "fileSave" : "fileSaveAs");
@@ -366,7 +340,7 @@ private Q_SLOTS:
             QCOMPARE(rig.closeBox(), closes);
         else
             rig.w->close();
-        QCOMPARE(rig.dialogs.messages.size(), asked ? 1 : 0);
+        QCOMPARE(rig.told(), asked ? mk::test::shown::quitChanged : QString());
         if (how != "box") // the close box's event alone hides nothing
             QCOMPARE(rig.w->isVisible(), !closes);
         if (!closes)
@@ -379,7 +353,7 @@ private Q_SLOTS:
     // dialog loaded hidden at start-up.
     void trackDialogs()
     {
-        PortRig rig;
+        WindowRig rig;
         mainForm& w = *rig.w;
         w.show();
         rig.openPort();
@@ -439,7 +413,7 @@ private Q_SLOTS:
         wide.setLetterSpacing(QFont::PercentageSpacing, 150);
         QApplication::setFont(wide);
         const auto restore = qScopeGuard([&] { QApplication::setFont(font); });
-        PortRig rig;
+        WindowRig rig;
         rig.trigger("aboutMarionetteKit");
         auto* box = rig.w->findChild<QDialog*>("about");
         auto* buttons = box->findChild<QDialogButtonBox*>();

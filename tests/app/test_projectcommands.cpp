@@ -1,23 +1,15 @@
 // The project commands through the main window: the bytes on disk against the
 // layout, a show that plays the same after a save and an open in another
 // window, New Project, cancelled commands, what opening applies, the sound's
-// same-folder rule, the busy window, and the one table of the messages the
-// window shows with what each trigger leaves behind.
-#include <QAction>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QScrollBar>
-#include <QSettings>
-#include <QSlider>
-#include <QTimer>
+// same-folder rule, the busy window, and what a refused file or a failed
+// save tells and leaves behind.
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include "PortRig.h"
 #include "support/Files.h"
 #include "support/LayoutBuilder.h"
 #include "support/RunProgram.h"
+#include "support/WindowRig.h"
 #include "tracks/SetupServo.h"
 
 namespace {
@@ -26,16 +18,13 @@ const QString kUntitled = QStringLiteral("MarionetteKit - Untitled[*]");
 const QString kNotSaved = QStringLiteral("not previously saved");
 const QString kName = QString::fromUtf8("Kopf → links, a rather long name");
 
-struct Rig : mk::test::PortRig {
+struct Rig : mk::test::WindowRig {
     /// Tracks of frames 0..frames with a recognisable recording.
     void record(qint32 frames)
     {
         for (int i = 0; i < 8; ++i) {
             w->slider(i)->setMaxframe(frames);
-            for (qint32 k = 1; k <= frames; k += 1 + i) {
-                w->slider(i)->setDataStartPoint(k);
-                w->slider(i)->setData(qint16(1 + (k * (i + 3)) % 255));
-            }
+            fill(i, 1, frames, [i](qint32 k) { return 1 + (k * (i + 3)) % 255; }, 1 + i);
         }
         w->slider(2)->setIsReversed(true);
         w->slider(2)->setMaxValue(200);
@@ -91,15 +80,7 @@ struct Rig : mk::test::PortRig {
         if (!w->MSComm()->PortOpen())
             openPort();
         w->rewindClicked();
-        pty.drain();
-        w->spacePressed();
-        QByteArray wire = pty.read(24);
-        for (int k = 1; k <= frames; ++k) {
-            tick();
-            wire += pty.read(24);
-        }
-        w->stopClicked();
-        return wire;
+        return pass(-1, 0, frames);
     }
 };
 
@@ -139,37 +120,23 @@ private Q_SLOTS:
     void dialogsOpenInTheShowsFolder();
 };
 
-// Each message the window raises, checked here once with what the trigger
-// leaves behind: what provokes it, then
-// caption | buttons | icon | text ("%1": the file concerned; a text ending in
-// "…" is checked up to there).
+// A refused file or a failed save: the message told (from the one table of
+// the window's messages) and what it leaves behind.
 void TestProjectCommands::messagesTheWindowShows_data()
 {
+    namespace shown = mk::test::shown;
     QTest::addColumn<QString>("shown");
-    const QString open = "Open Error|Ok|Exclamation|There was an error while trying to open your file.\r";
     QTest::newRow("open, not a project: no word") << "";
     QTest::newRow("open, cut in the sound name")
-        << open + "62 Input past end of file: the file ends in the sound file name";
+        << shown::openError + "62 Input past end of file: the file ends in the sound file name";
     QTest::newRow("open, a pipe")
-        << open + "75 Path/File access error: %1 is not a project file but a folder, device or pipe; choose a .pjt file";
-    QTest::newRow("open, 9 servos") << open + "9 Subscript out of range: the file has 9 servo tracks, MarionetteKit has 8";
-    const QString save = "Save Error|Ok|Exclamation|There was an error while ";
-    QTest::newRow("save into a missing folder") << save + "saving.\r75 Path/File access error: …";
-    QTest::newRow("save into a locked folder") << save + "saving.\r7…";
-    QTest::newRow("save settings into a missing folder") << save + "Saving.\r75 Path/File access error: …";
-    QTest::newRow("save settings, sound path too long")
-        << "MarionetteKit|Ok|Exclamation|The sound file's path is longer than 255 characters and was saved cut "
-           "short.\rWhen this project is opened you will be asked to locate the sound.";
-    QTest::newRow("new project") << "Warning|YesNo|Exclamation|Creating a new project will cause all current data to "
-                                    "be lost.\rDo you wish to continue?";
-    QTest::newRow("quit, changed") << "Quit MarionetteKit|YesNoCancel|None|Save before quitting?";
-    QTest::newRow("a position beyond a byte")
-        << "SMPTE Error|Ok|Exclamation|There was an error with SMPTE frame change.\r5 Invalid procedure call or argument";
-    QTest::newRow("import, shorter sound") << "Import Sound|YesNo|Exclamation|Importing this sound will shorten the "
-                                              "tracks to 150 frames.\rRecorded positions after that will be "
-                                              "lost.\rDo you wish to continue?";
-    QTest::newRow("import, a pipe")
-        << "Sound Problem|Ok|Exclamation|%1\ris not a sound file but a device or a pipe.\rChoose a .wav file.";
+        << shown::openError +
+               "75 Path/File access error: %1 is not a project file but a folder, device or pipe; choose a .pjt file";
+    QTest::newRow("open, 9 servos")
+        << shown::openError + "9 Subscript out of range: the file has 9 servo tracks, MarionetteKit has 8";
+    QTest::newRow("save into a missing folder") << shown::saveError + "saving.\r75 Path/File access error: …";
+    QTest::newRow("save into a locked folder") << shown::saveError + "saving.\r7…";
+    QTest::newRow("save settings into a missing folder") << shown::saveError + "Saving.\r75 Path/File access error: …";
 }
 
 void TestProjectCommands::messagesTheWindowShows()
@@ -188,7 +155,6 @@ void TestProjectCommands::messagesTheWindowShows()
     } else if (row.endsWith("cut in the sound name")) {
         rig.write("bad.pjt", f.bytes().left(400));
     } else if (row.endsWith("a pipe")) {
-        file = rig.path(row.startsWith("open") ? "bad.pjt" : "pipe.wav");
         QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
     } else if (row.endsWith("9 servos")) {
         f.servos = QList<layout::Servo>(9);
@@ -197,65 +163,29 @@ void TestProjectCommands::messagesTheWindowShows()
     rig.dialogs.paths << file;
     if (row.startsWith("open")) {
         rig.trigger("openProject");
-    } else if (row.endsWith("folder")) {
+    } else {
         if (row.contains("locked") && geteuid() == 0)
             QSKIP("root writes into any folder");
         rig.dialogs.paths = {row.contains("locked") ? rig.lockedTarget() : rig.path("missing/show.pjt")};
         if (row.startsWith("save into"))
             rig.record(50);
         rig.trigger("fileSaveAs");
-    } else if (row.endsWith("too long")) {
-        rig.importLongPath();
-        rig.dialogs.paths = {rig.path("long.pjt")};
-        rig.trigger("fileSaveSettings");
-    } else if (row == "new project") {
-        rig.dialogs.answers << mk::MessageAnswer::No;
-        rig.trigger("newProject");
-    } else if (row == "quit, changed") {
-        rig.w->countdownTimer()->setDuration(4);
-        rig.dialogs.answers << mk::MessageAnswer::Cancel;
-        rig.trigger("fileQuit");
-    } else if (row.endsWith("beyond a byte")) {
-        rig.openPort();
-        rig.w->playClicked();
-        rig.w->slider(3)->setMaxValue(300);
-        rig.w->slider(3)->setPosition(300);
-        rig.tick();
-    } else if (row.endsWith("shorter sound")) {
-        rig.sound.lengthMs = 10000;
-        rig.dialogs.paths = {rig.wav("first.wav"), rig.wav("second.wav")};
-        rig.trigger("importSound");
-        rig.w->slider(0)->setDataStartPoint(200);
-        rig.w->slider(0)->setData(99);
-        rig.sound.lengthMs = 5000;
-        rig.dialogs.answers << mk::MessageAnswer::No;
-        rig.trigger("importSound");
-    } else if (row.startsWith("import")) {
-        rig.trigger("importSound");
     }
-    if (row.startsWith("open") || row.endsWith("folder")) {
-        // A refused file or a failed save changes nothing: title and current
-        // file stay, so Save Project still goes to the file last saved.
-        QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), kNotSaved + "|" + kUntitled);
-        QVERIFY(!rig.w->findChild<convertAudio*>() && !rig.w->isBusy());
-    }
+    // A refused file or a failed save changes nothing: title and current
+    // file stay, so Save Project still goes to the file last saved.
+    QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), kNotSaved + "|" + kUntitled);
+    QVERIFY(!rig.w->findChild<convertAudio*>() && !rig.w->isBusy());
     if (row.startsWith("open")) {
         QCOMPARE(rig.w->slider(0)->servoName(), QStringLiteral("Servo Name").leftJustified(32));
         QCOMPARE(rig.w->slider(2)->minValue(), 60);
         QCOMPARE(rig.w->slider(0)->maxframe(), 10);
         QCOMPARE(rig.w->slider(0)->track().at(4), 1 + (4 * 3) % 255);
     }
-    QCOMPARE(rig.dialogs.messages.size(), shown.isEmpty() ? 0 : 1);
-    if (shown.isEmpty())
-        return;
-    static const char* buttons[] = {"Ok", "OkCancel", "YesNo", "YesNoCancel"};
-    static const char* icons[] = {"None", "Exclamation", "Information", "Critical"};
-    const auto& m = rig.dialogs.messages[0];
-    const QString seen = m.title + "|" + buttons[int(m.buttons)] + "|" + icons[int(m.icon)] + "|" + m.text;
+    const QString seen = rig.told();
     QString expected = shown.contains("%1") ? shown.arg(file) : shown;
     if (expected.endsWith(QChar(0x2026))) {
         expected.chop(1);
-        QVERIFY2(seen.startsWith(expected), qPrintable(seen));
+        QVERIFY2(seen.startsWith(expected) && !seen.contains('\n'), qPrintable(seen));
     } else {
         QCOMPARE(seen, expected);
     }
@@ -419,7 +349,7 @@ void TestProjectCommands::cancelsThenOpen()
              "Jaw Left|" + QStringLiteral("Jaw Left").leftJustified(32));
     QVERIFY(rig.w->countdownTimer()->duration() == 3 && rig.w->countdownTimer()->enabled());
     QVERIFY(!rig.w->findChild<convertAudio*>());
-    QCOMPARE(rig.dialogs.messages.size(), 1); // New Project's question only
+    QCOMPARE(rig.told(), mk::test::shown::newProject); // New Project's question only
     // The Open dialog offers the name it last held.
     rig.trigger("openProject");
     QCOMPARE(rig.dialogs.fileRequests.last().fileName, rig.path("a.pjt"));
@@ -511,9 +441,8 @@ void TestProjectCommands::longSoundPath()
     QCOMPARE(rig.w->graphWindow()->cFileName(), sound);
     rig.dialogs.paths << rig.path("long.pjt") << rig.path("settings.pjt");
     rig.trigger("fileSaveAs");
-    QCOMPARE(rig.dialogs.messages.size(), 1);
     rig.trigger("fileSaveSettings");
-    QCOMPARE(rig.dialogs.messages.size(), 2);
+    QCOMPARE(rig.told(), mk::test::shown::longSoundPath + '\n' + mk::test::shown::longSoundPath);
     for (const char* name : {"long.pjt", "settings.pjt"})
         QCOMPARE(rig.file(name).mid(604 - 255, 255), sound.toUtf8().left(255));
 

@@ -4,9 +4,6 @@
 // Open (the wire bytes and project file they bring back, the mark for
 // unsaved changes), the history's memory bound, Open Recent and drops, Jaw
 // from Sound, and editing and drawing with the mouse, the menus and the keys.
-#include <QTest>
-#include <QtWidgets>
-#include <cmath>
 #include <map>
 
 #include "app/EditSelection.h"
@@ -14,51 +11,23 @@
 #include "app/LaneHeaders.h"
 #include "app/MotionLanes.h"
 #include "app/TakeHistory.h"
-#include "app/mainForm.h"
-#include "link/MSComm.h"
-#include "link/SerialPorts.h"
 #include "project/ProjectFile.h"
 #include "sound/SndWrite.h"
-#include "sound/TestWav.h"
-#include "sound/graphWindow.h"
 #include "support/Files.h"
-#include "support/PseudoTerminal.h"
 #include "support/WindowRig.h"
-#include "timing/SMTPtimer.h"
-#include "timing/countdownTimer.h"
-#include "tracks/NewSlider.h"
 
 using Range = mk::lanes::ColumnRange;
-using ShowState = std::array<std::pair<std::vector<qint16>, qint32>, 8>; // data and maxframe per track
 
 namespace {
 
 struct Rig : mk::test::WindowRig {
-    mk::test::PseudoTerminal pty;
-
-    Rig() { start(); }
-    /// A window as the program starts it (again).
-    void start()
-    {
-        w.reset();
-        open({pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"});
-        w->resize(1000, 760);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        // Ctrl+Z is a window shortcut: the window must be the active one.
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    }
-    // The window goes before the port it holds open.
-    ~Rig() { w.reset(); }
+    Rig() : WindowRig(Shown) {}
     MotionLanes* lanes() const { return w->motionLanes(); }
     ::graphWindow* graph() const { return w->graphWindow(); }
     /// A sound of `ms` (10 s: frames 0 to 300) whose file holds `bytes` of silence.
     void loadShow(const QString& name = QStringLiteral("show.wav"), qint32 ms = 10000, int bytes = 40000)
     {
-        sound.lengthMs = ms;
-        QVERIFY(testwav::write(path(name), testwav::canonical(2, 44100, 16, QByteArray(bytes, '\0'))));
-        w->importSoundFile(path(name));
+        WindowRig::loadShow(name, ms, bytes);
     }
     /// The frames the waveform shows: its bytes' share of the sound's frames.
     std::pair<double, double> span() const
@@ -95,53 +64,6 @@ struct Rig : mk::test::WindowRig {
             poses += QString::number(t->position()) + ' ';
         return {mk::project::saveFile(file, p).ok ? mk::test::readFile(file).toBase64() : QString(),
                 graph()->cFileName(), QString::number(w->hasSound()), w->projectFile(), w->windowTitle(), poses};
-    }
-    ShowState state() const
-    {
-        ShowState s;
-        for (int i = 0; i < 8; ++i)
-            s[size_t(i)] = {w->slider(i)->track().recording(), w->slider(i)->maxframe()};
-        return s;
-    }
-    /// Plays from the cursor for `frames` frames, holding track `track`'s
-    /// slider at `value` from frame 10 to 40 when track >= 0. Returns the
-    /// frame messages written from Play on.
-    QByteArray pass(int track, int value, int frames = 60)
-    {
-        const bool open = w->MSComm()->PortOpen();
-        if (open)
-            pty.read(1 << 20, 50); // what scrubbing sent before
-        w->playClicked();
-        const qint64 start = w->SMPTEtimer()->startTick();
-        QSlider* s = track >= 0 ? w->slider(track)->findChild<QSlider*>("slider") : nullptr;
-        QByteArray wire = open ? pty.read(24) : QByteArray(); // the pose Play starts from
-        for (int f = 1; f <= frames; ++f) {
-            if (s && f == 10) {
-                QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
-                s->setValue(value);
-            }
-            if (s && f == 40)
-                QTest::mouseRelease(s, Qt::LeftButton, {}, s->rect().center());
-            ticks.set(start + qint64(std::ceil(f * 100.0 / 3))); // the first millisecond of frame f
-            w->SMPTEtimer()->tick();
-            if (w->SMPTEtimer()->frameNumber() != f)
-                qFatal("the clock shows frame %d, not %d", w->SMPTEtimer()->frameNumber(), f);
-            // Read as the frames go, as a controller would: the port drops
-            // messages that a line not draining would pile up.
-            if (open)
-                wire += pty.read(24);
-        }
-        w->stopClicked();
-        return wire;
-    }
-    /// Every frame message of a playback of the first 60 frames, from the
-    /// same pose every time (frames with nothing recorded keep the servo still).
-    QByteArray playback()
-    {
-        w->rewindClicked();
-        for (int i = 0; i < 8; ++i)
-            w->slider(i)->setPosition(128);
-        return pass(-1, 0);
     }
     /// A press at `a`, one move to `b` and the release there.
     static void drag(QWidget* on, QPoint a, QPoint b, Qt::KeyboardModifiers m = {})
@@ -189,10 +111,7 @@ private Q_SLOTS:
             t->setMinValue(10);
             t->setMaxValue(250);
             t->setIsReversed(true);
-            for (int f = 100; f < 200; ++f) {
-                t->setDataStartPoint(f);
-                t->setData(qint16(20 + f));
-            }
+            rig.fill(5, 100, 199, [](int f) { return 20 + f; });
             t->setDataStartPoint(250);
             t->setData(240);
             l->resync();
@@ -353,75 +272,14 @@ private Q_SLOTS:
                     .toBool());
     }
 
-    // Two takes through Play on an open port; the second undone and redone
-    // by the keys and the buttons beside the transport.
-    void undoAndRedoATake()
-    {
-        Rig rig;
-        rig.w->ports().selectPort(1);
-        QVERIFY(rig.w->MSComm()->PortOpen());
-        rig.loadShow();
-        mk::TakeHistory& h = rig.w->takes();
-        h.restart(); // the show as started
-        QAction* undo = h.undoAction();
-        QAction* redo = h.redoAction();
-        QVERIFY(!undo->isEnabled() && !redo->isEnabled());
-
-        rig.pass(2, 140); // a first take on track 2
-        const ShowState first = rig.state();
-        const QByteArray wireFirst = rig.playback();
-        const QString projectFirst = rig.shown().first();
-        rig.w->rewindClicked();
-        rig.pass(6, 200); // the take to undo, on track 6...
-        QCOMPARE(h.stack().count(), 2);
-        QCOMPARE(undo->toolTip(), QStringLiteral("Undo Take (Ctrl+Z)"));
-        const ShowState second = rig.state();
-        QVERIFY(second != first);
-        // ...which the lanes drew as it was recorded, without being told.
-        const auto& drawn = rig.lanes()->laneColumns(6);
-        QVERIFY(std::count_if(drawn.begin(), drawn.end(), [](Range r) { return !r.empty(); }) > 50);
-        const QByteArray wireSecond = rig.playback();
-        QCOMPARE(wireSecond.size(), 61 * 24);
-        QVERIFY(wireSecond != wireFirst);
-        const QString projectSecond = rig.shown().first();
-
-        // Disabled while playing: Ctrl+Z changes nothing.
-        rig.w->playClicked();
-        QVERIFY(!undo->isEnabled());
-        rig.key(Qt::Key_Z, Qt::ControlModifier);
-        rig.w->stopClicked();
-        QCOMPARE(rig.state(), second);
-        QVERIFY(undo->isEnabled());
-
-        // Undone, the show plays and saves as before the take; redone, as after it.
-        rig.key(Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(rig.state(), first);
-        QVERIFY(redo->isEnabled());
-        QVERIFY(std::all_of(drawn.begin(), drawn.end(), [](Range r) { return r.empty(); }));
-        QCOMPARE(rig.playback(), wireFirst);
-        QCOMPARE(rig.shown().first(), projectFirst);
-        rig.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(rig.state(), second);
-        rig.key(Qt::Key_Z, Qt::ControlModifier);
-        rig.key(Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(rig.state(), second);
-        QCOMPARE(rig.playback(), wireSecond);
-        QCOMPARE(rig.shown().first(), projectSecond);
-        // The buttons beside the transport do the same.
-        rig.w->findChild<QToolButton*>("undoTakeButton")->click();
-        rig.w->findChild<QToolButton*>("undoTakeButton")->click();
-        for (const auto& [data, maxframe] : rig.state())
-            QCOMPARE(std::count(data.begin(), data.end(), 0), qsizetype(301));
-        QVERIFY(!undo->isEnabled());
-        // A playback that records nothing adds no step.
-        rig.playback();
-        QCOMPARE(h.stack().count(), 2);
-    }
-
     /// Scripts of commands, undos and redos. mark:X remembers the show, is:X
     /// compares with it (posed:X the poses too); saved:F=X compares file F with show X; text:T is
     /// the step Undo takes back ('_' for a space); clean and dirty look at
     /// the mark for unsaved changes in the title the window system shows.
+    /// After port, the show includes the wire of a playback; key:K is typed
+    /// (playing:K during Play, where it must do nothing), button is the undo
+    /// button beside the transport, enabled:UR the undo and redo actions and
+    /// lane:T>N or lane:T=N how many columns track T's lane drew.
     void undoAndRedoBringTheShowBack_data()
     {
         QTest::addColumn<QString>("script");
@@ -441,6 +299,10 @@ private Q_SLOTS:
         QTest::newRow("the project opened at start-up is no step")
             << "sound:10 take:1 saveas:a.pjt startup:a.pjt mark:s clean undo is:s";
         QTest::newRow("a play that moved nothing is no step") << "mark:fresh take:3 play undo is:fresh";
+        QTest::newRow("keys and buttons undo a take on an open port")
+            << "port sound:10 fresh mark:s enabled:00 take:2 mark:a take:6 lane:6>50 mark:b playing:Ctrl+Z is:b "
+               "enabled:10 key:Ctrl+Z is:a enabled:11 lane:6=0 key:Ctrl+Shift+Z is:b key:Ctrl+Z key:Ctrl+Y is:b "
+               "button button is:s enabled:01";
         QTest::newRow("undo everything, redo everything")
             << "sound:10 take:1 saveas:a.pjt startup:a.pjt mark:first take:2 sound:20 countdown take:3 save "
                "mark:last undo undo undo undo undo is:first redo redo redo redo redo is:last saved:a.pjt=last";
@@ -454,10 +316,33 @@ private Q_SLOTS:
         QFETCH(QString, script);
         Rig rig;
         std::map<QString, QStringList> marks;
+        const auto show = [&] { return rig.shown() << (rig.w->MSComm()->PortOpen() ? rig.playback().toBase64() : ""); };
+        QAction* undo = rig.w->takes().undoAction();
         for (const QString& step : script.split(' ')) {
             const QString op = step.section(':', 0, 0);
             const QString arg = step.section(':', 1);
-            if (op == "sound") {
+            if (op == "port") {
+                rig.openPort();
+            } else if (op == "fresh") {
+                rig.w->takes().restart();
+            } else if (op == "key" || op == "playing") {
+                if (op == "playing")
+                    rig.w->playClicked();
+                QVERIFY(undo->isEnabled() == (op == "key"));
+                const QKeyCombination k = QKeySequence(arg)[0];
+                rig.key(k.key(), k.keyboardModifiers());
+                if (op == "playing")
+                    rig.w->stopClicked();
+            } else if (op == "button") {
+                rig.w->findChild<QToolButton*>("undoTakeButton")->click();
+            } else if (op == "enabled") {
+                QCOMPARE(QString::number(undo->isEnabled()) + QString::number(rig.w->takes().redoAction()->isEnabled()),
+                         arg);
+            } else if (op == "lane") {
+                const auto& drawn = rig.lanes()->laneColumns(arg.left(1).toInt());
+                const auto n = std::count_if(drawn.begin(), drawn.end(), [](Range r) { return !r.empty(); });
+                QVERIFY2(arg[1] == '>' ? n > arg.mid(2).toInt() : n == arg.mid(2).toInt(), qPrintable(step));
+            } else if (op == "sound") {
                 rig.loadShow(QStringLiteral("s%1.wav").arg(arg), arg.toInt() * 1000);
             } else if (op == "take" || op == "play") {
                 rig.w->rewindClicked();
@@ -479,7 +364,7 @@ private Q_SLOTS:
             } else if (op == "new") {
                 rig.w->newProject();
             } else if (op == "startup") {
-                rig.start();
+                rig.restart();
                 QCOMPARE(rig.w->openStartUpProject(rig.path(arg)), mk::project::ReadResult::Status::Ok);
             } else if (op == "undo" || op == "redo") {
                 // Not Ctrl+Z: the progress window of a save or an open may hold the keyboard.
@@ -487,10 +372,12 @@ private Q_SLOTS:
             } else if (op == "text") {
                 QCOMPARE(rig.w->takes().stack().undoText(), QString(arg).replace('_', ' '));
             } else if (op == "mark") {
-                marks[arg] = rig.shown();
+                marks[arg] = show();
             } else if (op == "is" || op == "posed") { // posed: the servos' poses too, which a set-up brings back
                 const qsizetype n = op == "is" ? 5 : 6;
-                QVERIFY2(rig.shown().first(n) == marks.at(arg).first(n), qPrintable(step + " " + rig.w->windowTitle()));
+                const QStringList now = show();
+                QVERIFY2(now.first(n) == marks.at(arg).first(n) && now.last() == marks.at(arg).last(),
+                         qPrintable(step + " " + rig.w->windowTitle()));
             } else if (op == "saved") {
                 const QByteArray file = mk::test::readFile(rig.path(arg.section('=', 0, 0)));
                 QVERIFY2(file.toBase64() == marks.at(arg.section('=', 1)).at(0), qPrintable(step));
@@ -517,10 +404,8 @@ private Q_SLOTS:
         QVERIFY(!h.isModified());
         // A step per pass, each changing one stretch of 1000 frames of a track.
         auto take = [&](int n) {
-            NewSlider* t = rig.w->slider(n % 8);
-            t->setDataStartPoint((n * 1000) % 17000);
-            for (int f = 0; f < 1000; ++f)
-                t->setData(qint16(1 + (n + f) % 250));
+            const int from = (n * 1000) % 17000;
+            rig.fill(n % 8, from, from + 999, [n, from](int f) { return 1 + (n + f - from) % 250; });
             h.endPass();
         };
         for (int n = 0; n < 120; ++n)
@@ -610,11 +495,8 @@ private Q_SLOTS:
         NewSlider* jaw = rig.w->slider(1);
         jaw->setMaxValue(200);
         jaw->setMinValue(40);
-        for (int i = 0; i < 2; ++i) {
-            rig.w->slider(i)->setDataStartPoint(0);
-            for (int f = 0; f <= 120; ++f)
-                rig.w->slider(i)->setData(qint16(100 + f % 7));
-        }
+        for (int i = 0; i < 2; ++i)
+            rig.fill(i, 0, 120, [](int f) { return 100 + f % 7; });
         const std::vector<qint16> recorded = jaw->track().recording();
         const auto at = [jaw](int f) { return jaw->track().recording()[size_t(f)]; };
         const auto dialog = [&] {
@@ -669,9 +551,7 @@ private Q_SLOTS:
         neck->setMaxValue(120);
         brow->setMaxValue(240);
         brow->setMinValue(40);
-        jaw->setDataStartPoint(0);
-        for (int f = 0; f <= 300; ++f)
-            jaw->setData(qint16(f == 80 ? 200 : 100));
+        rig.fill(0, 0, 300, [](int f) { return f == 80 ? 200 : 100; });
         rig.w->takes().commit(QStringLiteral("Recording"));
         const int steps = rig.w->takes().stack().count();
         const QString original = rig.shown().first();

@@ -1,35 +1,18 @@
 // File > Export Project for CD Playback through the main window: the refusal
 // without a sound, the save dialog, the progress dialog as the only window
 // while it runs, Cancel, and the same bytes as the headless export.
-#include <QAction>
-#include <QApplication>
-#include <QDir>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-
 #include "CdRules.h"
-#include "app/Dialogs.h"
-#include "app/mainForm.h"
 #include "export/CdExport.h"
-#include "sound/TestWav.h"
 #include "support/WindowRig.h"
-#include "timing/SMTPtimer.h"
 #include "tracks/SetupServo.h"
 #include "tracks/calibrateJoystick.h"
-#include "tracks/NewSlider.h"
 
 using namespace cdrules;
 
 namespace {
 
 struct Rig : mk::test::WindowRig {
-    Rig()
-    {
-        open();
-        w->show();
-    }
+    Rig() : WindowRig(Shown) {}
     /// Loads a sound of `seconds` as Import Sound does and records the show
     /// of Show::value into every track (F = 30 x seconds).
     QString loadShow(qint32 rate, int channels, int seconds)
@@ -42,12 +25,9 @@ struct Rig : mk::test::WindowRig {
         sound.lengthMs = 1000 * seconds;
         w->importSoundFile(file);
         for (int i = 0; i < 8; ++i) {
-            NewSlider* t = w->slider(i);
-            t->setMaxValue(255);
-            t->setMinValue(1);
-            t->setDataStartPoint(0);
-            for (qint32 f = 0; f <= t->maxframe(); ++f)
-                t->setData(qint16(Show::value(i, f)));
+            w->slider(i)->setMaxValue(255);
+            w->slider(i)->setMinValue(1);
+            fill(i, 0, w->slider(i)->maxframe(), [i](qint32 f) { return Show::value(i, f); });
         }
         return file;
     }
@@ -70,8 +50,7 @@ private Q_SLOTS:
         Rig rig;
         rig.exportTo(rig.path("refused.wav"));
         QVERIFY(rig.dialogs.fileRequests.isEmpty());
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("No sound"));
+        QCOMPARE(rig.told(), mk::test::shown::noSound);
         QVERIFY(!rig.w->convertAudio()->isVisible());
         rig.dialogs.paths.clear();
         rig.loadShow(22050, 1, 1);
@@ -117,9 +96,7 @@ private Q_SLOTS:
         });
         rig.exportTo(rig.path("show for cd")); // the default extension is added
         const QString out = rig.path("show for cd.wav");
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.dialogs.messages[0].text, "The show was exported for CD playback to\r" + out);
-        QCOMPARE(rig.dialogs.messages[0].icon, mk::MessageIcon::Information);
+        QCOMPARE(rig.told(), mk::test::shown::exported.arg(out));
         QVERIFY(!seen.isEmpty());
         for (const QString& s : seen)
             QVERIFY2(s.endsWith(": convertAudio"), qPrintable(s));
@@ -155,10 +132,8 @@ private Q_SLOTS:
         rig.sound.lengthMs = 2000;
         QCOMPARE(rig.w->openProjectFile(rig.path("four.pjt")), mk::project::ReadResult::Status::Ok);
         rig.w->playClicked();
-        for (int k = 0; k < 20; ++k) {
-            rig.ticks.advance(34);
-            rig.w->SMPTEtimer()->tick();
-        }
+        for (int k = 0; k < 20; ++k)
+            rig.tick();
         rig.w->stopClicked();
         rig.w->slider(3)->setPosition(200);
         const qint32 played = rig.w->slider(0)->track().lastFrame();
@@ -179,9 +154,7 @@ private Q_SLOTS:
         });
         const QString out = rig.path("half.wav");
         rig.exportTo(out);
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        const auto& m = rig.dialogs.messages[0];
-        QCOMPARE(m.title, QStringLiteral("Conversion canceled"));
+        QCOMPARE(rig.told(), mk::test::shown::exportCanceled.arg(out));
         QVERIFY(!dialog->isVisible());
         QVERIFY(rig.w->isVisible());
         const QByteArray partial = readFile(out);

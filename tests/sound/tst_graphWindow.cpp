@@ -2,15 +2,12 @@
 // a bad or missing file), scrubbing with the mouse, playback and its clock,
 // and drawing from a file that is short or gone. The arithmetic behind it is
 // in tst_WaveformMath; here each wiring is checked once, on the real view.
-#include <QFile>
-#include <QLabel>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 #include "RecordingSound.h"
 #include "support/RuntimeErrors.h"
+#include "support/Shown.h"
 #include "TestWav.h"
 #include "platform/Dialogs.h"
 #include "platform/TickSource.h"
@@ -19,8 +16,6 @@
 using namespace testwav;
 
 namespace {
-
-const QChar CR(13);
 
 struct Rig {
     mk::ManualTickSource ticks;
@@ -39,14 +34,7 @@ struct Rig {
     {
         return view.findChild<QLabel*>(QLatin1String(name))->palette().color(QPalette::Window);
     }
-    /// The one message told, as "title|icon|buttons|text"; empty when none or more.
-    QString told() const
-    {
-        if (dialogs.messages.size() != 1)
-            return QString();
-        const auto& m = dialogs.messages[0];
-        return QStringLiteral("%1|%2|%3|%4").arg(m.title).arg(int(m.icon)).arg(int(m.buttons)).arg(m.text);
-    }
+    QString told() const { return mk::test::told(dialogs); }
     /// The plays asked for since the last call, as "from-to" ("w" when waited for).
     QStringList plays()
     {
@@ -96,8 +84,9 @@ private Q_SLOTS:
         m_song = file(QStringLiteral("song.wav"), canonical(2, 44100, 16, QByteArray(4000, '\x20'), 617400));
     }
 
-    // Empty, then a sound: the view and its numbers follow zoom, pan and the
-    // plot's own widening; the file draws where it has bytes only.
+    // Empty (where the plays play nothing), then a sound: the view and its
+    // numbers follow zoom, pan and the plot's own widening; the file draws
+    // where it has bytes only.
     void viewJourney()
     {
         Rig r;
@@ -111,6 +100,24 @@ private Q_SLOTS:
         r.view.setcClipStart(5000);
         r.view.setcClipEnd(-5);
         QCOMPARE(QList<int>({r.view.cClipStart(), r.view.cClipEnd()}), QList<int>({999, 1000}));
+        // Without a sound the plays send only stops; play runs its clock even
+        // so, and the old end time has long passed; any other play stops it.
+        r.view.playFromCursor();
+        r.view.playClip();
+        r.view.playFromTo();
+        QVERIFY(!r.clock()->isActive());
+        r.view.stopPlaying();
+        QCOMPARE(r.sound.commands.size(), 3); // the three stops; stopPlaying sends none
+        QCOMPARE(r.plays(), QStringList());
+        r.view.play();
+        QVERIFY(r.clock()->isActive());
+        r.view.playUpdateTick();
+        QCOMPARE(r.stops.count(), 1);
+        r.view.play();
+        r.view.playFromTo();
+        QVERIFY(!r.clock()->isActive());
+        r.sound.commands.clear();
+        r.scrubs.clear();
 
         r.view.setcFileName(QStringLiteral("  ") + m_song + QStringLiteral(" "));
         QCOMPARE(r.view.cFileName(), m_song);
@@ -163,25 +170,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes"); // empty: the song, measured as `error` says
         QTest::addColumn<int>("error");        // 263, 326; -1: measured as 0 ms; -6: the length overflows
         QTest::addColumn<QString>("told");     // empty: no message but run-time error 6
-        const QString notWav = QStringLiteral("MarionetteKit|0|0|This file does not appear to be a .wav file");
-        const QString problem = QStringLiteral("Sound Problem|%1|0|This doesn't seem to be a valid .wav file.")
-                                    .arg(int(mk::MessageIcon::Exclamation))
-                                + CR + "Try opening this file in another program such as Sound Recorder" + CR
-                                + "and saving it right back out again." + CR + "Reason: ";
-        const QString noData = problem + "Didn't find \"data\"";
-        const QString noSamples = problem + "No samples";
-        QTest::newRow("not RIFF") << QByteArray("RIFX0000WAVE") << 0 << notWav;
+        namespace shown = mk::test::shown;
+        const QString noData = shown::badWav.arg("Didn't find \"data\"");
+        const QString noSamples = shown::badWav.arg("No samples");
+        QTest::newRow("not RIFF") << QByteArray("RIFX0000WAVE") << 0 << shown::notWav;
         QTest::newRow("data at 10001") << dataAt(10001, QByteArray(8, 0)) << 0 << noData;
         QTest::newRow("empty data chunk") << canonical(1, 8000, 8, QByteArray()) << 0 << noSamples;
         QTest::newRow("measured as 0 ms") << QByteArray() << -1 << noSamples;
-        QTest::newRow("326") << QByteArray() << 326
-                             << QStringLiteral("MarionetteKit|0|0|It appears that either you do not have a sound card "
-                                               "installed")
-                                    + CR + "or that you do not have the drivers installed which are " + CR
-                                    + "necessary to play Wave (.wav) files";
-        QTest::newRow("263") << QByteArray() << 263
-                             << QStringLiteral("MarionetteKit|0|0|GW:Had trouble with this file...") + CR
-                                    + "Error Description = " + CR + "Error Code = 263";
+        QTest::newRow("326") << QByteArray() << 326 << shown::noSoundCard;
+        QTest::newRow("263") << QByteArray() << 263 << shown::troubleWithFile.arg(263);
         QTest::newRow("6 Overflow") << QByteArray() << -6 << QString();
     }
 
@@ -200,7 +197,6 @@ private Q_SLOTS:
             r.sound.lengthError = error;
         const QString path = bytes.isEmpty() ? m_song : file(QStringLiteral("bad.wav"), bytes);
         QCOMPARE(mk::test::errorNumber([&] { r.view.setcFileName(path); }), told.isEmpty() ? 6 : 0);
-        QCOMPARE(r.dialogs.messages.size(), told.isEmpty() ? 0 : 1);
         QCOMPARE(r.told(), told);
         QCOMPARE(r.view.cFileName(), QStringLiteral("noSound"));
         QCOMPARE(QList<int>({r.view.cSoundLengthInMilliseconds(), r.view.cSoundStart(), r.view.cSoundLength(),
@@ -289,10 +285,7 @@ private Q_SLOTS:
         r.dialogs.paths = {pick ? m_song : QString()};
         r.view.setcFileName(missing);
 
-        QCOMPARE(r.told(), QStringLiteral("Can't find the sound file|%1|%2|").arg(int(mk::MessageIcon::Exclamation))
-                               .arg(int(mk::MessageButtons::OkCancel))
-                               + "The sound file that was used with this project no longer" + CR
-                               + "exists or has been moved.  Please locate this file: " + CR + "Song.wav");
+        QCOMPARE(r.told(), mk::test::shown::locateSound.arg("Song.wav"));
         const bool asked = answer == mk::MessageAnswer::Ok;
         QCOMPARE(r.dialogs.fileRequests.size(), asked ? 1 : 0);
         if (asked) {
@@ -386,27 +379,6 @@ private Q_SLOTS:
         QCOMPARE(r.sound.commands.last().kind, QStringLiteral("stop"));
     }
 
-    void playbackWithoutSound()
-    {
-        Rig r;
-        r.view.playFromCursor();
-        r.view.playClip();
-        r.view.playFromTo();
-        QVERIFY(!r.clock()->isActive());
-        r.view.stopPlaying();
-        QCOMPARE(r.sound.commands.size(), 3); // the three stops; stopPlaying sends none
-        QCOMPARE(r.plays(), QStringList());
-        // play runs its clock even so, and the old end time has long passed;
-        // any other play stops that clock.
-        r.view.play();
-        QVERIFY(r.clock()->isActive());
-        r.view.playUpdateTick();
-        QCOMPARE(r.stops.count(), 1);
-        r.view.play();
-        r.view.playFromTo();
-        QVERIFY(!r.clock()->isActive());
-    }
-
     void vanishedFile()
     {
         Rig r;
@@ -418,7 +390,7 @@ private Q_SLOTS:
         r.view.reDraw();
         r.view.resize(800, 200);
         r.view.reDraw();
-        QCOMPARE(r.told(), QStringLiteral("MarionetteKit|0|0|there was an error in reDraw"));
+        QCOMPARE(r.told(), mk::test::shown::redrawFailed);
         QCOMPARE(r.view.waveformImage().width(), 800);
 
         // Back again, then gone again: reported again.
