@@ -1,7 +1,5 @@
-// The headless player as a haunt runs it: an idle loop at rest, a show on
-// its trigger whose frames reach the controller in order, the idle loop
-// again, and the rest pose left on the wire by SIGTERM. Also the trigger's
-// edge detection, and every command line the program refuses.
+// The headless player as a haunt runs it, with the rest pose left on the wire
+// by SIGTERM; the trigger's edge detection; every command line refused.
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>

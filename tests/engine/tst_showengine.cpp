@@ -1,9 +1,5 @@
-// The show engine on its own thread against a pseudo-terminal: frames keep
-// their time while the interface thread is blocked, held sliders record
-// without gaps, previews never land inside a frame message, and failures
-// come back as events. Its clock: where frames begin, and how it follows a
-// sound device whose crystal runs fast or slow without skipping or repeating
-// a frame.
+// The show engine on its own thread against a pseudo-terminal, and its clock,
+// which follows a sound device whose crystal runs fast or slow.
 #include <QTest>
 #include <QThread>
 #include <atomic>

@@ -44,8 +44,6 @@ private Q_SLOTS:
         QTest::newRow("44.1 kHz mono") << testwav::riff(testwav::fmt(1, 44100, 16) + d) << Verdict::Bad << true;
         QTest::newRow("44.1 kHz 8-bit stereo") << testwav::riff(testwav::fmt(2, 44100, 8) + d) << Verdict::Bad << true;
         QTest::newRow("mu-law") << testwav::riff(testwav::fmt(1, 8000, 8, le16(0), 7) + d) << Verdict::Bad << false;
-        QTest::newRow("IMA ADPCM") << testwav::riff(testwav::fmt(1, 22050, 4, le16(2) + le16(505), 0x11) + d)
-                                   << Verdict::Bad << false;
         QTest::newRow("extensible PCM") << testwav::riff(testwav::fmt(2, 44100, 16, extensible(1), 0xFFFE) + d)
                                         << Verdict::Good << true;
         QTest::newRow("extensible float") << testwav::riff(testwav::fmt(2, 44100, 16, extensible(3), 0xFFFE) + d)
@@ -73,7 +71,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("samples");
         QTest::addColumn<QList<double>>("percents"); // after the 21 of the leader
         const QByteArray s = pcm16({1, -2, 300, -400, 32767, -32768, 5, 6});
-        QTest::newRow("canonical") << testwav::canonical(2, 44100, 16, s) << s << QList<double>{100};
         QTest::newRow("18-byte format block") << testwav::riff(testwav::fmt(2, 44100, 16, 2) + testwav::data(s)) << s
                                               << QList<double>{100};
         QTest::newRow("LIST chunk before data")
@@ -190,32 +187,29 @@ private Q_SLOTS:
         QCOMPARE(sample(partial, 44100 + 19, true), qint16(10)); // 9.5 rounds to even
     }
 
-    // How the export ends for sounds it cannot take: a message (exact text,
-    // icon, title) and no servo data written after it.
+    // How the export ends for sounds it cannot take: a warning (exact text and
+    // title) and no servo data written after it.
     void refusals_data()
     {
         QTest::addColumn<QByteArray>("sound");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text"); // how the message starts
-        QTest::addColumn<int>("icon");
         const QByteArray s = pcm16({1, 2, 3, 4});
-        const int excl = int(mk::MessageIcon::Exclamation);
         // 48 kHz, 24 bits and mu-law are converted now; only what libsndfile
         // cannot read is refused.
         QTest::newRow("a rate of 0") << testwav::canonical(1, 0, 16, s) << "Sound Problem"
-                                     << "The file \"refused.wav\" cannot be read as a sound (" << excl;
+                                     << "The file \"refused.wav\" cannot be read as a sound (";
         QTest::newRow("CD format, no data tag")
             << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("junk", QByteArray(40, 'j')))
             << "Conversion Error"
             << "There was an error while trying to convert your audio file.\rYou may be able to fix this by "
-               "opening it in another program and then saving it again."
-            << excl;
+               "opening it in another program and then saving it again.";
         QTest::newRow("resampling, data tag at 1001")
             << testwav::riff(testwav::fmt(1, 22050, 16) + testwav::chunk("junk", QByteArray(1001 - 45, 'j'))
                              + testwav::data(s))
-            << "Error" << "There was an error while resampling the sound.\r321 Invalid file format" << excl;
+            << "Error" << "There was an error while resampling the sound.\r321 Invalid file format";
         QTest::newRow("not a file") << QByteArray() << "Error"
-                                    << "There was an error while checking the sound format.\r53 File not found" << excl;
+                                    << "There was an error while checking the sound format.\r53 File not found";
     }
 
     void refusals()
@@ -223,7 +217,6 @@ private Q_SLOTS:
         QFETCH(QByteArray, sound);
         QFETCH(QString, title);
         QFETCH(QString, text);
-        QFETCH(int, icon);
         const QString soundPath = sound.isEmpty() ? files.path("missing.wav") : files.write("refused.wav", sound);
         const QString out = files.path(QStringLiteral("refused-%1.wav").arg(QTest::currentDataTag()));
         RecordingProgress progress;
@@ -232,7 +225,7 @@ private Q_SLOTS:
         QVERIFY(r.message);
         QCOMPARE(r.message->title, title);
         QVERIFY2(r.message->text.startsWith(text), qPrintable(r.message->text));
-        QCOMPARE(int(r.message->icon), icon);
+        QCOMPARE(r.message->icon, mk::MessageIcon::Exclamation);
         QVERIFY(!QFile::exists(out));
     }
 

@@ -273,13 +273,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected"); // byte, or -error number
         QTest::newRow("zero") << "0" << 0;
-        QTest::newRow("centre") << "128" << 128;
         QTest::newRow("top") << "255" << 255;
         QTest::newRow("one past the top") << "256" << -5;
         QTest::newRow("negative") << "-1" << -5;
-        QTest::newRow("huge") << "99999999999999999999" << -5;
         QTest::newRow("empty, read twice") << "" << -13;
-        QTest::newRow("letters") << "abc" << -13;
         QTest::newRow("number then letters") << "12a" << -13;
         QTest::newRow("padded") << " 60 " << 60;
         QTest::newRow("half rounds to even") << "127.5" << 128;

@@ -1,7 +1,5 @@
-// The joystick against SDL's virtual joystick: the readings, and the
-// calibration dialog's live gauges, its set buttons as every track receives
-// them, and how a track then maps a reading. The rules of the set buttons
-// are tst_dialogmath's.
+// The joystick and its calibration dialog against SDL's virtual joystick;
+// the rules of the set buttons are tst_dialogmath's.
 #include <QPushButton>
 #include <QTest>
 
@@ -169,12 +167,9 @@ private Q_SLOTS:
         t.setMinValue(100);
         t.setUsesJoystick(true);
         SDL_JoystickSetVirtualButton(stick, 0, SDL_PRESSED);
-        const std::pair<int, int> mapped[] = {{3000, 150}, {1060, 102}}; // the mapping's rows are tst_servotrack's
-        for (const auto& [x, position] : mapped) {
-            stickAt(stick, x, 0, 0);
-            t.setCurrentFrame(0);
-            QCOMPARE(t.position(), position);
-        }
+        stickAt(stick, 3000, 0, 0);
+        t.setCurrentFrame(0);
+        QCOMPARE(t.position(), 150); // the mapping's rows are tst_servotrack's
 
         // A stick moved while the dialog is hidden shows as it opens.
         dialog.hide();

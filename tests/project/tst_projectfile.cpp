@@ -13,11 +13,10 @@
 #include <unistd.h>
 
 #include "support/LayoutBuilder.h"
-#include "platform/Joystick.h"
 #include "project/ProjectFile.h"
 #include "sound/TestWav.h"
 #include "support/Files.h"
-#include "tracks/ServoTrack.h"
+#include "tracks/EightTracks.h"
 
 using namespace mk::project;
 using Status = ReadResult::Status;
@@ -153,30 +152,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("sequential");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("number"); // 0: not a project at all
         QTest::addColumn<QString>("reason");
 
-        const int notProject = int(Status::NotAProject), failed = int(Status::Failed);
         layout::File f;
-        QTest::newRow("empty") << QByteArray() << false << notProject << 0 << "";
-        QTest::newRow("other program") << QByteArray("RIFF....WAVEfmt ") << false << notProject << 0 << "";
-        QTest::newRow("case differs") << "marionetteKit03" + f.bytes().mid(15) << false << notProject << 0 << "";
+        QTest::newRow("empty") << QByteArray() << false << 0 << "";
+        QTest::newRow("other program") << QByteArray("RIFF....WAVEfmt ") << false << 0 << "";
+        QTest::newRow("case differs") << "marionetteKit03" + f.bytes().mid(15) << false << 0 << "";
         f.frames = -1;
-        QTest::newRow("F = -1") << f.bytes() << false << failed << 321 << "frame count is -1";
+        QTest::newRow("F = -1") << f.bytes() << false << 321 << "frame count is -1";
         f.frames = 1;
         // A frame count the rest of the file does not back.
         const auto claiming = [&](qint64 frames) { return f.bytes().left(15) + layout::le32(frames) + f.bytes().mid(19); };
-        QTest::newRow("F = int32 max") << claiming(0x7FFFFFFF) << false << failed << 321 << "too short for its frame count";
-        QTest::newRow("F = 1e6, short file") << claiming(1'000'000) << false << failed << 62 << "positions of servo 0";
-        QTest::newRow("F = 1e8, the most a track holds") << claiming(100'000'000) << false << failed << 62
+        QTest::newRow("F = int32 max") << claiming(0x7FFFFFFF) << false << 321 << "too short for its frame count";
+        QTest::newRow("F = 1e8, the most a track holds") << claiming(100'000'000) << false << 62
                                                          << "positions of servo 0";
-        QTest::newRow("F = 1e8 + 1, length unknown") << claiming(100'000'001) << true << failed << 7
+        QTest::newRow("F = 1e8 + 1, length unknown") << claiming(100'000'001) << true << 7
                                                      << "100000001 frames are more than a track can hold";
         f.servos = QList<layout::Servo>(9);
-        QTest::newRow("N = 8") << f.bytes() << false << failed << 9 << "9 servo tracks";
+        QTest::newRow("N = 8") << f.bytes() << false << 9 << "9 servo tracks";
         f.servos = QList<layout::Servo>(256);
-        QTest::newRow("N = 255") << f.bytes() << true << failed << 9 << "256 servo tracks";
+        QTest::newRow("N = 255") << f.bytes() << true << 9 << "256 servo tracks";
     }
     void refusesDamagedFiles()
     {
@@ -191,8 +187,9 @@ private Q_SLOTS:
             QVERIFY(stream.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
         }
         const ReadResult r = sequential ? read(stream) : read(bytes);
-        QTEST(int(r.status), "status");
-        QTEST(r.error.number, "number");
+        QFETCH(int, number);
+        QCOMPARE(r.status, number == 0 ? Status::NotAProject : Status::Failed);
+        QCOMPARE(r.error.number, number);
         QVERIFY2(r.error.description.contains(reason), qPrintable(r.error.description));
         QVERIFY(r.project.positions.empty());
     }
@@ -280,19 +277,14 @@ private Q_SLOTS:
 
     void openingAppliesInOrder()
     {
-        mk::FixedJoystick joystick;
-        std::vector<mk::ServoTrack> storage(8, mk::ServoTrack(joystick));
-        std::vector<mk::ServoTrack*> tracks;
-        for (auto& t : storage) {
-            t.setPlaybackEnabled(true);
-            tracks.push_back(&t);
-        }
-        storage[0].setMaxframe(9);
+        mk::test::EightServoTracks tracks(127, 129);
+        mk::ServoTrack& jaw = *tracks.tracks[0];
+        jaw.setMaxframe(9);
         for (int k = 0; k <= 9; ++k) {
-            storage[0].setDataStartPoint(k);
-            storage[0].setData(qint16(50 + k));
+            jaw.setDataStartPoint(k);
+            jaw.setData(qint16(50 + k));
         }
-        storage[1].setMaxValue(250); // 127..250
+        tracks.tracks[1]->setMaxValue(250); // 127..250
 
         layout::File f;
         f.frames = 3;
@@ -301,12 +293,12 @@ private Q_SLOTS:
         f.positions = {{1, 2, 3, 4}, {9, 9, 9, 9}};
         const ReadResult r = read(f.bytes());
         QCOMPARE(r.status, Status::Ok);
-        applyToTracks<mk::ServoTrack>(r.project, tracks);
+        applyToTracks(r.project, tracks.all());
 
         // The boxes show a name without its padding (text typed after it then
         // stays within the 32 characters saved); a leading blank is the name's.
         const auto dump = [&](int i) {
-            mk::ServoTrack& t = storage[size_t(i)];
+            mk::ServoTrack& t = *tracks.tracks[size_t(i)];
             QString s = QStringLiteral("%1..%2 %3%4 '%5'(%6)").arg(t.minValue()).arg(t.maxValue())
                             .arg(t.playbackEnabled() ? "on" : "off", t.isReversed() ? " reversed" : "")
                             .arg(t.nameBoxText()).arg(t.servoName().size());

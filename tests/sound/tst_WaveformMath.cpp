@@ -27,7 +27,18 @@ struct Conversion {
     double a;
     int b, c, d, expected;
 };
+struct Plan {
+    int bits, displayStart, displayEnd;
+    QList<double> plan; // start, end, range, count, first and last position, first and last x
+};
+struct Nav {
+    QString op;
+    double a, b;
+    QList<qint64> span; // start and end before, then after
+};
 Q_DECLARE_METATYPE(ViewRow)
+Q_DECLARE_METATYPE(Plan)
+Q_DECLARE_METATYPE(Nav)
 Q_DECLARE_METATYPE(Conversion)
 
 class tst_WaveformMath : public QObject {
@@ -75,7 +86,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<Conversion>("k");
         // positionToMs(position, start, length, lengthMs)
-        QTest::newRow("pos->ms 0.5 to 0") << Conversion{"positionToMs", 1.0, 0, 4, 2, 0};
         QTest::newRow("pos->ms 2.5 to 2") << Conversion{"positionToMs", 5.0, 0, 4, 2, 2};
         QTest::newRow("pos->ms before the start") << Conversion{"positionToMs", 0.0, 45, 1764000, 10000, 0};
         QTest::newRow("pos->ms zero length") << Conversion{"positionToMs", 500.0, 45, 0, 1000, 0};
@@ -140,41 +150,29 @@ private Q_SLOTS:
     // x), and the view and range it leaves.
     void plan_data()
     {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<int>("displayStart");
-        QTest::addColumn<int>("displayEnd");
-        QTest::addColumn<QList<double>>("plan"); // start, end, range, count, first and last position, first and last x
-        QTest::newRow("8-bit wide") << 8 << 45 << 10045 << QList<double>{45, 10045, 10000, 1000, 55, 10045, 1, 1000};
-        QTest::newRow("8-bit 999 wide reads every byte")
-            << 8 << 45 << 1044 << QList<double>{45, 1044, 999, 1000, 45, 1044, 0, 1000};
-        QTest::newRow("8-bit 1000 wide, integer part")
-            << 8 << 45 << 1045 << QList<double>{45, 1045, 1000, 1000, 46, 1045, 1, 1000};
-        QTest::newRow("8-bit under 100 widened") << 8 << 45 << 95 << QList<double>{45, 145, 100, 101, 45, 145, 0, 1000};
-        QTest::newRow("8-bit reversed range widened")
-            << 8 << 500 << 100 << QList<double>{500, 600, 100, 101, 500, 600, 0, 1000};
-        QTest::newRow("16-bit wide, odd to even")
-            << 16 << 45 << 20045 << QList<double>{45, 20045, 20000, 1000, 66, 20046, 1, 1000};
-        QTest::newRow("16-bit narrow starts even")
-            << 16 << 45 << 1045 << QList<double>{46, 1045, 1000, 500, 46, 1044, 0, 998};
-        QTest::newRow("16-bit narrow from 0 starts at 2")
-            << 16 << 0 << 50 << QList<double>{2, 100, 100, 50, 2, 100, 0, 980};
-        QTest::newRow("24-bit drawn as 16-bit")
-            << 24 << 44 << 1044 << QList<double>{44, 1044, 1000, 501, 44, 1044, 0, 1000};
+        QTest::addColumn<Plan>("r");
+        QTest::newRow("8-bit wide") << Plan{8, 45, 10045, {45, 10045, 10000, 1000, 55, 10045, 1, 1000}};
+        QTest::newRow("8-bit 999 wide reads every byte") << Plan{8, 45, 1044, {45, 1044, 999, 1000, 45, 1044, 0, 1000}};
+        QTest::newRow("8-bit 1000 wide, integer part") << Plan{8, 45, 1045, {45, 1045, 1000, 1000, 46, 1045, 1, 1000}};
+        QTest::newRow("8-bit under 100 widened") << Plan{8, 45, 95, {45, 145, 100, 101, 45, 145, 0, 1000}};
+        QTest::newRow("8-bit reversed range widened") << Plan{8, 500, 100, {500, 600, 100, 101, 500, 600, 0, 1000}};
+        QTest::newRow("16-bit wide, odd to even") << Plan{16, 45, 20045, {45, 20045, 20000, 1000, 66, 20046, 1, 1000}};
+        QTest::newRow("16-bit narrow starts even") << Plan{16, 45, 1045, {46, 1045, 1000, 500, 46, 1044, 0, 998}};
+        QTest::newRow("16-bit narrow from 0 starts at 2") << Plan{16, 0, 50, {2, 100, 100, 50, 2, 100, 0, 980}};
+        QTest::newRow("24-bit drawn as 16-bit") << Plan{24, 44, 1044, {44, 1044, 1000, 501, 44, 1044, 0, 1000}};
     }
 
     void plan()
     {
-        QFETCH(int, bits);
-        QFETCH(int, displayStart);
-        QFETCH(int, displayEnd);
-        const w::PlotPlan p = w::planPlot(qint16(bits), displayStart, displayEnd);
+        QFETCH(Plan, r);
+        const w::PlotPlan p = w::planPlot(qint16(r.bits), r.displayStart, r.displayEnd);
         QList<double> got{double(p.displayStart), double(p.displayEnd), p.range, double(p.points.size()),
                           double(p.points.front().position), double(p.points.back().position), p.points.front().x,
                           p.points.back().x};
         for (double& v : got)
             v = std::round(v * 1e6) / 1e6;
-        QTEST(got, "plan");
-        QCOMPARE(p.highBytes, bits != 8);
+        QCOMPARE(got, r.plan);
+        QCOMPARE(p.highBytes, r.bits != 8);
         if (p.highBytes)
             for (const w::PlotPoint& pt : p.points)
                 QVERIFY2(pt.position % 2 == 0, "16-bit points must fall on high bytes");
@@ -185,55 +183,42 @@ private Q_SLOTS:
     // view is 125 frames (8 pixels a frame), 735 000 positions.
     void navigation_data()
     {
-        QTest::addColumn<QString>("op");
-        QTest::addColumn<double>("a");
-        QTest::addColumn<double>("b");
-        QTest::addColumn<QList<qint64>>("span"); // start and end before, then after
+        QTest::addColumn<Nav>("n");
         const qint64 e = 58800044;
         QTest::newRow("zoom in keeps the position under the pointer")
-            << "zoomAt" << 0.25 << 0.5 << QList<qint64>{44, e, 7350044, 36750044};
+            << Nav{"zoomAt", 0.25, 0.5, {44, e, 7350044, 36750044}};
         QTest::newRow("zoom in stops at 8 pixels a frame")
-            << "zoomAt" << 0.5 << 0.5 << QList<qint64>{10000044, 11000044, 10132544, 10867544};
+            << Nav{"zoomAt", 0.5, 0.5, {10000044, 11000044, 10132544, 10867544}};
         QTest::newRow("at that limit the view does not creep")
-            << "zoomAt" << 0.9 << 0.5 << QList<qint64>{10132544, 10867544, 10132544, 10867544};
-        QTest::newRow("zoom out stops at the whole sound")
-            << "zoomAt" << 0.5 << 4.0 << QList<qint64>{7350044, 36750044, 44, e};
-        QTest::newRow("zoom out at the end stays in the sound")
-            << "zoomAt" << 0.9 << 2.0 << QList<qint64>{50000044, e, 41200044, e};
-        QTest::newRow("a wheel notch in at the left edge")
-            << "wheelZoom" << 0.0 << 120.0 << QList<qint64>{44, e, 44, 47040044};
-        QTest::newRow("a wheel notch out")
-            << "wheelZoom" << 0.5 << -120.0 << QList<qint64>{10000044, 11000044, 9875044, 11125044};
-        QTest::newRow("+ around the cursor in view")
-            << "zoomAround" << 29400044.0 << 0.5 << QList<qint64>{44, e, 14700044, 44100044};
+            << Nav{"zoomAt", 0.9, 0.5, {10132544, 10867544, 10132544, 10867544}};
+        QTest::newRow("zoom out stops at the whole sound") << Nav{"zoomAt", 0.5, 4.0, {7350044, 36750044, 44, e}};
+        QTest::newRow("zoom out at the end stays in the sound") << Nav{"zoomAt", 0.9, 2.0, {50000044, e, 41200044, e}};
+        QTest::newRow("a wheel notch in at the left edge") << Nav{"wheelZoom", 0.0, 120.0, {44, e, 44, 47040044}};
+        QTest::newRow("a wheel notch out") << Nav{"wheelZoom", 0.5, -120.0, {10000044, 11000044, 9875044, 11125044}};
+        QTest::newRow("+ around the cursor in view") << Nav{"zoomAround", 29400044.0, 0.5, {44, e, 14700044, 44100044}};
         QTest::newRow("+ around a cursor out of view centres it")
-            << "zoomAround" << 30000044.0 << 0.5 << QList<qint64>{44, 1000044, 29632544, 30367544};
-        QTest::newRow("pan stops at the start") << "pan" << -5e6 << 0.0 << QList<qint64>{1000044, 2000044, 44, 1000044};
-        QTest::newRow("pan stops at the end") << "pan" << 1e8 << 0.0 << QList<qint64>{1000044, 2000044, 57800044, e};
+            << Nav{"zoomAround", 30000044.0, 0.5, {44, 1000044, 29632544, 30367544}};
+        QTest::newRow("pan stops at the start") << Nav{"pan", -5e6, 0.0, {1000044, 2000044, 44, 1000044}};
+        QTest::newRow("pan stops at the end") << Nav{"pan", 1e8, 0.0, {1000044, 2000044, 57800044, e}};
         QTest::newRow("a wheel notch pans a tenth back")
-            << "wheelPan" << 120.0 << 0.0 << QList<qint64>{10000044, 11000044, 9900044, 10900044};
+            << Nav{"wheelPan", 120.0, 0.0, {10000044, 11000044, 9900044, 10900044}};
         QTest::newRow("touchpad pixels move the picture with the fingers")
-            << "wheelPan" << 0.0 << -250.0 << QList<qint64>{10000044, 11000044, 10250044, 11250044};
+            << Nav{"wheelPan", 0.0, -250.0, {10000044, 11000044, 10250044, 11250044}};
         QTest::newRow("cursor in view: no page")
-            << "follow" << 10500000.0 << 0.0 << QList<qint64>{10000044, 11000044, 10000044, 11000044};
+            << Nav{"follow", 10500000.0, 0.0, {10000044, 11000044, 10000044, 11000044}};
         QTest::newRow("cursor past the end turns the page")
-            << "follow" << 11000044.0 << 0.0 << QList<qint64>{10000044, 11000044, 11000044, 12000044};
-        QTest::newRow("cursor back at the start")
-            << "follow" << 44.0 << 0.0 << QList<qint64>{10000044, 11000044, 44, 1000044};
-        QTest::newRow("last page ends at the end")
-            << "follow" << 58500000.0 << 0.0 << QList<qint64>{10000044, 11000044, 57800044, e};
-        QTest::newRow("scroll bar moves the view")
-            << "bar" << 2e7 << 0.0 << QList<qint64>{44, 1000044, 20000000, 21000000};
-        QTest::newRow("scroll bar past the end") << "bar" << 6e7 << 0.0 << QList<qint64>{44, 1000044, 57800044, e};
-        QTest::newRow("0: the whole sound") << "whole" << 0.0 << 0.0 << QList<qint64>{10000044, 11000044, 44, e};
+            << Nav{"follow", 11000044.0, 0.0, {10000044, 11000044, 11000044, 12000044}};
+        QTest::newRow("cursor back at the start") << Nav{"follow", 44.0, 0.0, {10000044, 11000044, 44, 1000044}};
+        QTest::newRow("last page ends at the end") << Nav{"follow", 58500000.0, 0.0, {10000044, 11000044, 57800044, e}};
+        QTest::newRow("scroll bar moves the view") << Nav{"bar", 2e7, 0.0, {44, 1000044, 20000000, 21000000}};
+        QTest::newRow("scroll bar past the end") << Nav{"bar", 6e7, 0.0, {44, 1000044, 57800044, e}};
+        QTest::newRow("0: the whole sound") << Nav{"whole", 0.0, 0.0, {10000044, 11000044, 44, e}};
     }
 
     void navigation()
     {
-        QFETCH(QString, op);
-        QFETCH(QList<qint64>, span);
-        QFETCH(double, a);
-        QFETCH(double, b);
+        QFETCH(Nav, n);
+        const auto& [op, a, b, span] = n;
         namespace v = mk::view;
         const v::Limits l{44, 58800044, 5880, 1000};
         const v::Span s{span[0], span[1]};

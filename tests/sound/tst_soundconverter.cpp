@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "SndWrite.h"
+#include "TestWav.h"
 #include "sound/SoundConverter.h"
 
 using mk::sound::Prepared;
@@ -113,9 +114,7 @@ private Q_SLOTS:
         QCOMPARE(asIs.path, plain);
 
         const QString text = m_dir.filePath(QStringLiteral("notes.wav"));
-        QFile f(text);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("just some words") > 0);
-        f.close();
+        QVERIFY(testwav::write(text, "just some words"));
         const Prepared refused = mk::sound::prepare(text, {});
         QCOMPARE(int(refused.status), int(Prepared::Status::Refused));
         QVERIFY(refused.message.startsWith(QStringLiteral("The file \"notes.wav\" cannot be read as a sound (")));

@@ -34,8 +34,6 @@ private Q_SLOTS:
         QTest::newRow("right, half below") << Drag{96.0, 133.5, 254.0562, 254, 254};
         QTest::newRow("straight below (X 53)") << Drag{53.0, 170.0, 127.5219, 128, 128};
         QTest::newRow("below 1: min held at 1") << Drag{10.0, 133.1, 0.1888, 1, 1};
-        QTest::newRow("above, right") << Drag{80.0, 100.0, 255.0, 255, 254};
-        QTest::newRow("above, left") << Drag{20.0, 100.0, 1.0, 1, 1};
         QTest::newRow("above the shaft (X 53)") << Drag{53.0, 10.0, 255.0, 255, 254};
         QTest::newRow("shaft's row, right") << Drag{90.0, 133.0, 255.0, 255, 254};
         QTest::newRow("shaft's row, left") << Drag{20.0, 133.0, 1.0, 1, 1};

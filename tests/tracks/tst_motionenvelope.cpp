@@ -1,10 +1,5 @@
-// The lanes' arithmetic without widgets: which frames a pixel column covers,
-// the min/max per column with gaps for frames holding 0, the envelope kept up
-// to date frame by frame, the frame span of the waveform's view, rows, and
-// editing a track as rows: clear, smooth (with frames of nothing recorded among
-// them), scale and offset held within the servo's range (50..200), shift across
-// both ends, paste longer than the track, drawing that fills every frame between
-// two pointer positions, copy of a stretch running past the end.
+// The lanes' arithmetic without widgets: the envelope of each pixel column
+// (frames holding 0 are gaps), and the edits of a track held within 50..200.
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -58,6 +53,9 @@ struct Window {
     int displayStart, displayEnd, soundLength, soundLengthMs, maxframe;
     double first, last;
 };
+struct Row {
+    int value, low, high, row;
+};
 struct Edit {
     QString op, data;
     int from, to; // paste: at; draw: first frame, last frame
@@ -71,6 +69,7 @@ Q_DECLARE_METATYPE(Columns)
 Q_DECLARE_METATYPE(Known)
 Q_DECLARE_METATYPE(Window)
 Q_DECLARE_METATYPE(Edit)
+Q_DECLARE_METATYPE(Row)
 
 class TestMotionEnvelope : public QObject {
     Q_OBJECT
@@ -181,24 +180,18 @@ private Q_SLOTS:
 
     void rows_data()
     {
-        QTest::addColumn<int>("v");
-        QTest::addColumn<int>("low");
-        QTest::addColumn<int>("high");
-        QTest::addColumn<int>("row");
-        QTest::newRow("highest on top") << 200 << 100 << 200 << 0;
-        QTest::newRow("lowest at the bottom") << 100 << 100 << 200 << 20;
-        QTest::newRow("middle") << 150 << 100 << 200 << 10;
-        QTest::newRow("above the range: top") << 255 << 100 << 200 << 0;
-        QTest::newRow("below the range: bottom") << 1 << 100 << 200 << 20;
-        QTest::newRow("empty range: middle") << 5 << 128 << 128 << 10;
+        QTest::addColumn<Row>("r"); // of 21 rows
+        QTest::newRow("highest on top") << Row{200, 100, 200, 0};
+        QTest::newRow("lowest at the bottom") << Row{100, 100, 200, 20};
+        QTest::newRow("middle") << Row{150, 100, 200, 10};
+        QTest::newRow("above the range: top") << Row{255, 100, 200, 0};
+        QTest::newRow("below the range: bottom") << Row{1, 100, 200, 20};
+        QTest::newRow("empty range: middle") << Row{5, 128, 128, 10};
     }
     void rows()
     {
-        QFETCH(int, v);
-        QFETCH(int, low);
-        QFETCH(int, high);
-        QFETCH(int, row);
-        QCOMPARE(mk::lanes::rowOf(v, low, high, 21), row);
+        QFETCH(Row, r);
+        QCOMPARE(mk::lanes::rowOf(r.value, r.low, r.high, 21), r.row);
     }
 
     void edit_data()

@@ -1,7 +1,5 @@
-// The servo set-up dialog with real widgets, offscreen: needle drags through
-// mouse events on the picture, the scroll bars' snap-back, Reverse swapping
-// the bars, what a track's setup button fills in, following changes made
-// elsewhere, and the preview commands read from a pseudo-terminal.
+// The servo set-up dialog with real widgets, offscreen, and its preview
+// commands read from a pseudo-terminal.
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
