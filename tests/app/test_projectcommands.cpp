@@ -1,8 +1,5 @@
 // The project commands through the main window: the bytes on disk against the
-// layout, a show that plays the same after a save and an open in another
-// window, New Project, cancelled commands, what opening applies, the sound's
-// same-folder rule, the busy window, and what a refused file or a failed
-// save tells and leaves behind.
+// layout, and what the window adds to the codec (titles, messages, busy, sound).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,23 +53,6 @@ struct Rig : mk::test::WindowRig {
     }
     QByteArray file(const QString& name) const { return mk::test::readFile(path(name)); }
     void write(const QString& name, const QByteArray& bytes) const { QVERIFY(testwav::write(path(name), bytes)); }
-    /// A file in a folder the program cannot write into.
-    QString lockedTarget()
-    {
-        QDir(dir.path()).mkdir("locked");
-        QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner);
-        return path("locked/show.pjt");
-    }
-    /// Imports a sound whose path is longer than a project file holds.
-    QString importLongPath()
-    {
-        QString folder = dir.path();
-        while (folder.size() < 260)
-            folder += "/a-rather-long-folder-name-for-sounds";
-        QDir().mkpath(folder);
-        w->importSoundFile(wav(folder + "/scream.wav"));
-        return folder + "/scream.wav";
-    }
     /// Plays frame 0 and `frames` more from the start with the port open;
     /// the wire's bytes from Play on.
     QByteArray play(int frames)
@@ -106,400 +86,395 @@ QString state(NewSlider* s)
 class TestProjectCommands : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void messagesTheWindowShows_data();
-    void messagesTheWindowShows();
-    void recordSaveReopenAndStartAgain_data();
-    void recordSaveReopenAndStartAgain();
-    void settingsOnlyAndOneTrack();
-    void cancelsThenOpen();
-    void soundIsFoundBesideTheProject_data();
-    void soundIsFoundBesideTheProject();
-    void progressAndNothingElseWhileBusy();
-    void longSoundPath();
-    void openOnTheCommandLine();
-    void dialogsOpenInTheShowsFolder();
-};
-
-// A refused file or a failed save: the message told (from the one table of
-// the window's messages) and what it leaves behind.
-void TestProjectCommands::messagesTheWindowShows_data()
-{
-    namespace shown = mk::test::shown;
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("open, not a project: no word") << "";
-    QTest::newRow("open, cut in the sound name")
-        << shown::openError + "62 Input past end of file: the file ends in the sound file name";
-    QTest::newRow("open, a pipe")
-        << shown::openError +
-               "75 Path/File access error: %1 is not a project file but a folder, device or pipe; choose a .pjt file";
-    QTest::newRow("open, 9 servos")
-        << shown::openError + "9 Subscript out of range: the file has 9 servo tracks, MarionetteKit has 8";
-    QTest::newRow("save into a missing folder") << shown::saveError + "saving.\r75 Path/File access error: …";
-    QTest::newRow("save into a locked folder") << shown::saveError + "saving.\r7…";
-    QTest::newRow("save settings into a missing folder") << shown::saveError + "Saving.\r75 Path/File access error: …";
-}
-
-void TestProjectCommands::messagesTheWindowShows()
-{
-    QFETCH(QString, shown);
-    const QString row = QTest::currentDataTag();
-    Rig rig;
-    QString file = rig.path("bad.pjt");
-    layout::File f;
-    f.frames = 2;
-    f.servos[0].name = "Changed";
-    if (row.startsWith("open"))
-        rig.record(10);
-    if (row.endsWith("no word")) {
-        rig.write("bad.pjt", "hello");
-    } else if (row.endsWith("cut in the sound name")) {
-        rig.write("bad.pjt", f.bytes().left(400));
-    } else if (row.endsWith("a pipe")) {
-        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
-    } else if (row.endsWith("9 servos")) {
-        f.servos = QList<layout::Servo>(9);
-        rig.write("bad.pjt", f.bytes());
+    // A refused file or a failed save: the message told (from the one table of
+    // the window's messages) and what it leaves behind.
+    void messagesTheWindowShows_data()
+    {
+        namespace shown = mk::test::shown;
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("open, not a project: no word") << "";
+        QTest::newRow("open, cut in the sound name")
+            << shown::openError + "62 Input past end of file: the file ends in the sound file name";
+        QTest::newRow("open, a pipe")
+            << shown::openError + "75 Path/File access error: %1 is not a project file but a folder, device or pipe; "
+                                  "choose a .pjt file";
+        QTest::newRow("open, 9 servos")
+            << shown::openError + "9 Subscript out of range: the file has 9 servo tracks, MarionetteKit has 8";
+        QTest::newRow("save into a missing folder") << shown::saveError + "saving.\r75 Path/File access error: …";
+        QTest::newRow("save into a locked folder") << shown::saveError + "saving.\r7…";
+        QTest::newRow("save settings, missing folder") << shown::saveError + "Saving.\r75 Path/File access error: …";
     }
-    rig.dialogs.paths << file;
-    if (row.startsWith("open")) {
-        rig.trigger("openProject");
-    } else {
-        if (row.contains("locked") && geteuid() == 0)
-            QSKIP("root writes into any folder");
-        rig.dialogs.paths = {row.contains("locked") ? rig.lockedTarget() : rig.path("missing/show.pjt")};
-        if (row.startsWith("save into"))
-            rig.record(50);
+
+    void messagesTheWindowShows()
+    {
+        QFETCH(QString, shown);
+        const QString row = QTest::currentDataTag();
+        Rig rig;
+        QString file = rig.path("bad.pjt");
+        layout::File f;
+        f.frames = 2;
+        f.servos[0].name = "Changed";
+        if (row.startsWith("open"))
+            rig.record(10);
+        if (row.endsWith("no word")) {
+            rig.write("bad.pjt", "hello");
+        } else if (row.endsWith("cut in the sound name")) {
+            rig.write("bad.pjt", f.bytes().left(400));
+        } else if (row.endsWith("a pipe")) {
+            QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else if (row.endsWith("9 servos")) {
+            f.servos = QList<layout::Servo>(9);
+            rig.write("bad.pjt", f.bytes());
+        }
+        rig.dialogs.paths << file;
+        if (row.startsWith("open")) {
+            rig.trigger("openProject");
+        } else {
+            if (row.contains("locked")) { // a folder the program cannot write into
+                if (geteuid() == 0)
+                    QSKIP("root writes into any folder");
+                QDir(rig.dir.path()).mkdir("locked");
+                QFile::setPermissions(rig.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+            }
+            rig.dialogs.paths = {rig.path(row.contains("locked") ? "locked/show.pjt" : "missing/show.pjt")};
+            if (row.startsWith("save into"))
+                rig.record(50);
+            rig.trigger("fileSaveAs");
+        }
+        // A refused file or a failed save changes nothing: title and current
+        // file stay, so Save Project still goes to the file last saved.
+        QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), kNotSaved + "|" + kUntitled);
+        QVERIFY(!rig.w->findChild<convertAudio*>() && !rig.w->isBusy());
+        if (row.startsWith("open")) {
+            QCOMPARE(rig.w->slider(0)->servoName(), QStringLiteral("Servo Name").leftJustified(32));
+            QCOMPARE(rig.w->slider(2)->minValue(), 60);
+            QCOMPARE(rig.w->slider(0)->maxframe(), 10);
+            QCOMPARE(rig.w->slider(0)->track().at(4), 1 + (4 * 3) % 255);
+        }
+        const QString seen = rig.told();
+        QString expected = shown.contains("%1") ? shown.arg(file) : shown;
+        if (expected.endsWith(QChar(0x2026))) {
+            expected.chop(1);
+            QVERIFY2(seen.startsWith(expected) && !seen.contains('\n'), qPrintable(seen));
+        } else {
+            QCOMPARE(seen, expected);
+        }
+    }
+
+    void recordSaveReopenAndStartAgain_data()
+    {
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("F=1") << 1 << "one.pjt";
+        QTest::newRow("F=300, typed without extension") << 300 << "show";
+    }
+
+    // Record, Save Project As, Save Project, open in another run of the program
+    // (which plays the same), then New Project there.
+    void recordSaveReopenAndStartAgain()
+    {
+        QFETCH(int, frames);
+        QFETCH(QString, typed);
+        const QString name = typed.endsWith(".pjt") ? typed : typed + ".pjt";
+        Rig rig;
+        rig.record(frames);
+        const QByteArray played = rig.play(qMin(frames, 12));
+        QCOMPARE(played.size(), (qMin(frames, 12) + 1) * 24);
+        rig.dialogs.paths << rig.path(typed);
         rig.trigger("fileSaveAs");
+        const auto& req = rig.dialogs.fileRequests.at(0);
+        QCOMPARE(req.title + "|" + req.filter + "|" + QFileInfo(req.fileName).fileName(),
+                 QStringLiteral("Save Project As|Project Files  *.pjt|*.pjt|All Files  *.*|*.*|Untitled.pjt"));
+        QCOMPARE(rig.w->windowTitle(), "MarionetteKit - " + name + "[*]");
+        QCOMPARE(rig.w->projectFile(), rig.path(name));
+        QVERIFY(!rig.w->findChild<convertAudio*>()); // hidden and unloaded
+        layout::File f = Rig::expected(frames);
+        f.marker = true;
+        QCOMPARE(rig.file(name), f.bytes());
+        // Save Project: the same file without the end marker; title unchanged,
+        // no dialog. A track shorter than the others (an inactive one, so the
+        // show plays the same) has nothing past its end.
+        rig.w->setWindowTitle("unchanged");
+        rig.w->slider(5)->setDatalength(frames / 2);
+        rig.trigger("fileSave");
+        f.marker = false;
+        std::fill(f.positions[5].begin() + frames / 2 + 1, f.positions[5].end(), 0);
+        QCOMPARE(rig.file(name), f.bytes());
+        QCOMPARE(rig.w->windowTitle(), QStringLiteral("unchanged"));
+        QCOMPARE(rig.dialogs.fileRequests.size(), 1);
+        QVERIFY(rig.dialogs.messages.isEmpty());
+
+        Rig other;
+        other.dialogs.paths << rig.path(name);
+        other.trigger("openProject");
+        QCOMPARE(other.play(qMin(frames, 12)), played);
+        // New Project, asked first, brings back the start-up set-up, also to a
+        // servo whose minimum 140 refused the first maximum; the set-up dialog
+        // shows servo 1 as it now is, and no servo moves.
+        other.w->slider(1)->setMaxValue(250);
+        other.w->slider(1)->setMinValue(140);
+        other.w->slider(3)->setWhichJoystickChannel(2);
+        other.w->slider(3)->setUsesJoystick(true);
+        other.w->setUpServo(1);
+        other.pty.drain();
+        other.dialogs.answers << mk::MessageAnswer::Yes;
+        other.trigger("newProject");
+        QCOMPARE(other.dialogs.messages.size(), 1);
+        QCOMPARE(other.w->projectFile() + "|" + other.w->windowTitle() + "|" + other.w->graphWindow()->cFileName(),
+                 kNotSaved + "|" + kUntitled + "|noSound");
+        QVERIFY(!other.w->hasSound());
+        QVERIFY(other.w->countdownTimer()->duration() == 10 && other.w->countdownTimer()->enabled());
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(state(other.w->slider(i)),
+                     QStringLiteral("1 1 100 0 |Servo Name                      | 128 127-129"));
+        SetupServo* setup = other.w->setupServo();
+        QCOMPARE(QStringLiteral("%1 %2 %3-%4")
+                     .arg(setup->whichservo())
+                     .arg(setup->customName()->text())
+                     .arg(setup->minVal()->value())
+                     .arg(setup->maxVal()->value()),
+                 QStringLiteral("1 Servo Name 127-129"));
+        QCOMPARE(other.pty.read(1, 100), QByteArray());
     }
-    // A refused file or a failed save changes nothing: title and current
-    // file stay, so Save Project still goes to the file last saved.
-    QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), kNotSaved + "|" + kUntitled);
-    QVERIFY(!rig.w->findChild<convertAudio*>() && !rig.w->isBusy());
-    if (row.startsWith("open")) {
-        QCOMPARE(rig.w->slider(0)->servoName(), QStringLiteral("Servo Name").leftJustified(32));
-        QCOMPARE(rig.w->slider(2)->minValue(), 60);
-        QCOMPARE(rig.w->slider(0)->maxframe(), 10);
-        QCOMPARE(rig.w->slider(0)->track().at(4), 1 + (4 * 3) % 255);
+
+    // How a settings file opens is the codec's test (tst_projectfile); here the
+    // window's fallback to it when nothing is recorded, and the saves of a
+    // project of fewer than eight tracks.
+    void settingsOnlyAndOneTrack()
+    {
+        Rig rig;
+        rig.record(0); // as at start-up: Save As falls back to the settings
+        rig.dialogs.paths << rig.path("setup.pjt");
+        rig.trigger("fileSaveAs");
+        layout::File f = Rig::expected(1);
+        f.version = "02";
+        f.positions.clear();
+        QCOMPARE(rig.file("setup.pjt"), f.bytes());
+        QCOMPARE(rig.w->projectFile(), rig.path("setup.pjt"));
+        QCOMPARE(rig.w->windowTitle(), kUntitled);
+
+        // Track 1 lies outside a one-track project: its length is no measure.
+        f = layout::File();
+        f.frames = 300;
+        f.servos.resize(1);
+        f.positions = {QList<int>(301, 0)};
+        f.positions[0][300] = 99;
+        rig.write("one.pjt", f.bytes());
+        QCOMPARE(rig.w->openProjectFile(rig.path("one.pjt")), mk::project::ReadResult::Status::Ok);
+        rig.trigger("fileSave");
+        QCOMPARE(rig.file("one.pjt"), f.bytes());
+        rig.dialogs.paths << rig.path("as.pjt");
+        rig.trigger("fileSaveAs");
+        f.marker = true;
+        QCOMPARE(rig.file("as.pjt"), f.bytes());
     }
-    const QString seen = rig.told();
-    QString expected = shown.contains("%1") ? shown.arg(file) : shown;
-    if (expected.endsWith(QChar(0x2026))) {
-        expected.chop(1);
-        QVERIFY2(seen.startsWith(expected) && !seen.contains('\n'), qPrintable(seen));
-    } else {
-        QCOMPARE(seen, expected);
+
+    // Cancelled commands change nothing; then a file opened during the show:
+    // what reaches the tracks, and in which order, is the codec's test, here
+    // what the window adds.
+    void cancelsThenOpen()
+    {
+        Rig rig;
+        rig.record(30);
+        // Save As: nothing is written.
+        rig.trigger("fileSaveAs");
+        QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), kNotSaved + "|" + kUntitled);
+        QVERIFY(QDir(rig.dir.path()).isEmpty());
+        // Open: the transport keeps running.
+        rig.w->playClicked();
+        rig.trigger("openProject");
+        QCOMPARE(rig.dialogs.fileRequests.last().title + "|" + rig.dialogs.fileRequests.last().filter,
+                 QStringLiteral("Open Project|Project Files|*.pjt|All Files|*.*"));
+        QVERIFY(rig.w->SMPTEtimer()->isItRunning());
+        rig.dialogs.answers << mk::MessageAnswer::No;
+        rig.trigger("newProject");
+        QCOMPARE(rig.w->slider(0)->maxframe(), 30);
+
+        layout::File f;
+        f.frames = 3;
+        f.servos[0] = {false, 1, 10, 250, true, "Jaw"};
+        f.positions = {{5, 300, 255, 9}};
+        f.duration = 3;
+        f.enabled = true;
+        rig.write("a.pjt", f.bytes());
+        rig.dialogs.paths << rig.path("a.pjt");
+        rig.w->setUpServo(0);
+        rig.trigger("openProject");
+        QVERIFY(!rig.w->SMPTEtimer()->isItRunning()); // stopped first
+        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - a.pjt[*]"));
+        QCOMPARE(rig.w->projectFile(), rig.path("a.pjt"));
+        QVERIFY(!rig.w->hasSound());
+        QCOMPARE(rig.w->slider(0)->maxValue(), 250);
+        // The set-up dialog shows what was opened; the name comes without its
+        // padding, so text typed after it is saved with it.
+        SetupServo* setup = rig.w->setupServo();
+        QCOMPARE(QList<int>({setup->minVal()->value(), setup->maxVal()->value()}), QList<int>({10, 250}));
+        QVERIFY(setup->reverse()->isChecked());
+        auto* nameBox = rig.w->slider(0)->findChild<QLineEdit*>("theServoName");
+        nameBox->end(false);
+        QTest::keyClicks(nameBox, " Left");
+        QCOMPARE(setup->customName()->text() + "|" + rig.w->slider(0)->servoName(),
+                 "Jaw Left|" + QStringLiteral("Jaw Left").leftJustified(32));
+        QVERIFY(rig.w->countdownTimer()->duration() == 3 && rig.w->countdownTimer()->enabled());
+        QVERIFY(!rig.w->findChild<convertAudio*>());
+        QCOMPARE(rig.told(), mk::test::shown::newProject); // New Project's question only
+        // The Open dialog offers the name it last held.
+        rig.trigger("openProject");
+        QCOMPARE(rig.dialogs.fileRequests.last().fileName, rig.path("a.pjt"));
     }
-}
 
-void TestProjectCommands::recordSaveReopenAndStartAgain_data()
-{
-    QTest::addColumn<int>("frames");
-    QTest::addColumn<QString>("typed");
-    QTest::newRow("F=1") << 1 << "one.pjt";
-    QTest::newRow("F=300, typed without extension") << 300 << "show";
-}
-
-// Record, Save Project As, Save Project, open in another run of the program
-// (which plays the same), then New Project there.
-void TestProjectCommands::recordSaveReopenAndStartAgain()
-{
-    QFETCH(int, frames);
-    QFETCH(QString, typed);
-    const QString name = typed.endsWith(".pjt") ? typed : typed + ".pjt";
-    Rig rig;
-    rig.record(frames);
-    const QByteArray played = rig.play(qMin(frames, 12));
-    QCOMPARE(played.size(), (qMin(frames, 12) + 1) * 24);
-    rig.dialogs.paths << rig.path(typed);
-    rig.trigger("fileSaveAs");
-    const auto& req = rig.dialogs.fileRequests.at(0);
-    QCOMPARE(req.title + "|" + req.filter + "|" + QFileInfo(req.fileName).fileName(),
-             QStringLiteral("Save Project As|Project Files  *.pjt|*.pjt|All Files  *.*|*.*|Untitled.pjt"));
-    QCOMPARE(rig.w->windowTitle(), "MarionetteKit - " + name + "[*]");
-    QCOMPARE(rig.w->projectFile(), rig.path(name));
-    QVERIFY(!rig.w->findChild<convertAudio*>()); // hidden and unloaded
-    layout::File f = Rig::expected(frames);
-    f.marker = true;
-    QCOMPARE(rig.file(name), f.bytes());
-    // Save Project: the same file without the end marker; title unchanged,
-    // progress window unloaded, no dialog. A track shorter than the others
-    // (an inactive one, so the show plays the same) has nothing past its end.
-    rig.w->setWindowTitle("unchanged");
-    rig.w->slider(5)->setDatalength(frames / 2);
-    rig.trigger("fileSave");
-    f.marker = false;
-    std::fill(f.positions[5].begin() + frames / 2 + 1, f.positions[5].end(), 0);
-    QCOMPARE(rig.file(name), f.bytes());
-    QCOMPARE(rig.w->windowTitle(), QStringLiteral("unchanged"));
-    QVERIFY(!rig.w->findChild<convertAudio*>());
-    QCOMPARE(rig.dialogs.fileRequests.size(), 1);
-    QVERIFY(rig.dialogs.messages.isEmpty());
-
-    Rig other;
-    other.dialogs.paths << rig.path(name);
-    other.trigger("openProject");
-    QCOMPARE(other.play(qMin(frames, 12)), played);
-    // New Project, asked first, brings back the start-up set-up, also to a
-    // servo whose minimum 140 refused the first maximum; the set-up dialog
-    // shows servo 1 as it now is, and no servo moves.
-    other.w->slider(1)->setMaxValue(250);
-    other.w->slider(1)->setMinValue(140);
-    other.w->slider(3)->setWhichJoystickChannel(2);
-    other.w->slider(3)->setUsesJoystick(true);
-    other.w->setUpServo(1);
-    other.pty.drain();
-    other.dialogs.answers << mk::MessageAnswer::Yes;
-    other.trigger("newProject");
-    QCOMPARE(other.dialogs.messages.size(), 1);
-    QCOMPARE(other.w->projectFile() + "|" + other.w->windowTitle() + "|" + other.w->graphWindow()->cFileName(),
-             kNotSaved + "|" + kUntitled + "|noSound");
-    QVERIFY(!other.w->hasSound());
-    QVERIFY(other.w->countdownTimer()->duration() == 10 && other.w->countdownTimer()->enabled());
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(state(other.w->slider(i)), QStringLiteral("1 1 100 0 |Servo Name                      | 128 127-129"));
-    SetupServo* setup = other.w->setupServo();
-    QCOMPARE(QStringLiteral("%1 %2 %3-%4")
-                 .arg(setup->whichservo())
-                 .arg(setup->customName()->text())
-                 .arg(setup->minVal()->value())
-                 .arg(setup->maxVal()->value()),
-             QStringLiteral("1 Servo Name 127-129"));
-    QCOMPARE(other.pty.read(1, 100), QByteArray());
-}
-
-// How a settings file opens is the codec's test (tst_projectfile); here the
-// window's fallback to it when nothing is recorded, and the saves of a
-// project of fewer than eight tracks.
-void TestProjectCommands::settingsOnlyAndOneTrack()
-{
-    Rig rig;
-    rig.record(0); // as at start-up: Save As falls back to the settings
-    rig.dialogs.paths << rig.path("setup.pjt");
-    rig.trigger("fileSaveAs");
-    layout::File f = Rig::expected(1);
-    f.version = "02";
-    f.positions.clear();
-    QCOMPARE(rig.file("setup.pjt"), f.bytes());
-    QCOMPARE(rig.w->projectFile(), rig.path("setup.pjt"));
-    QCOMPARE(rig.w->windowTitle(), kUntitled);
-
-    // Track 1 lies outside a one-track project: its length is no measure.
-    f = layout::File();
-    f.frames = 300;
-    f.servos.resize(1);
-    f.positions = {QList<int>(301, 0)};
-    f.positions[0][300] = 99;
-    rig.write("one.pjt", f.bytes());
-    QCOMPARE(rig.w->openProjectFile(rig.path("one.pjt")), mk::project::ReadResult::Status::Ok);
-    rig.trigger("fileSave");
-    QCOMPARE(rig.file("one.pjt"), f.bytes());
-    rig.dialogs.paths << rig.path("as.pjt");
-    rig.trigger("fileSaveAs");
-    f.marker = true;
-    QCOMPARE(rig.file("as.pjt"), f.bytes());
-}
-
-// Cancelled commands change nothing; then a file opened during the show:
-// what reaches the tracks, and in which order, is the codec's test, here
-// what the window adds.
-void TestProjectCommands::cancelsThenOpen()
-{
-    Rig rig;
-    rig.record(30);
-    // Save As: the progress dialog goes again, nothing is written.
-    rig.trigger("fileSaveAs");
-    QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), kNotSaved + "|" + kUntitled);
-    QVERIFY(!rig.w->findChild<convertAudio*>());
-    QVERIFY(QDir(rig.dir.path()).isEmpty());
-    // Open: the transport keeps running.
-    rig.w->playClicked();
-    rig.trigger("openProject");
-    QCOMPARE(rig.dialogs.fileRequests.last().title + "|" + rig.dialogs.fileRequests.last().filter,
-             QStringLiteral("Open Project|Project Files|*.pjt|All Files|*.*"));
-    QVERIFY(rig.w->SMPTEtimer()->isItRunning());
-    // New Project answered No.
-    rig.dialogs.answers << mk::MessageAnswer::No;
-    rig.trigger("newProject");
-    QCOMPARE(rig.w->slider(0)->maxframe(), 30);
-
-    layout::File f;
-    f.frames = 3;
-    f.servos[0] = {false, 1, 10, 250, true, "Jaw"};
-    f.positions = {{5, 300, 255, 9}};
-    f.duration = 3;
-    f.enabled = true;
-    rig.write("a.pjt", f.bytes());
-    rig.dialogs.paths << rig.path("a.pjt");
-    rig.w->setUpServo(0);
-    rig.trigger("openProject");
-    QVERIFY(!rig.w->SMPTEtimer()->isItRunning()); // stopped first
-    QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - a.pjt[*]"));
-    QCOMPARE(rig.w->projectFile(), rig.path("a.pjt"));
-    QVERIFY(!rig.w->hasSound());
-    QCOMPARE(rig.w->slider(0)->maxValue(), 250);
-    // The set-up dialog shows what was opened; the name comes without its
-    // padding, so text typed after it is saved with it.
-    SetupServo* setup = rig.w->setupServo();
-    QCOMPARE(QList<int>({setup->minVal()->value(), setup->maxVal()->value()}), QList<int>({10, 250}));
-    QVERIFY(setup->reverse()->isChecked());
-    auto* nameBox = rig.w->slider(0)->findChild<QLineEdit*>("theServoName");
-    nameBox->end(false);
-    QTest::keyClicks(nameBox, " Left");
-    QCOMPARE(setup->customName()->text() + "|" + rig.w->slider(0)->servoName(),
-             "Jaw Left|" + QStringLiteral("Jaw Left").leftJustified(32));
-    QVERIFY(rig.w->countdownTimer()->duration() == 3 && rig.w->countdownTimer()->enabled());
-    QVERIFY(!rig.w->findChild<convertAudio*>());
-    QCOMPARE(rig.told(), mk::test::shown::newProject); // New Project's question only
-    // The Open dialog offers the name it last held.
-    rig.trigger("openProject");
-    QCOMPARE(rig.dialogs.fileRequests.last().fileName, rig.path("a.pjt"));
-}
-
-void TestProjectCommands::soundIsFoundBesideTheProject_data()
-{
-    QTest::addColumn<QString>("stored"); // %1: the folder of the project
-    QTest::addColumn<bool>("beside");    // scream.wav lies beside the project too
-    QTest::addColumn<QString>("found");  // the sound loaded; empty: the Locate prompt came up
-    QTest::newRow("path exists") << "%1/sounds/scream.wav" << false << "%1/sounds/scream.wav";
-    QTest::newRow("path exists, one beside too: the path wins") << "%1/sounds/scream.wav" << true
-                                                                 << "%1/sounds/scream.wav";
-    QTest::newRow("Windows path, file beside") << "C:\\Shows\\scream.wav" << true << "%1/scream.wav";
-    QTest::newRow("moved Unix path, file beside") << "/gone/scream.wav" << true << "%1/scream.wav";
-    QTest::newRow("moved, nowhere: Locate, cancelled") << "/gone/scream.wav" << false << "";
-    QTest::newRow("moved, a folder of that name beside") << "/gone/sounds" << true << "";
-}
-
-void TestProjectCommands::soundIsFoundBesideTheProject()
-{
-    QFETCH(QString, stored);
-    QFETCH(bool, beside);
-    QFETCH(QString, found);
-    Rig rig;
-    QDir(rig.dir.path()).mkpath("shows/sounds");
-    const QString folder = rig.path("shows");
-    rig.wav(folder + "/sounds/scream.wav");
-    if (beside)
-        rig.wav(folder + "/scream.wav");
-    layout::File f;
-    f.sound = QString(stored).replace("%1", folder).toUtf8();
-    rig.write("shows/show.pjt", f.bytes());
-    rig.dialogs.answers << mk::MessageAnswer::Cancel; // the Locate prompt, if any
-    rig.w->openProjectFile(folder + "/show.pjt");
-    QCOMPARE(rig.dialogs.messages.size(), found.isEmpty() ? 1 : 0);
-    QCOMPARE(rig.w->hasSound(), !found.isEmpty());
-    QCOMPARE(rig.w->graphWindow()->cFileName(), found.isEmpty() ? "noSound" : found.arg(folder));
-    QCOMPARE(rig.w->slider(0)->datalength(), 1); // the sound does not size the tracks
-}
-
-void TestProjectCommands::progressAndNothingElseWhileBusy()
-{
-    Rig rig;
-    rig.record(40000);
-    rig.w->show();
-    // Looks in while the save lets events through.
-    QStringList seen;
-    bool blocked = true;
-    QTimer probe;
-    probe.setInterval(0);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        if (!rig.w->isBusy())
-            return;
-        if (auto* d = rig.w->findChild<convertAudio*>())
-            seen << d->windowTitle() + "|" + d->stageLabel()->text() + "|" + d->percentLabel()->text();
-        const int requests = rig.dialogs.fileRequests.size();
-        rig.w->menuItem("openProject")->trigger();
-        QTest::keyClick(rig.w->slider(0)->findChild<QSlider*>(), Qt::Key_Space);
-        blocked = blocked && rig.dialogs.fileRequests.size() == requests && !rig.w->SMPTEtimer()->isItRunning()
-            && !rig.w->menuBar()->isEnabled();
-    });
-    probe.start();
-    rig.dialogs.paths << rig.path("busy.pjt");
-    rig.trigger("fileSaveAs");
-    probe.stop();
-    QVERIFY(blocked);
-    QVERIFY(seen.size() >= 8);
-    QVERIFY2(seen.contains("Saving Project|Saving Servo 0's Data|.00%"), qPrintable(seen.join("\n")));
-    QVERIFY2(seen.contains("Saving Project|Saving Servo 7's Data|.00%"), qPrintable(seen.join("\n")));
-    QVERIFY(rig.w->menuBar()->isEnabled() && !rig.w->isBusy());
-
-    // Opening: the dialog's own title, one stage per track.
-    seen.clear();
-    probe.start();
-    rig.w->openProjectFile(rig.path("busy.pjt"));
-    probe.stop();
-    QVERIFY(blocked);
-    QVERIFY2(seen.contains("Converting for CD playback|Loading data for servos|0.00%"), qPrintable(seen.join("\n")));
-    QVERIFY2(seen.contains("Converting for CD playback|Loading data for servo #3|0.00%"), qPrintable(seen.join("\n")));
-}
-
-// A sound path longer than the file holds: told on Save As and on Save
-// Settings Only, saved cut short, and located when the project is opened.
-void TestProjectCommands::longSoundPath()
-{
-    Rig rig;
-    const QString sound = rig.importLongPath();
-    QCOMPARE(rig.w->graphWindow()->cFileName(), sound);
-    rig.dialogs.paths << rig.path("long.pjt") << rig.path("settings.pjt");
-    rig.trigger("fileSaveAs");
-    rig.trigger("fileSaveSettings");
-    QCOMPARE(rig.told(), mk::test::shown::longSoundPath + '\n' + mk::test::shown::longSoundPath);
-    for (const char* name : {"long.pjt", "settings.pjt"})
-        QCOMPARE(rig.file(name).mid(604 - 255, 255), sound.toUtf8().left(255));
-
-    Rig other;
-    other.dialogs.answers << mk::MessageAnswer::Cancel;
-    other.w->openProjectFile(rig.path("long.pjt"));
-    QCOMPARE(other.dialogs.messages.size(), 1);
-    QVERIFY(!other.w->hasSound());
-}
-
-// The program itself: a project built from the layout opens at start-up (a
-// screenshot run reports the messages it met on standard error).
-void TestProjectCommands::openOnTheCommandLine()
-{
-    QTemporaryDir dir;
-    layout::File f;
-    f.servos[0].name = "From the command line";
-    QVERIFY(testwav::write(dir.filePath("cli.pjt"), f.bytes()));
-    QVERIFY(testwav::write(dir.filePath("junk.pjt"), "junk"));
-    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("pipe.pjt")).constData(), 0600), 0);
-    const QList<QPair<QString, QString>> cases{{"cli.pjt", ""},
-                                               {"junk.pjt", "is not a MarionetteKit project"},
-                                               {"none.pjt", "53 File not found"},
-                                               {"pipe.pjt", "is not a project file"}};
-    for (const auto& [file, says] : cases) {
-        const auto run
-            = mk::test::runProgram(MK_BINARY, {"--open", dir.filePath(file), "--screenshot", dir.filePath("shot.png")});
-        QCOMPARE(run.status, 0);
-        if (says.isEmpty())
-            QVERIFY2(!run.err.contains("Open Error") && !run.err.contains("not a MarionetteKit"), qPrintable(run.err));
-        else
-            QVERIFY2(run.err.contains(says), qPrintable(run.err));
+    // The lookup's rows are tst_projectfile's soundLookup; here the window's use of it.
+    void soundIsFoundBesideTheProject_data()
+    {
+        QTest::addColumn<QString>("stored"); // %1: the folder of the project
+        QTest::addColumn<bool>("beside");    // scream.wav lies beside the project too
+        QTest::addColumn<QString>("found");  // the sound loaded; empty: the Locate prompt came up
+        QTest::newRow("path exists, one beside too: the path wins") << "%1/sounds/scream.wav" << true
+                                                                     << "%1/sounds/scream.wav";
+        QTest::newRow("moved Unix path, file beside") << "/gone/scream.wav" << true << "%1/scream.wav";
+        QTest::newRow("moved, nowhere: Locate, cancelled") << "/gone/scream.wav" << false << "";
     }
-}
 
-// The project's folder, else the folder last chosen in (kept across starts);
-// Save As offers the project's own name.
-void TestProjectCommands::dialogsOpenInTheShowsFolder()
-{
-    QTemporaryDir config; // settings of its own: other tests remember folders too
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    Rig rig;
-    QDir(rig.dir.path()).mkpath("sounds");
-    QDir(rig.dir.path()).mkpath("shows");
-    rig.wav("sounds/a.wav");
-    rig.dialogs.paths << "" << rig.path("sounds/a.wav") << "" << rig.path("shows/show.pjt") << "" << "";
-    for (const char* item : {"openProject", "importSound", "openProject", "fileSaveAs", "fileSaveAs", "importSound"})
-        rig.trigger(item);
-    QStringList offered;
-    for (const auto& r : rig.dialogs.fileRequests)
-        offered << QString(r.fileName).replace(rig.dir.path(), "~");
-    QCOMPARE(offered, QStringList({"", "Sound.wav", "~/sounds", "~/sounds/Untitled.pjt", "~/shows/show.pjt",
-                                   "~/shows/Sound.wav"}));
-    Rig next; // a later start: no project yet, the folder last used
-    next.trigger("importSound");
-    QCOMPARE(next.dialogs.fileRequests.at(0).fileName, rig.path("shows/Sound.wav"));
-}
+    void soundIsFoundBesideTheProject()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, beside);
+        QFETCH(QString, found);
+        Rig rig;
+        QDir(rig.dir.path()).mkpath("shows/sounds");
+        const QString folder = rig.path("shows");
+        rig.wav(folder + "/sounds/scream.wav");
+        if (beside)
+            rig.wav(folder + "/scream.wav");
+        layout::File f;
+        f.sound = QString(stored).replace("%1", folder).toUtf8();
+        rig.write("shows/show.pjt", f.bytes());
+        rig.dialogs.answers << mk::MessageAnswer::Cancel; // the Locate prompt, if any
+        rig.w->openProjectFile(folder + "/show.pjt");
+        QCOMPARE(rig.dialogs.messages.size(), found.isEmpty() ? 1 : 0);
+        QCOMPARE(rig.w->hasSound(), !found.isEmpty());
+        QCOMPARE(rig.w->graphWindow()->cFileName(), found.isEmpty() ? "noSound" : found.arg(folder));
+        QCOMPARE(rig.w->slider(0)->datalength(), 1); // the sound does not size the tracks
+    }
+
+    void progressAndNothingElseWhileBusy()
+    {
+        Rig rig;
+        rig.record(40000);
+        rig.w->show();
+        // Looks in while the save lets events through.
+        QStringList seen;
+        bool blocked = true;
+        QTimer probe;
+        probe.setInterval(0);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            if (!rig.w->isBusy())
+                return;
+            if (auto* d = rig.w->findChild<convertAudio*>())
+                seen << d->windowTitle() + "|" + d->stageLabel()->text() + "|" + d->percentLabel()->text();
+            const int requests = rig.dialogs.fileRequests.size();
+            rig.w->menuItem("openProject")->trigger();
+            QTest::keyClick(rig.w->slider(0)->findChild<QSlider*>(), Qt::Key_Space);
+            blocked = blocked && rig.dialogs.fileRequests.size() == requests && !rig.w->SMPTEtimer()->isItRunning()
+                && !rig.w->menuBar()->isEnabled();
+        });
+        probe.start();
+        rig.dialogs.paths << rig.path("busy.pjt");
+        rig.trigger("fileSaveAs");
+        probe.stop();
+        QVERIFY(blocked);
+        QVERIFY(seen.size() >= 8);
+        QVERIFY2(seen.contains("Saving Project|Saving Servo 0's Data|.00%"), qPrintable(seen.join("\n")));
+        QVERIFY2(seen.contains("Saving Project|Saving Servo 7's Data|.00%"), qPrintable(seen.join("\n")));
+        QVERIFY(rig.w->menuBar()->isEnabled() && !rig.w->isBusy());
+
+        // Opening: the dialog's own title, one stage per track.
+        seen.clear();
+        probe.start();
+        rig.w->openProjectFile(rig.path("busy.pjt"));
+        probe.stop();
+        QVERIFY(blocked);
+        for (const char* stage : {"Converting for CD playback|Loading data for servos|0.00%",
+                                  "Converting for CD playback|Loading data for servo #3|0.00%"})
+            QVERIFY2(seen.contains(stage), qPrintable(seen.join("\n")));
+    }
+
+    // A sound path longer than the file holds: told on Save As and on Save
+    // Settings Only, saved cut short, and located when the project is opened.
+    void longSoundPath()
+    {
+        Rig rig;
+        QString folder = rig.dir.path();
+        while (folder.size() < 260)
+            folder += "/a-rather-long-folder-name-for-sounds";
+        QDir().mkpath(folder);
+        const QString sound = rig.wav(folder + "/scream.wav");
+        rig.w->importSoundFile(sound);
+        QCOMPARE(rig.w->graphWindow()->cFileName(), sound);
+        rig.dialogs.paths << rig.path("long.pjt") << rig.path("settings.pjt");
+        rig.trigger("fileSaveAs");
+        rig.trigger("fileSaveSettings");
+        QCOMPARE(rig.told(), mk::test::shown::longSoundPath + '\n' + mk::test::shown::longSoundPath);
+        for (const char* name : {"long.pjt", "settings.pjt"})
+            QCOMPARE(rig.file(name).mid(604 - 255, 255), sound.toUtf8().left(255));
+
+        Rig other;
+        other.dialogs.answers << mk::MessageAnswer::Cancel;
+        other.w->openProjectFile(rig.path("long.pjt"));
+        QCOMPARE(other.dialogs.messages.size(), 1);
+        QVERIFY(!other.w->hasSound());
+    }
+
+    // The program itself: a project built from the layout opens at start-up (a
+    // screenshot run reports the messages it met on standard error).
+    void openOnTheCommandLine()
+    {
+        QTemporaryDir dir;
+        layout::File f;
+        f.servos[0].name = "From the command line";
+        QVERIFY(testwav::write(dir.filePath("cli.pjt"), f.bytes()));
+        QVERIFY(testwav::write(dir.filePath("junk.pjt"), "junk"));
+        QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("pipe.pjt")).constData(), 0600), 0);
+        const QList<QPair<QString, QString>> cases{{"cli.pjt", ""},
+                                                   {"junk.pjt", "is not a MarionetteKit project"},
+                                                   {"none.pjt", "53 File not found"},
+                                                   {"pipe.pjt", "is not a project file"}};
+        for (const auto& [file, says] : cases) {
+            const auto run = mk::test::runProgram(
+                MK_BINARY, {"--open", dir.filePath(file), "--screenshot", dir.filePath("shot.png")});
+            QCOMPARE(run.status, 0);
+            if (says.isEmpty())
+                QVERIFY2(!run.err.contains("Open Error") && !run.err.contains("not a MarionetteKit"),
+                         qPrintable(run.err));
+            else
+                QVERIFY2(run.err.contains(says), qPrintable(run.err));
+        }
+    }
+
+    // The project's folder, else the folder last chosen in (kept across starts);
+    // Save As offers the project's own name.
+    void dialogsOpenInTheShowsFolder()
+    {
+        QTemporaryDir config; // settings of its own: other tests remember folders too
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        Rig rig;
+        QDir(rig.dir.path()).mkpath("sounds");
+        QDir(rig.dir.path()).mkpath("shows");
+        rig.wav("sounds/a.wav");
+        rig.dialogs.paths << "" << rig.path("sounds/a.wav") << "" << rig.path("shows/show.pjt") << "" << "";
+        for (const char* item :
+             {"openProject", "importSound", "openProject", "fileSaveAs", "fileSaveAs", "importSound"})
+            rig.trigger(item);
+        QStringList offered;
+        for (const auto& r : rig.dialogs.fileRequests)
+            offered << QString(r.fileName).replace(rig.dir.path(), "~");
+        QCOMPARE(offered, QStringList({"", "Sound.wav", "~/sounds", "~/sounds/Untitled.pjt", "~/shows/show.pjt",
+                                       "~/shows/Sound.wav"}));
+        Rig next; // a later start: no project yet, the folder last used
+        next.trigger("importSound");
+        QCOMPARE(next.dialogs.fileRequests.at(0).fileName, rig.path("shows/Sound.wav"));
+    }
+};
 
 QTEST_MAIN(TestProjectCommands)
 #include "test_projectcommands.moc"

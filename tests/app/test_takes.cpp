@@ -1,9 +1,5 @@
-// What was recorded, seen and taken back, in the real main window offscreen,
-// as whole journeys: the motion lanes in step with the waveform (zoom, pan,
-// scrub, headers, shown or hidden), undo and redo of takes, sounds, New and
-// Open (the wire bytes and project file they bring back, the mark for
-// unsaved changes), the history's memory bound, Open Recent and drops, Jaw
-// from Sound, and editing and drawing with the mouse, the menus and the keys.
+// What was recorded, seen and taken back, as whole journeys through the real
+// main window offscreen.
 #include <map>
 
 #include "app/EditSelection.h"
@@ -112,8 +108,7 @@ private Q_SLOTS:
             t->setMaxValue(250);
             t->setIsReversed(true);
             rig.fill(5, 100, 199, [](int f) { return 20 + f; });
-            t->setDataStartPoint(250);
-            t->setData(240);
+            rig.fill(5, 250, 250, [](int) { return 240; });
             l->resync();
             const auto cursorX = [g] { return g->findChild<QWidget*>("cursor")->x(); };
 
@@ -260,8 +255,7 @@ private Q_SLOTS:
             auto* box = rig.w->findChild<QCheckBox*>("motionLanesShown");
             QVERIFY(!rig.lanes()->isVisible() && !box->isChecked());
             rig.loadShow();
-            rig.w->slider(1)->setDataStartPoint(100);
-            rig.w->slider(1)->setData(129);
+            rig.fill(1, 100, 100, [](int) { return 129; });
             box->setChecked(true);
             QVERIFY(rig.lanes()->isVisible());
             QCOMPARE(rig.lanes()->laneColumns(1)[size_t(rig.xOf(100))], (Range{129, 129}));
@@ -402,7 +396,6 @@ private Q_SLOTS:
         mk::TakeHistory& h = rig.w->takes();
         h.restart();
         QVERIFY(!h.isModified());
-        // A step per pass, each changing one stretch of 1000 frames of a track.
         auto take = [&](int n) {
             const int from = (n * 1000) % 17000;
             rig.fill(n % 8, from, from + 999, [n, from](int f) { return 1 + (n + f - from) % 250; });

@@ -1,7 +1,5 @@
-// The waveform view as the main window uses it: loading (and the messages of
-// a bad or missing file), scrubbing with the mouse, playback and its clock,
-// and drawing from a file that is short or gone. The arithmetic behind it is
-// in tst_WaveformMath; here each wiring is checked once, on the real view.
+// The waveform view as the main window uses it. The arithmetic behind it is in
+// tst_WaveformMath; here each wiring is checked once, on the real view.
 #include <QtTest>
 #include <QtWidgets>
 
@@ -61,9 +59,11 @@ int inkIn(const QImage& img, const QRect& r, bool anyInk = false)
     return n;
 }
 
+struct Locate { QString missing; mk::MessageAnswer answer; bool pick; int lengthMs; };
+
 } // namespace
 
-Q_DECLARE_METATYPE(mk::MessageAnswer)
+Q_DECLARE_METATYPE(Locate)
 
 class tst_graphWindow : public QObject {
     Q_OBJECT
@@ -117,7 +117,6 @@ private Q_SLOTS:
         r.view.playFromTo();
         QVERIFY(!r.clock()->isActive());
         r.sound.commands.clear();
-        r.scrubs.clear();
 
         r.view.setcFileName(QStringLiteral("  ") + m_song + QStringLiteral(" "));
         QCOMPARE(r.view.cFileName(), m_song);
@@ -128,8 +127,6 @@ private Q_SLOTS:
                                r.view.cCurrentTime()});
         };
         QCOMPARE(state(), QList<int>({45, 617355, 45, 617355, 0}));
-        QCOMPARE(r.scrubs.count(), 1);
-        QCOMPARE(r.told(), QString());
         QCOMPARE(r.sound.commands.size(), 1);
         QCOMPARE(r.sound.commands[0].kind + r.sound.commands[0].path, QStringLiteral("length") + m_song);
         r.view.setczoom(100); // a tenth, about the middle
@@ -161,10 +158,11 @@ private Q_SLOTS:
         QCOMPARE(inkIn(r.view.waveformImage(), QRect(100, 180, 300, 60), true), 0);
     }
 
-    // A file the header reader rejects (each kind once: what it rejects is
-    // in tst_WavReader), or one the sound service cannot measure, after a good sound: the view ends up in the complete no-sound
-    // state (never the rejected name with the previous numbers), so a click
-    // plays nothing and moves the cursor to 0 ms, and Play plays nothing.
+    // A file the header reader rejects (each kind once: what it rejects is in
+    // tst_WavReader), or one the sound service cannot measure, after a good
+    // sound: the view ends up in the complete no-sound state (never the
+    // rejected name with the previous numbers), so a click plays nothing and
+    // moves the cursor to 0 ms, and Play plays nothing.
     void failedLoad_data()
     {
         QTest::addColumn<QByteArray>("bytes"); // empty: the song, measured as `error` says
@@ -261,21 +259,17 @@ private Q_SLOTS:
     // was playing stops.
     void locate_data()
     {
-        QTest::addColumn<QString>("missing");
-        QTest::addColumn<mk::MessageAnswer>("answer");
-        QTest::addColumn<bool>("pick");
-        QTest::addColumn<int>("lengthMs");
-        QTest::newRow("cancel the question") << "/gone/Song.wav" << mk::MessageAnswer::Cancel << false << 1000;
-        QTest::newRow("cancel the dialog") << "/gone/Song.wav" << mk::MessageAnswer::Ok << false << 0;
-        QTest::newRow("pick another file") << "/gone/Song.wav" << mk::MessageAnswer::Ok << true << 3500;
-        QTest::newRow("windows path") << "C:\\Sounds\\Song.wav" << mk::MessageAnswer::Ok << true << 3500;
+        QTest::addColumn<Locate>("row");
+        QTest::newRow("cancel the question") << Locate{"/gone/Song.wav", mk::MessageAnswer::Cancel, false, 1000};
+        QTest::newRow("cancel the dialog") << Locate{"/gone/Song.wav", mk::MessageAnswer::Ok, false, 0};
+        QTest::newRow("pick another file") << Locate{"/gone/Song.wav", mk::MessageAnswer::Ok, true, 3500};
+        QTest::newRow("windows path") << Locate{"C:\\Sounds\\Song.wav", mk::MessageAnswer::Ok, true, 3500};
     }
 
     void locate()
     {
-        QFETCH(QString, missing);
-        QFETCH(mk::MessageAnswer, answer);
-        QFETCH(bool, pick);
+        QFETCH(Locate, row);
+        const auto& [missing, answer, pick, lengthMs] = row;
         Rig r;
         r.view.setcFileName(m_song);
         r.view.playFromCursor();
@@ -294,7 +288,7 @@ private Q_SLOTS:
                      QStringList({"Locate Song.wav", "Wave Audio Files  *.wav|*.wav|All Files|*.*", "Song.wav"}));
         }
         QCOMPARE(r.view.cFileName(), pick ? m_song : QStringLiteral("noSound"));
-        QTEST(int(r.view.cSoundLengthInMilliseconds()), "lengthMs");
+        QCOMPARE(r.view.cSoundLengthInMilliseconds(), lengthMs);
         QCOMPARE(r.view.cCurrentTime(), pick ? 0 : 500);
         QVERIFY(!r.clock()->isActive());
         if (!pick) // a sound picked instead is loaded by the same path as any other
