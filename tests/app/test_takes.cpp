@@ -1,5 +1,6 @@
 // What was recorded, seen and taken back, as whole journeys through the real
 // main window offscreen.
+#include <QUndoStack>
 #include <map>
 
 #include "app/EditSelection.h"

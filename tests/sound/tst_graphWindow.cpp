@@ -1,7 +1,10 @@
 // The waveform view as the main window uses it. The arithmetic behind it is in
 // tst_WaveformMath; here each wiring is checked once, on the real view.
-#include <QtTest>
-#include <QtWidgets>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include "RecordingSound.h"
 #include "support/RuntimeErrors.h"

@@ -3,9 +3,35 @@
 // system's), a joystick that stays put, dialogs answered from a script and a
 // sound that records what it was asked, with COM 1 on a pseudo-terminal, the
 // other three absent, and a temporary folder for the files it writes.
-#include <QtTest>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
 #include <QtTest/qtestspontaneevent.h>
-#include <QtWidgets>
 #include <cmath>
 #include <memory>
 
