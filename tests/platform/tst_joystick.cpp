@@ -36,9 +36,8 @@ void unplug(SDL_Joystick* js)
 /// Puts the stick where it reads x, y, z (0..32767).
 void stickAt(SDL_Joystick* js, int x, int y, int z)
 {
-    SDL_JoystickSetVirtualAxis(js, 0, Sint16(x * 2 - 32768));
-    SDL_JoystickSetVirtualAxis(js, 1, Sint16(y * 2 - 32768));
-    SDL_JoystickSetVirtualAxis(js, 2, Sint16(z * 2 - 32768));
+    for (int axis : {0, 1, 2})
+        SDL_JoystickSetVirtualAxis(js, axis, Sint16(QList<int>{x, y, z}[axis] * 2 - 32768));
 }
 
 } // namespace
@@ -46,8 +45,7 @@ void stickAt(SDL_Joystick* js, int x, int y, int z)
 class tst_Joystick : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // Runs first: a forked child inherits whatever signal handlers this
-    // process's SDL has installed by then.
+    // Runs first: a forked child inherits whatever signal handlers this process's SDL has installed by then.
     void terminationSignalStillEndsTheProgram()
     {
         const pid_t child = fork();
@@ -114,16 +112,14 @@ private Q_SLOTS:
         auto click = [&](const char* name) {
             QTest::mouseClick(dialog.findChild<QPushButton*>(name), Qt::LeftButton);
         };
-        auto everyTrackHolds = [&](const QList<int>& expected) {
-            for (const auto& t : tracks.tracks) {
-                QList<int> got;
+        auto held = [&] { // low and high of channels 0..3, track after track
+            QString s;
+            for (const auto& t : tracks.tracks)
                 for (int c = 0; c < 4; ++c)
-                    got << t->track().calibrationLow(c) << t->track().calibrationHigh(c);
-                if (got != expected)
-                    return false;
-            }
-            return true;
+                    s += QStringLiteral("%1 %2 ").arg(t->track().calibrationLow(c)).arg(t->track().calibrationHigh(c));
+            return s;
         };
+        auto everyTrack = [](const char* v) { return QStringLiteral("%1 ").arg(QLatin1String(v)).repeated(8); };
 
         auto spans = [&] {
             QStringList tips;
@@ -131,16 +127,14 @@ private Q_SLOTS:
                 tips << dialog.findChild<QWidget*>(QStringLiteral("slider%1").arg(c))->toolTip();
             return tips;
         };
-        const QString full = QStringLiteral("Bottom 0, top 32768");
-        QCOMPARE(spans(), QStringList({full, full, full, full}));
+        QCOMPARE(spans(), QStringList(4, QStringLiteral("Bottom 0, top 32768")));
 
-        // No joystick: the gauges read 0; the tracks keep their own defaults
-        // until a button is pressed.
+        // No joystick: the gauges read 0; the tracks keep their own defaults until a button is pressed.
         dialog.show();
         QVERIFY(dialog.polling());
-        QVERIFY(everyTrackHolds({0, 32767, 0, 32767, 0, 32767, 0, 32767}));
+        QCOMPARE(held(), everyTrack("0 32767 0 32767 0 32767 0 32767"));
         click("saveSettingsButton");
-        QVERIFY(everyTrackHolds({1, 32767, 1, 32767, 1, 32767, 1, 32767}));
+        QCOMPARE(held(), everyTrack("1 32767 1 32767 1 32767 1 32767"));
 
         SDL_Joystick* stick = plugIn();
         QVERIFY2(stick, SDL_GetError());
@@ -152,7 +146,7 @@ private Q_SLOTS:
         QTRY_COMPARE(dialog.calibration().gauge(0).value, 5000); // then at rest
         click("setMax0");
         click("setMin3");
-        QVERIFY(everyTrackHolds({1000, 5000, 1, 32767, 1, 32767, 0, 32767}));
+        QCOMPARE(held(), everyTrack("1000 5000 1 32767 1 32767 0 32767"));
         QTest::qWait(30); // polls of a stick at rest redraw nothing: the set button shows the span
         QCOMPARE(spans().first(), QStringLiteral("Bottom 1000, top 5000"));
         stickAt(stick, 9000, 0, 0);
@@ -161,10 +155,7 @@ private Q_SLOTS:
 
         // X's measured travel now spans a servo's whole range.
         NewSlider& t = tracks[4];
-        t.setPlaybackEnabled(true);
-        t.setRecordingEnabled(true);
-        t.setMaxValue(200);
-        t.setMinValue(100);
+        mk::test::startUp(t, 100, 200);
         t.setUsesJoystick(true);
         SDL_JoystickSetVirtualButton(stick, 0, SDL_PRESSED);
         stickAt(stick, 3000, 0, 0);
@@ -181,7 +172,7 @@ private Q_SLOTS:
         unplug(stick);
         click("setMin2");
         click("setMax2");
-        QVERIFY(everyTrackHolds({1000, 5000, 1, 32767, 0, 1, 0, 32767}));
+        QCOMPARE(held(), everyTrack("1000 5000 1 32767 0 1 0 32767"));
 
         // Close (or the close box) hides, stops polling, keeps the values.
         click("cancelButton");

@@ -1,7 +1,6 @@
 #pragma once
 // The main window's eight track controls, numbered 0 to 7, as the track
-// dialogs look them up; and eight bare tracks, as the engine and the
-// exporter take them.
+// dialogs look them up; and eight bare tracks, as the engine and the exporter take them.
 #include <array>
 #include <memory>
 #include <span>
@@ -13,6 +12,24 @@
 #include "tracks/SetupServo.h"
 
 namespace mk::test {
+
+/// A track (or its control) as the main window leaves it after start-up: playback and recording on, min..max.
+template <class Track>
+void startUp(Track& t, int min, int max)
+{
+    t.setPlaybackEnabled(true);
+    t.setRecordingEnabled(true);
+    t.setMaxValue(qint16(max));
+    t.setMinValue(qint16(min));
+}
+
+/// Writes position v at frame f.
+template <class Track>
+void putAt(Track& t, qint32 f, qint16 v)
+{
+    t.setDataStartPoint(f);
+    t.setData(v);
+}
 
 struct EightTracks {
     std::vector<std::unique_ptr<NewSlider>> tracks;
@@ -40,10 +57,7 @@ struct EightServoTracks {
         for (ServoTrack*& t : tracks) {
             owned.push_back(std::make_unique<ServoTrack>(joystick));
             t = owned.back().get();
-            t->setPlaybackEnabled(true);
-            t->setRecordingEnabled(true);
-            t->setMaxValue(qint16(max));
-            t->setMinValue(qint16(min));
+            startUp(*t, min, max);
         }
     }
     std::span<ServoTrack* const> all() const { return {tracks.data(), tracks.size()}; }

@@ -21,6 +21,9 @@ std::vector<ColumnRange> bruteForce(const std::vector<qint16>& data, double firs
     return out;
 }
 
+/// A span as its first and last frame, to compare.
+std::pair<qint64, qint64> ends(FrameSpan s) { return {s.from, s.to}; }
+
 std::vector<qint16> parse(const QString& text)
 {
     std::vector<qint16> v;
@@ -29,33 +32,6 @@ std::vector<qint16> parse(const QString& text)
     return v;
 }
 
-QString show(const std::vector<qint16>& v)
-{
-    QStringList s;
-    for (qint16 x : v)
-        s << QString::number(x);
-    return s.join(QLatin1Char(' '));
-}
-
-struct Columns {
-    double first, last;
-    int columns, column;
-    qint64 from, to;
-};
-struct Known {
-    std::vector<qint16> data;
-    double first, last;
-    int columns;
-    QList<int> expected; // lo, hi per column; 0, 0 is a gap
-};
-struct Window {
-    bool hasSound;
-    int displayStart, displayEnd, soundLength, soundLengthMs, maxframe;
-    double first, last;
-};
-struct Row {
-    int value, low, high, row;
-};
 struct Edit {
     QString op, data;
     int from, to; // paste: at; draw: first frame, last frame
@@ -65,59 +41,31 @@ struct Edit {
     int lost;
 };
 } // namespace
-Q_DECLARE_METATYPE(Columns)
-Q_DECLARE_METATYPE(Known)
-Q_DECLARE_METATYPE(Window)
 Q_DECLARE_METATYPE(Edit)
-Q_DECLARE_METATYPE(Row)
 
 class TestMotionEnvelope : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void columnFrames_data()
-    {
-        QTest::addColumn<Columns>("c");
-        QTest::newRow("10 frames a column, first") << Columns{0.0, 100.0, 10, 0, 0, 9};
-        QTest::newRow("10 frames a column, last") << Columns{0.0, 100.0, 10, 9, 90, 99};
-        QTest::newRow("fractional edges") << Columns{0.5, 10.5, 4, 1, 3, 5};
-        QTest::newRow("zoomed in: nearest to the middle") << Columns{10.0, 11.0, 4, 0, 10, 10};
-        QTest::newRow("zoomed in: past the half") << Columns{10.0, 11.0, 4, 2, 11, 11};
-        QTest::newRow("before frame 0") << Columns{-20.0, -10.0, 2, 0, -20, -16};
-        QTest::newRow("column out of range") << Columns{0.0, 10.0, 2, 2, 0, -1};
-        QTest::newRow("no columns") << Columns{0.0, 10.0, 0, 0, 0, -1};
-        QTest::newRow("absurd edges are tamed") << Columns{-1e300, 1e300, 1, 0, qint64(-1e15), qint64(1e15) - 1};
-    }
-    void columnFrames()
-    {
-        QFETCH(Columns, c);
-        const FrameSpan s = mk::lanes::columnFrames(c.first, c.last, c.columns, c.column);
-        QCOMPARE(std::make_pair(s.from, s.to), std::make_pair(c.from, c.to));
-    }
-
-    void knownColumns_data()
-    {
-        QTest::addColumn<Known>("k");
-        QTest::newRow("min and max per column") << Known{{10, 20, 30, 40, 50, 5}, 0.0, 6.0, 3, {10, 20, 30, 40, 5, 50}};
-        QTest::newRow("zeros are gaps, not position 0")
-            << Known{{0, 0, 100, 0, 0, 0, 7, 0}, 0.0, 8.0, 4, {0, 0, 100, 100, 0, 0, 7, 7}};
-        QTest::newRow("past the end and before the start are gaps") << Known{{1, 2}, -2.0, 4.0, 3, {0, 0, 1, 2, 0, 0}};
-        QTest::newRow("zoomed in: each frame spans columns")
-            << Known{{9, 60}, 0.0, 2.0, 4, {9, 9, 60, 60, 60, 60, 0, 0}};
-    }
+    // Min and max per pixel column; frames holding 0 are gaps, not position 0.
     void knownColumns()
     {
-        QFETCH(Known, k);
-        MotionEnvelope e;
-        e.assign(k.data);
-        QList<int> got;
-        for (const ColumnRange r : e.columns(k.first, k.last, k.columns))
-            got << r.lo << r.hi;
-        QCOMPARE(got, k.expected);
+        const struct { std::vector<qint16> data; double first, last; int columns; QList<int> loHi; } known[] = {
+            {{10, 20, 30, 40, 50, 5}, 0.0, 6.0, 3, {10, 20, 30, 40, 5, 50}},
+            {{0, 0, 100, 0, 0, 0, 7, 0}, 0.0, 8.0, 4, {0, 0, 100, 100, 0, 0, 7, 7}},
+            {{1, 2}, -2.0, 4.0, 3, {0, 0, 1, 2, 0, 0}},             // past the end and before the start: gaps
+            {{9, 60}, 0.0, 2.0, 4, {9, 9, 60, 60, 60, 60, 0, 0}}}; // zoomed in: each frame spans columns
+        for (const auto& k : known) {
+            MotionEnvelope e;
+            e.assign(k.data);
+            QList<int> got;
+            for (const ColumnRange r : e.columns(k.first, k.last, k.columns))
+                got << r.lo << r.hi;
+            QCOMPARE(got, k.loHi);
+        }
     }
 
-    // The block summaries give what a scan of every frame gives, for every
-    // kind of view over a long, gappy recording, and stay right as frames
-    // change one by one (recording) and as the length changes.
+    // The block summaries give what a scan of every frame gives, for every kind of view over a long, gappy recording,
+    // and stay right as frames change one by one (recording) and as the length changes.
     void envelopeMatchesScan()
     {
         QRandomGenerator rng(1234);
@@ -135,8 +83,7 @@ private Q_SLOTS:
         // Recording frame by frame: sync reports exactly the frames that changed.
         for (qint64 f : {0LL, 15LL, 16LL, 4095LL, 4096LL, 65535LL, 216000LL}) {
             data[size_t(f)] = qint16(data[size_t(f)] == 200 ? 201 : 200);
-            const FrameSpan s = e.sync(data, f - 1, f);
-            QCOMPARE(std::make_pair(s.from, s.to), std::make_pair(f, f));
+            QCOMPARE(ends(e.sync(data, f - 1, f)), std::pair(f, f));
             QCOMPARE(e.sync(data, f - 1, f).to, qint64(-1)); // nothing more to take in
         }
         // Erasing a whole stretch leaves a gap, summaries included.
@@ -148,50 +95,15 @@ private Q_SLOTS:
         // A new length: the differing part and the new frames are reported.
         data.resize(300000, 0);
         data[250000] = 42;
-        const FrameSpan grown = e.syncAll(data);
-        QCOMPARE(std::make_pair(grown.from, grown.to), std::make_pair(qint64(216001), qint64(299999)));
+        QCOMPARE(ends(e.syncAll(data)), (std::pair<qint64, qint64>(216001, 299999)));
         QCOMPARE(e.range(0, 299999), rangeOf(data, 0, 299999));
         // Recording past the end grows the track a frame at a time.
         data.push_back(17);
-        const FrameSpan one = e.sync(data, 299999, 300000);
-        QCOMPARE(std::make_pair(one.from, one.to), std::make_pair(qint64(300000), qint64(300000)));
+        QCOMPARE(ends(e.sync(data, 299999, 300000)), (std::pair<qint64, qint64>(300000, 300000)));
         QCOMPARE(e.range(299000, 300000), rangeOf(data, 299000, 300000));
         data.resize(10);
         QCOMPARE(e.syncAll(data).to, qint64(300000));
         QCOMPARE(e.size(), qint64(10));
-    }
-
-    void frameWindow_data()
-    {
-        QTest::addColumn<Window>("w");
-        // A 10 s sound of 441000 bytes after a 44-byte header: 300 frames.
-        QTest::newRow("whole sound") << Window{true, 45, 441045, 441000, 10000, 300, 0.0, 300.0};
-        QTest::newRow("second half") << Window{true, 220545, 441045, 441000, 10000, 300, 150.0, 300.0};
-        QTest::newRow("no sound: the whole track") << Window{false, 1, 1000, 1000, 1000, 600, 0.6, 600.0};
-        QTest::newRow("zero-length sound") << Window{true, 45, 100, 0, 0, 0, 0.0, 0.0};
-    }
-    void frameWindow()
-    {
-        QFETCH(Window, w);
-        const FrameWindow got = mk::lanes::frameWindow(w.hasSound, w.displayStart, w.displayEnd, 45, w.soundLength,
-                                                       w.soundLengthMs, w.maxframe);
-        QCOMPARE(std::make_pair(got.first, got.last), std::make_pair(w.first, w.last));
-    }
-
-    void rows_data()
-    {
-        QTest::addColumn<Row>("r"); // of 21 rows
-        QTest::newRow("highest on top") << Row{200, 100, 200, 0};
-        QTest::newRow("lowest at the bottom") << Row{100, 100, 200, 20};
-        QTest::newRow("middle") << Row{150, 100, 200, 10};
-        QTest::newRow("above the range: top") << Row{255, 100, 200, 0};
-        QTest::newRow("below the range: bottom") << Row{1, 100, 200, 20};
-        QTest::newRow("empty range: middle") << Row{5, 128, 128, 10};
-    }
-    void rows()
-    {
-        QFETCH(Row, r);
-        QCOMPARE(mk::lanes::rowOf(r.value, r.low, r.high, 21), r.row);
     }
 
     void edit_data()
@@ -249,11 +161,43 @@ private Q_SLOTS:
             edits::draw(d, {e.from, e.value}, {e.to, e.extra.toInt()}, limits);
         else if (e.op == "copy") // the track is all but the last number, which lies after it in memory
             d = edits::copy(std::span(d).first(d.size() - 1), r);
-        QCOMPARE(show(d), e.expected);
+        const std::vector<qint16> expected = parse(e.expected);
+        QCOMPARE(QList<qint16>(d.begin(), d.end()), QList<qint16>(expected.begin(), expected.end()));
     }
 
+    // The frames each pixel column covers, the frames a lane shows, the row of a position.
     void laneGeometry()
     {
+        const struct { double first, last; int columns, column; qint64 from, to; } spans[] = {
+            {0.0, 100.0, 10, 0, 0, 9},   // 10 frames a column: the first
+            {0.0, 100.0, 10, 9, 90, 99}, // and the last
+            {0.5, 10.5, 4, 1, 3, 5},     // fractional edges
+            {10.0, 11.0, 4, 0, 10, 10},  // zoomed in: the frame nearest the column's middle
+            {10.0, 11.0, 4, 2, 11, 11},  // past the half
+            {-20.0, -10.0, 2, 0, -20, -16},
+            {0.0, 10.0, 2, 2, 0, -1}, // column out of range
+            {0.0, 10.0, 0, 0, 0, -1}, // no columns
+            {-1e300, 1e300, 1, 0, qint64(-1e15), qint64(1e15) - 1}}; // absurd edges are tamed
+        for (const auto& c : spans)
+            QCOMPARE(ends(columnFrames(c.first, c.last, c.columns, c.column)), std::pair(c.from, c.to));
+
+        // A 10 s sound of 441000 bytes after a 44-byte header: 300 frames; display start, end -> first, last.
+        const struct { bool hasSound; int start, end, length, ms, maxframe; double first, last; } windows[] = {
+            {true, 45, 441045, 441000, 10000, 300, 0.0, 300.0},       // the whole sound
+            {true, 220545, 441045, 441000, 10000, 300, 150.0, 300.0}, // its second half
+            {false, 1, 1000, 1000, 1000, 600, 0.6, 600.0},            // no sound: the whole track
+            {true, 45, 100, 0, 0, 0, 0.0, 0.0}};                      // a zero-length sound
+        for (const auto& w : windows) {
+            const FrameWindow got = frameWindow(w.hasSound, w.start, w.end, 45, w.length, w.ms, w.maxframe);
+            QCOMPARE(std::make_pair(got.first, got.last), std::make_pair(w.first, w.last));
+        }
+
+        // Of 21 rows, the highest position on top; beyond the range held at the edge; an empty range in the middle.
+        const int rows[][4] = {{200, 100, 200, 0}, {100, 100, 200, 20}, {150, 100, 200, 10},
+                               {255, 100, 200, 0}, {1, 100, 200, 20},   {5, 128, 128, 10}};
+        for (const auto& [value, low, high, row] : rows)
+            QCOMPARE(rowOf(value, low, high, 21), row);
+
         // 100 frames over 100 pixels, then 8 pixels a frame from frame 10.
         QCOMPARE(edits::frameAt(49.4, 0, 100, 100), 49);
         QCOMPARE(edits::frameAt(49.6, 0, 100, 100), 50);

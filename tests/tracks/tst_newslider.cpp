@@ -1,6 +1,5 @@
-// The track control on screen: mouse holding, the name box's keys, and the
-// slider, box and indicators following the track. What the track itself does
-// with these is tst_servotrack's.
+// The track control on screen: mouse holding, the name box's keys, and the slider, box and indicators following
+// the track. What the track itself does with these is tst_servotrack's.
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -11,26 +10,22 @@
 #include <memory>
 
 #include "platform/Joystick.h"
+#include "tracks/EightTracks.h"
 #include "tracks/NewSlider.h"
 
 class tst_NewSlider : public QObject {
     Q_OBJECT
-    std::unique_ptr<mk::FixedJoystick> m_joystick;
-    std::unique_ptr<NewSlider> m_track;
+    mk::FixedJoystick m_joystick;
+    std::unique_ptr<NewSlider> m_track; // after the joystick it reads
     QSlider* m_slider = nullptr;
     QLineEdit* m_name = nullptr;
 
 private Q_SLOTS:
     void init()
     {
-        m_track.reset(); // before the joystick it reads
-        m_joystick = std::make_unique<mk::FixedJoystick>();
-        m_track = std::make_unique<NewSlider>(*m_joystick);
+        m_track = std::make_unique<NewSlider>(m_joystick);
         m_track->resize(m_track->sizeHint());
-        m_track->setPlaybackEnabled(true);
-        m_track->setRecordingEnabled(true);
-        m_track->setMaxValue(200);
-        m_track->setMinValue(100);
+        mk::test::startUp(*m_track, 100, 200);
         m_track->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_track.get()));
         m_slider = m_track->findChild<QSlider*>(QStringLiteral("slider"));
@@ -46,8 +41,7 @@ private Q_SLOTS:
         QTest::mouseRelease(m_slider, Qt::LeftButton, {}, handle);
         QVERIFY(!m_track->track().sliderHeld());
 
-        // A release the slider never saw (a modal message was up) ends the hold
-        // by the next frame.
+        // A release the slider never saw (a modal message was up) ends the hold by the next frame.
         QTest::mousePress(m_slider, Qt::LeftButton, {}, handle);
         QVERIFY(m_track->track().sliderHeld());
         m_slider->removeEventFilter(m_track.get());
@@ -78,8 +72,7 @@ private Q_SLOTS:
         QCOMPARE(m_track->servoName(), QStringLiteral("Jaw").leftJustified(32));
         QCOMPARE(QApplication::focusWidget(), m_slider);
 
-        // Enter leaves nothing pending that could undo the next edit, and a
-        // Space is a blank in the name.
+        // Enter leaves nothing pending that could undo the next edit, and a Space is a blank in the name.
         m_name->setFocus();
         m_name->end(false);
         QTest::keyClick(m_name, Qt::Key_Enter);
@@ -90,8 +83,7 @@ private Q_SLOTS:
         QCOMPARE(m_name->text(), QStringLiteral("Jaw 1"));
         QCOMPARE(m_track->servoName().trimmed(), QStringLiteral("Jaw 1"));
 
-        // A name from a project comes padded to 32 characters: the box shows
-        // its start, not the blanks at its end.
+        // A name from a project comes padded to 32 characters: the box shows its start, not the blanks at its end.
         m_track->setServoName(QStringLiteral("Jaw").leftJustified(32));
         QCOMPARE(m_name->cursorPosition(), 0);
     }
@@ -102,8 +94,7 @@ private Q_SLOTS:
         QCOMPARE(QList<int>({m_slider->minimum(), m_slider->maximum()}), QList<int>({100, 200}));
 
         m_track->setMaxframe(3);
-        m_track->setDataStartPoint(3);
-        m_track->setData(190);
+        mk::test::putAt(*m_track, 3, 190);
         m_track->setCurrentFrame(3);
         QCOMPARE(m_slider->value(), 190);
 
@@ -125,7 +116,7 @@ private Q_SLOTS:
         QVERIFY(active->isChecked());
 
         m_track->clearTheArray();
-        QCOMPARE(QList<int>({m_slider->minimum(), m_slider->maximum(), m_slider->value()}), QList<int>({128, 129, 128}));
+        QCOMPARE(std::tuple(m_slider->minimum(), m_slider->maximum(), m_slider->value()), std::tuple(128, 129, 128));
     }
 };
 

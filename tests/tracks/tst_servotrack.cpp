@@ -5,10 +5,12 @@
 
 #include "platform/Joystick.h"
 #include "support/RuntimeErrors.h"
+#include "tracks/EightTracks.h"
 #include "tracks/ServoTrack.h"
 
 using mk::ServoTrack;
 using mk::test::errorNumber;
+using mk::test::putAt;
 
 namespace {
 
@@ -16,13 +18,7 @@ namespace {
 struct Fixture {
     mk::FixedJoystick joystick;
     ServoTrack t{joystick};
-    Fixture()
-    {
-        t.setPlaybackEnabled(true);
-        t.setRecordingEnabled(true);
-        t.setMaxValue(200);
-        t.setMinValue(100);
-    }
+    Fixture() { mk::test::startUp(t, 100, 200); }
     void calibrate(std::initializer_list<int> values)
     {
         t.setStartCalibrationData(true);
@@ -82,13 +78,10 @@ private Q_SLOTS:
             t.setCalibrationData(qint16(100 + i));
         QCOMPARE(QList<int>({t.calibrationLow(0), t.calibrationHigh(3)}), QList<int>({100, 107}));
 
-        // Shrinking keeps the frames below the cut; growing again brings back
-        // empty frames, not the old positions.
+        // Shrinking keeps the frames below the cut; growing again brings back empty frames, not the old positions.
         t.setMaxframe(300);
-        t.setDataStartPoint(100);
-        t.setData(140);
-        t.setDataStartPoint(250);
-        t.setData(150);
+        putAt(t, 100, 140);
+        putAt(t, 250, 150);
         t.setMaxframe(150);
         t.setMaxframe(300);
         QCOMPARE(QList<int>({t.at(100), t.at(250)}), QList<int>({140, 0}));
@@ -105,8 +98,9 @@ private Q_SLOTS:
         QCOMPARE(t.data(), qint16(7));
 
         t.clearTheArray();
-        QCOMPARE(QList<int>({t.datalength(), t.maxframe(), t.at(0), t.at(1), t.sliderMin(), t.sliderMax(), t.minValue()}),
-                 QList<int>({1, 0, 0, 128, 128, 129, 139}));
+        const QList<int> cleared{t.datalength(), t.maxframe(), t.at(0),     t.at(1),
+                                 t.sliderMin(),  t.sliderMax(), t.minValue()};
+        QCOMPARE(cleared, QList<int>({1, 0, 0, 128, 128, 129, 139}));
     }
 
     void frameUpdate_data()
@@ -130,8 +124,7 @@ private Q_SLOTS:
         Fixture fx;
         ServoTrack& t = fx.t;
         t.setMaxframe(20);
-        t.setDataStartPoint(5);
-        t.setData(qint16(u.recorded));
+        putAt(t, 5, qint16(u.recorded));
         t.setPosition(120);
         t.setPlaybackEnabled(u.playback);
         t.setActiveChecked(u.active); // by hand
@@ -176,8 +169,7 @@ private Q_SLOTS:
         QCOMPARE(got, QList<int>{r[4]} + between);
     }
 
-    // The frame update grows the array to the frame, never shrinks it, and
-    // moves maxframe up to the frame.
+    // The frame update grows the array to the frame, never shrinks it, and moves maxframe up to the frame.
     void frameUpdateOnlyGrows()
     {
         // maxframe, datalength (written after maxframe), frame -> datalength, maxframe
@@ -186,8 +178,7 @@ private Q_SLOTS:
             Fixture fx;
             fx.t.setMaxframe(maxframe);
             fx.t.setDatalength(length);
-            fx.t.setDataStartPoint(length);
-            fx.t.setData(77); // the last recorded position
+            putAt(fx.t, length, 77); // the last recorded position
             fx.t.setCurrentFrame(frame);
             QCOMPARE(QList<int>({fx.t.datalength(), fx.t.maxframe(), fx.t.at(length)}),
                      QList<int>({lengthAfter, maxAfter, 77}));

@@ -1,5 +1,4 @@
-// The servo set-up dialog with real widgets, offscreen, and its preview
-// commands read from a pseudo-terminal.
+// The servo set-up dialog with real widgets, offscreen, and its preview commands read from a pseudo-terminal.
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -69,8 +68,7 @@ class tst_SetupServo : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // Press at one point, drag to another: which needle moves and where the
-    // scroll bars and the track end up (track range 100..200 before). The
-    // angles themselves are tst_dialogmath's.
+    // scroll bars and the track end up (track range 100..200 before). The angles themselves are tst_dialogmath's.
     void needleDrag_data()
     {
         QTest::addColumn<QPointF>("press");
@@ -79,8 +77,7 @@ private Q_SLOTS:
         QTest::newRow("min to (10,134)") << QPointF(10, 134) << QPointF(10, 134) << QList<int>{2, 200, 2, 200};
         QTest::newRow("max to (80,160)") << QPointF(80, 160) << QPointF(80, 160) << QList<int>{100, 191, 100, 191};
         QTest::newRow("max above the shaft") << QPointF(80, 100) << QPointF(80, 100) << QList<int>{100, 254, 100, 254};
-        // 255 for the minimum is pulled down to the maximum, which the track
-        // refuses: it keeps its minimum.
+        // 255 for the minimum is pulled down to the maximum, which the track refuses: it keeps its minimum.
         QTest::newRow("min dragged above the shaft") << QPointF(30, 170) << QPointF(80, 100)
                                                      << QList<int>{200, 200, 100, 200};
         QTest::newRow("max dragged far left") << QPointF(80, 160) << QPointF(10, 134) << QList<int>{100, 100, 100, 200};
@@ -100,8 +97,8 @@ private Q_SLOTS:
         rig.mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
         // After the release, moving the mouse drags nothing.
         rig.mouse(QEvent::MouseMove, QPointF(53, 170), Qt::NoButton);
-        QCOMPARE(QList<int>({d.minVal()->value(), d.maxVal()->value(), rig.track(4).minValue(), rig.track(4).maxValue()}),
-                 ends);
+        const NewSlider& t = rig.track(4);
+        QCOMPARE(QList<int>({d.minVal()->value(), d.maxVal()->value(), t.minValue(), t.maxValue()}), ends);
     }
 
     void designValuesThenBars()
@@ -122,8 +119,7 @@ private Q_SLOTS:
         QCOMPARE(d.servoPic()->size(), QSize(105, 181));
 
         rig.setUp(1, 100, 200);
-        // Either bar past the other snaps back to it; equal ends show, but
-        // the track refuses them and keeps its ends.
+        // Either bar past the other snaps back to it; equal ends show, but the track refuses them and keeps its ends.
         d.maxVal()->setValue(50);
         d.minVal()->setValue(220);
         QCOMPARE(QList<int>({d.minVal()->value(), d.maxVal()->value()}), QList<int>({100, 100}));
@@ -151,8 +147,7 @@ private Q_SLOTS:
     {
         Rig rig;
         SetupServo& d = *rig.dialog;
-        // A track's set-up in one line: name, range, reversed, channel and
-        // the indicator shown (-1: none).
+        // A track's set-up in one line: name, range, reversed, channel and the indicator shown (-1: none).
         auto setUpOf = [&](int i) {
             NewSlider& t = rig.track(i);
             return QStringLiteral("%1 %2..%3 %4 ch%5 ind%6")
@@ -188,8 +183,7 @@ private Q_SLOTS:
         QTest::mouseClick(d.joyChannel(1), Qt::LeftButton);
         QCOMPARE(setUpOf(3), QStringLiteral("Eyes 100..150 fwd ch1 ind1"));
 
-        // A channel without an option selects none; a servo number without a
-        // track changes nothing and fails nowhere.
+        // A channel without an option selects none; a servo number without a track changes nothing and fails nowhere.
         rig.track(5).setWhichJoystickChannel(9);
         rig.track(5).setWhichservo(42);
         rig.dialog->fillFrom(rig.track(5));
@@ -200,9 +194,8 @@ private Q_SLOTS:
 
         rig.setUp(2, 200, 250);
         rig.openPort();
-        // Servo 2 changed by another command (a project opened, a new one,
-        // undo): the dialog shows it at once, writes nothing back and moves
-        // no servo. A change of another servo leaves it alone.
+        // Servo 2 changed by another command (a project opened, a new one, undo): the dialog shows it at once, writes
+        // nothing back and moves no servo. A change of another servo leaves it alone.
         NewSlider& t = rig.track(2);
         t.setMinValue(100);
         t.setIsReversed(true);
@@ -243,8 +236,7 @@ private Q_SLOTS:
         rig.mouse(QEvent::MouseMove, QPointF(10, 134), Qt::LeftButton);
         rig.mouse(QEvent::MouseButtonRelease, QPointF(10, 134), Qt::NoButton);
         QCOMPARE(rig.pty.read(6), command(5, 82) + command(5, 2));
-        // Filling from a track previews its maximum, then its minimum, where
-        // they differ from what the window shows.
+        // Filling from a track previews its maximum, then its minimum, where they differ from what the window shows.
         rig.setUp(0, 60, 90);
         QCOMPARE(rig.pty.read(6), command(0, 90) + command(0, 60));
         // The window still showing a minimum of 150: filling it for servo 3
@@ -263,8 +255,7 @@ private Q_SLOTS:
         QCOMPARE(rig.pty.read(1, 100), QByteArray());
         QCOMPARE(int(rig.track(0).maxValue()), 100);
 
-        // The other end gone: the link's failure handling closes the port,
-        // the dialog goes on writing into the track.
+        // The other end gone: the link's failure handling closes the port, the dialog goes on writing into the track.
         rig.openPort();
         rig.pty.closeMaster();
         for (int v = 20; v < 60; ++v)
