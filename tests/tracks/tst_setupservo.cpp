@@ -150,13 +150,9 @@ private Q_SLOTS:
         // A track's set-up in one line: name, range, reversed, channel and the indicator shown (-1: none).
         auto setUpOf = [&](int i) {
             NewSlider& t = rig.track(i);
-            return QStringLiteral("%1 %2..%3 %4 ch%5 ind%6")
-                .arg(t.servoName().trimmed())
-                .arg(t.minValue())
-                .arg(t.maxValue())
-                .arg(t.isReversed() ? "rev" : "fwd")
-                .arg(t.whichJoystickChannel())
-                .arg(t.track().visibleIndicator());
+            return QString::asprintf("%s %d..%d %s ch%d ind%d", qPrintable(t.servoName().trimmed()), t.minValue(),
+                                     t.maxValue(), t.isReversed() ? "rev" : "fwd", t.whichJoystickChannel(),
+                                     t.track().visibleIndicator());
         };
         rig.track(6).setServoName("Jaw");
         rig.track(6).setIsReversed(true);

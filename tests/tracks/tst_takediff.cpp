@@ -113,8 +113,7 @@ private Q_SLOTS:
 
         takes::TrackChange c;
         const qint64 heapBefore = heapInUse();
-        QCOMPARE(takes::diff(3, {before.data, before.maxframe}, after.data, after.maxframe, c),
-                 row != "nothing");
+        QCOMPARE(takes::diff(3, {before.data, before.maxframe}, after.data, after.maxframe, c), row != "nothing");
         const qint64 held = heapInUse() - heapBefore;
         QCOMPARE(c.track, 3);
         if (heapFiguresWork())
