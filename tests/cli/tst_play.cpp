@@ -6,6 +6,7 @@
 #include <QTest>
 #include <atomic>
 #include <csignal>
+#include <numeric>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -45,13 +46,10 @@ QList<int> track0(const QByteArray& line)
     return out;
 }
 
-/// A trigger line whose level the test sets, and what it was opened as.
-class FakeLine : public mk::cli::LineInput {
-public:
+/// A trigger line whose level the test sets.
+struct FakeLine : mk::cli::LineInput {
     explicit FakeLine(const std::atomic<bool>& level) : m_level(level) {}
     std::optional<bool> level() override { return m_level.load(); }
-
-private:
     const std::atomic<bool>& m_level;
 };
 
@@ -62,17 +60,14 @@ class tst_play : public QObject {
 private slots:
     void portUnpluggedAndBack()
     {
-        // The port is named through a link, as udev names an adapter: the first
-        // adapter goes away mid-show, another appears under the same name, and
-        // the show goes on to it.
+        // The port is named through a link, as udev names an adapter: the first adapter goes away mid-show, another
+        // appears under the same name, and the show goes on to it.
         QTemporaryDir dir;
         mk::test::PseudoTerminal first, second;
         const QString link = dir.filePath(QStringLiteral("ttyFigure"));
         QVERIFY(QFile::link(first.slavePath(), link));
         QProcess play;
-        play.start(QStringLiteral(MK_PROGRAM), {QStringLiteral("play"),
-                                                writeShow(dir.filePath(QStringLiteral("s.pjt")), 300, 10),
-                                                QStringLiteral("--port"), link});
+        play.start(MK_PROGRAM, {"play", writeShow(dir.filePath("s.pjt"), 300, 10), "--port", link});
         QVERIFY(play.waitForStarted());
         QVERIFY(!first.read(1 << 20, 600, false).isEmpty());
         first.closeMaster();
@@ -112,12 +107,11 @@ private slots:
         QFETCH(int, most);
         QTemporaryDir dir;
         mk::test::PseudoTerminal pty;
-        const QString show = writeShow(dir.filePath(QStringLiteral("show.pjt")), 6, 10);
-        options.replaceInStrings(QStringLiteral("IDLE"), writeShow(dir.filePath(QStringLiteral("idle.pjt")), 3, 100));
+        const QString show = writeShow(dir.filePath("show.pjt"), 6, 10);
+        options.replaceInStrings("IDLE", writeShow(dir.filePath("idle.pjt"), 3, 100));
         QProcess play;
         play.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        play.start(QStringLiteral(MK_PROGRAM),
-                   QStringList{QStringLiteral("play"), show, QStringLiteral("--port"), pty.slavePath()} + options);
+        play.start(MK_PROGRAM, QStringList{"play", show, "--port", pty.slavePath()} + options);
         QVERIFY(play.waitForStarted());
         QByteArray line = pty.read(1 << 20, 300, false);
         if (start == "Enter") {
@@ -149,8 +143,7 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<bool>("pressed"); // the level while the button is down
         QTest::addColumn<QString>("opened");
-        QTest::newRow("modem line") << QStringList{"--trigger", "cts"} << true
-                                    << QStringLiteral("modem %1 PORT").arg(TIOCM_CTS);
+        QTest::newRow("cts") << QStringList{"--trigger", "cts"} << true << QString("modem %1 PORT").arg(TIOCM_CTS);
         QTest::newRow("gpio, falling") << QStringList{"--trigger", "gpio:gpiochip4:17", "--trigger-edge", "falling"}
                                        << false << QStringLiteral("gpio gpiochip4 17");
     }
@@ -183,14 +176,11 @@ private slots:
         std::thread player([&] { status = mk::cli::runPlayCommand(args, fakes); });
 
         const QList<int> before = track0(pty.read(1 << 20, 500, false));
-        level = pressed;
-        QByteArray line = pty.read(1 << 20, 250, false);
-        level = !pressed;
-        line += pty.read(1 << 20, 70, false);
-        level = pressed;
-        line += pty.read(1 << 20, 1500, false);
-        level = !pressed;
-        line += pty.read(1 << 20, 100, false);
+        QByteArray line;
+        for (const auto& [down, ms] : {std::pair{true, 250}, {false, 70}, {true, 1500}, {false, 100}}) {
+            level = down == pressed;
+            line += pty.read(1 << 20, ms, false);
+        }
         ::pthread_kill(player.native_handle(), SIGTERM);
         player.join();
         line += pty.read(1 << 20, 100, false);
@@ -198,9 +188,8 @@ private slots:
         QCOMPARE(openedAs, opened);
         QCOMPARE(status, 0);
         QCOMPARE(before, QList<int>({100}));
-        QList<int> show;
-        for (int f = 0; f <= 30; ++f)
-            show << 10 + f;
+        QList<int> show(31); // frames 0 to 30
+        std::iota(show.begin(), show.end(), 10);
         QCOMPARE(track0(line), show + QList<int>({100, 10}));
     }
 
@@ -237,53 +226,41 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("says");
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "export-cd PROJECT.pjt OUT.wav [--sound WAV]";
-        QTest::newRow("help lists verify-cd") << QStringList{"--help"} << 0 << "verify-cd OUT.wav PROJECT.pjt";
-        QTest::newRow("help lists jaw") << QStringList{"--help"} << 0
-                                        << "jaw PROJECT.pjt --servo N (-o OUT.pjt | --in-place)";
-        QTest::newRow("play help") << QStringList{"play", "--help"} << 0 << "--trigger SOURCE";
-        QTest::newRow("no show") << QStringList{"play"} << 2 << "Name the show";
-        QTest::newRow("bad trigger") << QStringList{"play", "x.pjt", "--trigger", "mat"} << 2
-                                     << "--trigger does not take \"mat\".";
-        QTest::newRow("modem line, no port") << QStringList{"play", "x.pjt", "--trigger", "cts"} << 2 << "--port";
-        QTest::newRow("bad edge") << QStringList{"play", "x.pjt", "--trigger-edge", "up"} << 2 << "--trigger-edge";
-        QTest::newRow("missing project") << QStringList{"play", "/nonexistent/x.pjt"} << 1 << "No such project";
-        QTest::newRow("missing port") << QStringList{"play", "@s.pjt", "--port", "/dev/ttyNONE9"} << 1
-                                      << "No serial device";
-        QTest::newRow("no such sound output") << QStringList{"play", "@s.pjt", "--audio-device", "Nowhere"} << 1
-                                              << "No sound output";
-        QTest::newRow("sound without samples") << QStringList{"play", "@s.pjt", "--sound", "@silent.wav"} << 1
-                                               << "@silent.wav cannot be read";
-        QTest::newRow("no gpio chip") << QStringList{"play", "@s.pjt", "--trigger", "gpio:nochip:3"} << 1
-                                      << "No GPIO chip";
-        QTest::newRow("port in use") << QStringList{"play", "@s.pjt", "--port", "@held"} << 1 << "@held is in use";
-        QTest::newRow("jaw: not a number") << QStringList{"jaw", "@s.pjt", "--release", "soon"} << 2
-                                           << "--release takes a number from 0 to 2000, not \"soon\".";
-        QTest::newRow("jaw: half a frame") << QStringList{"jaw", "@s.pjt", "--from", "2.5"} << 2
-                                           << "--from takes a frame number.";
-        QTest::newRow("jaw over its own project") << QStringList{"jaw", "@high.pjt", "--servo", "1", "-o", "@high.pjt"}
-                                                  << 2 << "add --in-place to write over it";
-        QTest::newRow("jaw without a servo") << QStringList{"jaw", "@high.pjt", "-o", "@x.pjt"} << 2 << "--servo N";
-        QTest::newRow("jaw without a sound") << QStringList{"jaw", "@nosound.pjt", "--servo", "2", "-o", "@x.pjt"} << 1
-                                             << "The project has no sound";
-        QTest::newRow("no sound") << QStringList{"export-cd", "@nosound.pjt", "@x.wav"} << 1
-                                  << "No sound: MarionetteKit does not support the creation of a CD playback\n"
-                                     "file if you are not using a sound.";
-        QTest::newRow("not a sound") << QStringList{"export-cd", "@notes.pjt", "@x.wav"} << 1
-                                     << "Sound Problem: The file \"notes.wav\" cannot be read as a sound (";
+        const auto row = [](const char* name, const char* args, int status, const char* says) {
+            QTest::newRow(name) << QString::fromUtf8(args).split(' ') << status << QString::fromUtf8(says);
+        };
+        row("help", "--help", 0, "export-cd PROJECT.pjt OUT.wav [--sound WAV]");
+        row("help lists verify-cd", "--help", 0, "verify-cd OUT.wav PROJECT.pjt");
+        row("help lists jaw", "--help", 0, "jaw PROJECT.pjt --servo N (-o OUT.pjt | --in-place)");
+        row("play help", "play --help", 0, "--trigger SOURCE");
+        row("no show", "play", 2, "Name the show");
+        row("bad trigger", "play x.pjt --trigger mat", 2, "--trigger does not take \"mat\".");
+        row("modem line, no port", "play x.pjt --trigger cts", 2, "--port");
+        row("bad edge", "play x.pjt --trigger-edge up", 2, "--trigger-edge");
+        row("missing project", "play /nonexistent/x.pjt", 1, "No such project");
+        row("missing port", "play @s.pjt --port /dev/ttyNONE9", 1, "No serial device");
+        row("no such sound output", "play @s.pjt --audio-device Nowhere", 1, "No sound output");
+        row("sound without samples", "play @s.pjt --sound @silent.wav", 1, "@silent.wav cannot be read");
+        row("no gpio chip", "play @s.pjt --trigger gpio:nochip:3", 1, "No GPIO chip");
+        row("port in use", "play @s.pjt --port @held", 1, "@held is in use");
+        row("jaw: a word", "jaw @s.pjt --release soon", 2, "--release takes a number from 0 to 2000, not \"soon\".");
+        row("jaw: half a frame", "jaw @s.pjt --from 2.5", 2, "--from takes a frame number.");
+        row("jaw over its own project", "jaw @high.pjt --servo 1 -o @high.pjt", 2, "add --in-place to write over it");
+        row("jaw without a servo", "jaw @high.pjt -o @x.pjt", 2, "--servo N");
+        row("jaw without a sound", "jaw @nosound.pjt --servo 2 -o @x.pjt", 1, "The project has no sound");
+        row("no sound", "export-cd @nosound.pjt @x.wav", 1,
+            "No sound: MarionetteKit does not support the creation of a CD playback\n"
+            "file if you are not using a sound.");
+        row("not a sound", "export-cd @notes.pjt @x.wav", 1,
+            "Sound Problem: The file \"notes.wav\" cannot be read as a sound (");
         // Sounds the window would refuse to load leave the project without one.
-        QTest::newRow("no samples") << QStringList{"export-cd", "@empty.pjt", "@x.wav"} << 1 << "Reason: No samples";
-        QTest::newRow("rate the output cannot play") << QStringList{"export-cd", "@slow.pjt", "@x.wav"} << 1
-                                                     << "Error Code = 263";
-        QTest::newRow("not a project") << QStringList{"export-cd", "@high.wav", "@x.wav"} << 1
-                                       << "is not a MarionetteKit project.";
-        QTest::newRow("verify a file that is no WAV") << QStringList{"verify-cd", "@high.pjt", "@high.pjt"} << 1
-                                                      << "321 Invalid file format";
-        QTest::newRow("verify a missing file") << QStringList{"verify-cd", "@none.wav", "@high.pjt"} << 1
-                                               << "53 File not found";
-        QTest::newRow("one argument") << QStringList{"export-cd", "@high.pjt"} << 2
-                                      << "export-cd takes a project and the file to write.";
-        QTest::newRow("unknown option") << QStringList{"verify-cd", "--fast", "a", "b"} << 2 << "";
+        row("no samples", "export-cd @empty.pjt @x.wav", 1, "Reason: No samples");
+        row("rate the output cannot play", "export-cd @slow.pjt @x.wav", 1, "Error Code = 263");
+        row("not a project", "export-cd @high.wav @x.wav", 1, "is not a MarionetteKit project.");
+        row("verify a file that is no WAV", "verify-cd @high.pjt @high.pjt", 1, "321 Invalid file format");
+        row("verify a missing file", "verify-cd @none.wav @high.pjt", 1, "53 File not found");
+        row("one argument", "export-cd @high.pjt", 2, "export-cd takes a project and the file to write.");
+        row("unknown option", "verify-cd --fast a b", 2, "");
     }
 
     void refused()
@@ -294,25 +271,22 @@ private slots:
         using cdrules::projectFile;
         writeShow(files.path("s.pjt"), 3, 10);
         files.write("silent.wav", testwav::canonical(2, 44100, 16, QByteArray()));
-        files.write("high.wav", testwav::canonical(2, 48000, 16, QByteArray(400, 0)));
-        files.write("high.pjt", projectFile(files.path("high.wav").toLocal8Bit(), 5));
         files.write("nosound.pjt", projectFile("noSound", 5));
-        files.write("notes.wav", "RIFF, but only in words");
-        files.write("notes.pjt", projectFile(files.path("notes.wav").toLocal8Bit(), 5));
-        files.write("empty.wav", testwav::canonical(1, 22050, 8, QByteArray()));
-        files.write("empty.pjt", projectFile(files.path("empty.wav").toLocal8Bit(), 5));
-        files.write("slow.wav", testwav::canonical(1, 500, 8, QByteArray(400, char(128))));
-        files.write("slow.pjt", projectFile(files.path("slow.wav").toLocal8Bit(), 5));
+        // Each sound beside a project that uses it.
+        for (const auto& [name, wav] : {std::pair{"high", testwav::canonical(2, 48000, 16, QByteArray(400, 0))},
+                                        {"notes", QByteArray("RIFF, but only in words")},
+                                        {"empty", testwav::canonical(1, 22050, 8, QByteArray())},
+                                        {"slow", testwav::canonical(1, 500, 8, QByteArray(400, char(128)))}}) {
+            const QString sound = files.write(name + QStringLiteral(".wav"), wav);
+            files.write(name + QStringLiteral(".pjt"), projectFile(sound.toLocal8Bit(), 5));
+        }
         // Another holder of the port, as a second play would hold it.
         mk::test::PseudoTerminal pty;
         const int held = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
-        const auto place = [&](QString& a) {
-            a.replace(QStringLiteral("@held"), pty.slavePath()).replace(QLatin1Char('@'), files.dir.path() + '/');
-        };
-        for (QString& a : args)
-            place(a);
-        place(says);
+        const QString folder = files.dir.path() + '/';
+        args.replaceInStrings("@held", pty.slavePath()).replaceInStrings("@", folder);
+        says.replace("@held", pty.slavePath()).replace('@', folder);
         const auto run = mk::test::runHeadless(QStringLiteral(MK_PROGRAM), args);
         ::close(held);
         QTEST(run.status, "status");

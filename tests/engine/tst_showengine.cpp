@@ -23,35 +23,29 @@ struct Line {
     mk::test::PseudoTerminal pty;
     std::atomic<bool> on{true};
     QByteArray bytes;
-    std::thread reader;
-    int fd = -1;
-    Line()
-    {
-        fd = ::open(pty.slavePath().toLocal8Bit().constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
-        reader = std::thread([this] {
-            while (on)
-                bytes += pty.read(1 << 16, 20, false);
-        });
-    }
+    int fd = ::open(pty.slavePath().toLocal8Bit().constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    std::thread reader{[this] {
+        while (on)
+            bytes += pty.read(1 << 16, 20, false);
+    }};
+    /// What arrived, once the last writes have had 100 ms to come through.
     QByteArray stop()
     {
-        QThread::msleep(100);
-        on = false;
-        reader.join();
+        if (reader.joinable()) {
+            QThread::msleep(100);
+            on = false;
+            reader.join();
+        }
         return bytes;
     }
     ~Line()
     {
-        if (reader.joinable()) {
-            on = false;
-            reader.join();
-        }
+        stop();
         ::close(fd);
     }
 };
 
-/// Fails, or takes 100 ms over each frame as a stalled port would, noting
-/// the frames asked for.
+/// Fails, or takes 100 ms over each frame as a stalled port would, noting the frames asked for.
 struct Slow : FrameWork {
     bool fails = false;
     QList<std::int32_t> asked;
@@ -79,12 +73,15 @@ struct Wired {
     explicit Wired(int tracks) : work(show.tracks, tracks) { engine.setPort(&port); }
 };
 
-std::optional<Event> nextEvent(ShowEngine& engine)
+/// The engine's next event within half a second: kind, frame, number and text (kind -1: none).
+std::tuple<int, int, int, QString> nextEvent(ShowEngine& engine)
 {
     std::optional<Event> e;
     for (int i = 0; i < 100 && !e; ++i, QThread::msleep(5))
         e = engine.nextEvent();
-    return e;
+    if (!e)
+        return {-1, 0, 0, QString()};
+    return {int(e->kind), e->frame, e->number, QString(e->text.data())};
 }
 
 } // namespace
@@ -96,11 +93,7 @@ private slots:
     {
         Wired w(8);
         ShowEngine& engine = w.engine;
-        Input hold;
-        hold.track = 2;
-        hold.held = true;
-        hold.value = 77;
-        engine.post(hold);
+        engine.post(Input{.track = 2, .held = true, .value = 77});
         engine.start(0);
         QThread::msleep(700); // the interface thread, busy with something else
         // A preview in the middle of the show goes out whole, between frames.
@@ -116,8 +109,7 @@ private slots:
 
         QCOMPARE(engine.framesSkipped(), 0u);
         QVERIFY2(last >= 25, qPrintable(QString::number(last)));
-        // The line is frame messages (servos 0 to 7 in order, whole) with the
-        // preview commands only between them.
+        // The line is frame messages (servos 0 to 7 in order, whole) with the preview commands only between them.
         QCOMPARE(wire.size() % 3, 0);
         int next = 0, previews = 0, frames = 0;
         for (int i = 0; i < wire.size(); i += 3) {
@@ -144,23 +136,15 @@ private slots:
         failing.fails = true;
         ShowEngine engine(failing);
         engine.sendFrame(5);
-        std::optional<Event> e = nextEvent(engine);
-        QVERIFY(e);
-        QCOMPARE(int(e->kind), int(Event::Kind::FrameError));
-        QCOMPARE(e->frame, 5);
-        QCOMPARE(e->number, 9);
-        QCOMPARE(QString(e->text.data()), QString("Subscript out of range"));
+        QCOMPARE(nextEvent(engine), std::tuple(int(Event::Kind::FrameError), 5, 9, QString("Subscript out of range")));
 
-        // An unplugged line: the write fails, the engine lets go of the port
-        // and says so once.
+        // An unplugged line: the write fails, the engine lets go of the port and says so once.
         Wired w(1);
         w.line.stop();
         w.line.pty.closeMaster();
         w.engine.sendFrame(0);
         w.engine.sendFrame(1);
-        e = nextEvent(w.engine);
-        QVERIFY(e);
-        QCOMPARE(int(e->kind), int(Event::Kind::PortFailed));
+        QCOMPARE(std::get<0>(nextEvent(w.engine)), int(Event::Kind::PortFailed));
         QThread::msleep(20);
         QVERIFY(!w.engine.nextEvent());
     }
@@ -182,8 +166,7 @@ private slots:
         QCOMPARE(slow.asked, QList<std::int32_t>{std::numeric_limits<std::int32_t>::max() - 1});
     }
 
-    // Frame k begins at the first whole millisecond whose count of 100/3 ms
-    // frames rounds (halves to even) to k.
+    // Frame k begins at the first whole millisecond whose count of 100/3 ms frames rounds (halves to even) to k.
     void firstMillisecond_data()
     {
         QTest::addColumn<qint64>("frame");
@@ -203,10 +186,9 @@ private slots:
         QCOMPARE(qint64(frameAtMs(ms - 1)), frame - 1);
     }
 
-    // A simulated show of ten minutes: the device plays `ppm` fast or slow of
-    // the monotonic clock and is reported in whole 256-sample buffers. Each
-    // frame must be reached exactly once, and the frame sent must never be
-    // more than one from the frame being heard.
+    // A simulated show of ten minutes: the device plays `ppm` fast or slow of the monotonic clock and is reported in
+    // whole 256-sample buffers. Each frame must be reached exactly once, and the frame sent must never be more than
+    // one from the frame being heard.
     void followsTheSound_data()
     {
         QTest::addColumn<double>("ppm");

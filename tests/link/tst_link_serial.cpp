@@ -11,6 +11,7 @@
 #include "support/RuntimeErrors.h"
 
 #include <algorithm>
+#include <numeric>
 #include <cerrno>
 
 using mk::test::errorNumber;
@@ -19,13 +20,8 @@ using mk::test::PseudoTerminal;
 
 namespace {
 
-QByteArray centredFrame()
-{
-    QByteArray message;
-    for (int servo = 0; servo < 8; ++servo)
-        mk::appendPositionCommand(message, servo, 128);
-    return message;
-}
+/// Servos 0 to 7 centred: FF, servo, position for each.
+const QByteArray kCentred = QByteArray::fromHex("FF0080FF0180FF0280FF0380FF0480FF0580FF0680FF0780");
 
 const QString kMissing = QStringLiteral("/dev/marionettekit-no-such-port");
 
@@ -38,6 +34,15 @@ bool toldOnceAbout(const mk::ScriptedDialogs& dialogs, const QString& port, cons
     const auto& m = dialogs.messages.first();
     return m.text.contains(port) && m.text.contains(path) && m.title == "Serial Port Error"
         && m.icon == mk::MessageIcon::Exclamation && m.buttons == mk::MessageButtons::Ok;
+}
+
+/// The port menu's items 1 to 4: "-" greyed out, "*" ticked.
+QString menu(const mk::SerialPorts& ports)
+{
+    QStringList items;
+    for (int n = 1; n <= 4; ++n)
+        items << QString::number(n) + (ports.itemEnabled(n) ? "" : "-") + (ports.itemChecked(n) ? "*" : "");
+    return items.join(' ');
 }
 
 } // namespace
@@ -84,9 +89,8 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         qputenv("MARIONETTEKIT_PORTS", value.toLocal8Bit());
         QCOMPARE(MSComm::defaultDevicePaths(), expected);
-        MSComm comm;
-        for (int n = 1; n <= 4; ++n)
-            QCOMPARE(comm.devicePath(n), expected.at(n - 1));
+        MSComm c;
+        QCOMPARE((QStringList{c.devicePath(1), c.devicePath(2), c.devicePath(3), c.devicePath(4)}), expected);
         qputenv("MARIONETTEKIT_PORTS", ",,,");
     }
 
@@ -96,12 +100,11 @@ private Q_SLOTS:
         MSComm comm;
         comm.setDevicePaths({pty.slavePath(), QString(), kMissing});
 
-        comm.setCommPort(2);
-        auto [number, text] = errorOf([&] { comm.setPortOpen(true); });
-        QVERIFY2(number == 68 && text.contains("COM 2"), qPrintable(text));
-        comm.setCommPort(3);
-        std::tie(number, text) = errorOf([&] { comm.setPortOpen(true); });
-        QVERIFY2(number == 68 && text.contains(kMissing), qPrintable(text));
+        for (const auto& [port, named] : {std::pair{2, QStringLiteral("COM 2")}, {3, kMissing}}) {
+            comm.setCommPort(qint16(port));
+            const auto [number, text] = errorOf([&] { comm.setPortOpen(true); });
+            QVERIFY2(number == 68 && text.contains(named), qPrintable(text));
+        }
         QVERIFY(!comm.PortOpen());
 
         QVERIFY(errorOf([&] { comm.setCommPort(0); }).first != 0);
@@ -123,20 +126,17 @@ private Q_SLOTS:
         mk::ScriptedDialogs dialogs;
         mk::SerialPorts ports(comm, dialogs);
         QSignalSpy changed(&ports, &mk::SerialPorts::itemsChanged);
-        auto items = [&](bool (mk::SerialPorts::*item)(int) const) {
-            return QList<bool>{(ports.*item)(1), (ports.*item)(2), (ports.*item)(3), (ports.*item)(4)};
-        };
 
         ports.probe();
-        QCOMPARE(items(&mk::SerialPorts::itemEnabled), QList<bool>({true, false, true, false}));
-        QCOMPARE(items(&mk::SerialPorts::itemChecked), QList<bool>({false, false, false, false}));
+        QCOMPARE(menu(ports), "1 2- 3 4-");
         QVERIFY(!comm.PortOpen() && !one.slaveOpen() && !three.slaveOpen());
         QVERIFY(changed.count() >= 1);
 
         ports.selectPort(3);
-        QVERIFY(ports.itemChecked(3) && three.slaveOpen());
+        QCOMPARE(menu(ports), "1 2- 3* 4-");
+        QVERIFY(three.slaveOpen());
         ports.selectPort(1);
-        QCOMPARE(items(&mk::SerialPorts::itemChecked), QList<bool>({true, false, false, false}));
+        QCOMPARE(menu(ports), "1* 2- 3 4-");
         QCOMPARE(comm.CommPort(), qint16(1));
         QVERIFY(comm.PortOpen() && one.slaveOpen() && !three.slaveOpen());
 
@@ -144,12 +144,11 @@ private Q_SLOTS:
         // unchanged, and once closed, output is dropped without an error.
         ports.selectPort(1);
         QVERIFY(ports.itemChecked(1) && comm.PortOpen());
-        QByteArray all;
-        for (int b = 0; b < 256; ++b)
-            all.append(char(b));
-        comm.setOutput(centredFrame());
+        QByteArray all(256, '\0');
+        std::iota(all.begin(), all.end(), char(0));
+        comm.setOutput(kCentred);
         comm.setOutput(all);
-        QCOMPARE(one.read(24 + 256), centredFrame() + all);
+        QCOMPARE(one.read(24 + 256), kCentred + all);
         comm.setPortOpen(false);
         QVERIFY(!comm.PortOpen());
         QTRY_VERIFY(!one.slaveOpen());
@@ -159,7 +158,8 @@ private Q_SLOTS:
         // The adapter of port 3 is gone by the time it is chosen.
         three.closeMaster();
         ports.selectPort(3);
-        QVERIFY(!ports.itemChecked(3) && !comm.PortOpen());
+        QCOMPARE(menu(ports), "1 2- 3 4-");
+        QVERIFY(!comm.PortOpen());
         QVERIFY(toldOnceAbout(dialogs, "COM 3", three.slavePath()));
     }
 
@@ -177,24 +177,19 @@ private Q_SLOTS:
 
         ports.probe();
 
-        for (int n = 1; n <= 4; ++n)
-            QVERIFY(!ports.itemEnabled(n));
+        QCOMPARE(menu(ports), "1- 2- 3- 4-");
         QCOMPARE(dialogs.messages.size(), 1);
         const auto& m = dialogs.messages.first();
-        const QChar cr(13);
-        QCOMPARE(m.text, QString("It appears that you do not have any free serial") + cr
-                     + "ports.  You can run MarionetteKit but you will" + cr
-                     + "not be able to use your animatronic with it." + cr + cr
-                     + "It is recommended that you quit any programs that" + cr
-                     + "use a serial port and then restart MarionetteKit." + cr + cr
-                     + "Tried:" + cr
-                     + "COM 1: Device unavailable: " + kMissing + " (No such file or directory)" + cr
-                     + "COM 2: no device" + cr
-                     + "COM 3: Device unavailable: " + kMissing + "3 (No such file or directory)" + cr
-                     + "COM 4 (" + taken.slavePath() + "): busy (another program is using it)");
-        QCOMPARE(m.title, QString("Serial Port Error"));
-        QCOMPARE(m.buttons, mk::MessageButtons::Ok);
-        QCOMPARE(m.icon, mk::MessageIcon::None);
+        const QString told = QStringLiteral(
+            "It appears that you do not have any free serial\rports.  You can run MarionetteKit but you will\r"
+            "not be able to use your animatronic with it.\r\rIt is recommended that you quit any programs that\r"
+            "use a serial port and then restart MarionetteKit.\r\rTried:\r"
+            "COM 1: Device unavailable: %1 (No such file or directory)\rCOM 2: no device\r"
+            "COM 3: Device unavailable: %3 (No such file or directory)\r"
+            "COM 4 (%2): busy (another program is using it)");
+        QCOMPARE(m.text, told.arg(kMissing, taken.slavePath(), kMissing + "3"));
+        QCOMPARE(std::tuple(m.title, m.buttons, m.icon),
+                 std::tuple(QStringLiteral("Serial Port Error"), mk::MessageButtons::Ok, mk::MessageIcon::None));
     }
 
     void unpluggedPortClosesAndTellsOnce()
@@ -205,38 +200,32 @@ private Q_SLOTS:
         mk::ScriptedDialogs dialogs;
         mk::SerialPorts ports(comm, dialogs);
         ports.selectPort(1);
-        comm.setOutput(centredFrame());
-        QCOMPARE(pty.read(24), centredFrame());
+        comm.setOutput(kCentred);
+        QCOMPARE(pty.read(24), kCentred);
         auto* serial = comm.findChild<QSerialPort*>();
         QVERIFY(serial);
         QSignalSpy errors(serial, &QSerialPort::errorOccurred);
         QSignalSpy failed(&comm, &MSComm::portFailed);
 
         pty.closeMaster();
-        // The slave's read then returns 0 without setting errno, and the port
-        // judges the error by whatever errno is left: a stale EAGAIN would make it
-        // a "resource" error on which it stops reading by itself. Clear it so the
-        // port sees the read error that keeps firing until the port is closed.
+        // The slave's read then returns 0 and leaves errno: a stale EAGAIN would be
+        // a "resource" error on which the port stops reading by itself, not the read error.
         errno = 0;
 
         QVERIFY(QTest::qWaitFor([&] { return !comm.PortOpen(); }, 2000));
-        QVERIFY(!ports.itemChecked(1) && ports.itemEnabled(1));
+        QCOMPARE(menu(ports).section(QLatin1Char(' '), 0, 0), "1"); // item 1 free again, not ticked
         QVERIFY(toldOnceAbout(dialogs, "COM 1", pty.slavePath()));
 
-        // A port left open on a dead line reports errors as fast as the event
-        // loop turns; a closed one stays quiet.
-        auto realErrors = [&] {
-            return std::count_if(errors.cbegin(), errors.cend(), [](const QList<QVariant>& args) {
-                return args.at(0).value<QSerialPort::SerialPortError>() != QSerialPort::NoError;
-            });
-        };
+        // A port left open on a dead line reports errors as fast as the event loop turns; a closed one stays quiet.
         QCOMPARE(errors.first().at(0).value<QSerialPort::SerialPortError>(), QSerialPort::ReadError);
         for (int i = 0; i < 2000; ++i)
             QCoreApplication::processEvents();
-        QCOMPARE(realErrors(), 1);
+        QCOMPARE(std::count_if(errors.cbegin(), errors.cend(), [](const QList<QVariant>& args) {
+            return args.at(0).value<QSerialPort::SerialPortError>() != QSerialPort::NoError;
+        }), 1);
         QCOMPARE(failed.count(), 1);
         QCOMPARE(dialogs.messages.size(), 1);
-        comm.setOutput(centredFrame()); // dropped, no error
+        comm.setOutput(kCentred); // dropped, no error
         QVERIFY(!comm.PortOpen());
     }
 
@@ -252,7 +241,7 @@ private Q_SLOTS:
         QSignalSpy failed(&comm, &MSComm::portFailed);
         auto* serial = comm.findChild<QSerialPort*>();
         for (int frame = 0; frame < 4000; ++frame) {
-            comm.setOutput(centredFrame());
+            comm.setOutput(kCentred);
             QCoreApplication::processEvents();
         }
         QVERIFY(comm.PortOpen() && failed.count() == 0);
@@ -265,7 +254,7 @@ private Q_SLOTS:
             return more.isEmpty() && serial->bytesToWrite() == 0;
         }, 5000));
         QVERIFY(got.size() < 24 * 4000);
-        QCOMPARE(got, centredFrame().repeated(got.size() / 24));
+        QCOMPARE(got, kCentred.repeated(got.size() / 24));
     }
 
     void positionByte_data()
@@ -294,8 +283,7 @@ private Q_SLOTS:
             QCOMPARE(errorNumber([&] { mk::positionByte(text); }), -expected);
     }
 
-    // Each command is appended whole to what is already there, or nothing
-    // is appended and the error is 5.
+    // Each command is appended whole to what is already there, or nothing is appended and the error is 5.
     void positionCommand_data()
     {
         QTest::addColumn<int>("servo");

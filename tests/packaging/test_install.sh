@@ -1,7 +1,6 @@
 #!/bin/sh
-# Installs into a scratch DESTDIR and checks what a machine would get: every
-# file in place, the desktop entry and metadata valid (when the validators are
-# installed), and the service's wrapper turning show configurations into the
+# Installs into a scratch DESTDIR and checks what a machine would get: every file in place, the desktop entry and
+# metadata valid (when the validators are installed), and the service's wrapper turning show configurations into the
 # right `play` command lines.
 set -eu
 build=$1 prefix=$2 confdir=$3 playshow=$4 unitdir=$5 appid=$6
@@ -37,10 +36,8 @@ else echo "appstreamcli not installed: metainfo not validated"; fi
 printf '#!/bin/sh\nfor a; do printf "%%s|" "$a"; done\n' >"$root/fake"
 chmod +x "$root/fake"
 run() {
-    set +e
-    out=$(MARIONETTEKIT=$root/fake "$root$playshow" "$1" 2>&1)
-    status=$?
-    set -e
+    status=0
+    out=$(MARIONETTEKIT=$root/fake "$root$playshow" "$1" 2>&1) || status=$?
     [ "$status" = "$2" ] || fail "$1: exit $status, expected $2 <$out>"
     case $out in *"$3"*) ;; *) fail "$1: <$out> lacks <$3>" ;; esac
 }
@@ -56,8 +53,7 @@ row 'project = a.pjt\nloops = yes\n' 2 'line 2: unknown key "loops"'
 row 'project = a.pjt\nloop = sometimes\n' 2 'loop takes yes or no'
 row 'port = /dev/ttyUSB0\n' 2 'names no show'
 run "$root/none.conf" 2 "cannot read the show configuration"
-# The example configuration's show and idle loop: put in place by tmpfiles
-# from the installed copies, and playable.
+# The example configuration's show and idle loop: put in place by tmpfiles from the installed copies, and playable.
 for f in show idle; do
     grep -q "^C /var/lib/marionettekit/$f.pjt .* $prefix/share/marionettekit/examples/$f.pjt\$" \
         "$p/lib/tmpfiles.d/marionettekit.conf" || fail "tmpfiles does not put the example $f.pjt in place"

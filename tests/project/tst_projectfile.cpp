@@ -1,6 +1,5 @@
-// The project file without a window: bytes against the layout, reading files
-// made from the layout, round trips, damaged files, text fields, the order in
-// which a project reaches the tracks, and saves that fail.
+// The project file without a window: bytes against the layout, reading files made from the layout, round trips,
+// damaged files, text fields, the order in which a project reaches the tracks, and saves that fail.
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -47,9 +46,10 @@ Project projectFrom(const layout::File& f)
     return p;
 }
 
-layout::File showFile(qint64 frames, bool marker)
+layout::File showFile(qint64 frames, bool marker, QByteArray version = "03")
 {
     layout::File f;
+    f.version = version;
     f.frames = frames;
     f.marker = marker;
     f.servos[0] = {true, 1, 20, 240, false, "Jaw"};
@@ -75,6 +75,7 @@ struct Text {
 } // namespace
 
 Q_DECLARE_METATYPE(Project)
+Q_DECLARE_METATYPE(layout::File)
 Q_DECLARE_METATYPE(Text)
 
 class tst_projectfile : public QObject {
@@ -82,21 +83,15 @@ class tst_projectfile : public QObject {
 private Q_SLOTS:
     void writerMatchesLayout_data()
     {
-        QTest::addColumn<qint64>("frames");
-        QTest::addColumn<bool>("marker");
-        QTest::addColumn<QByteArray>("version");
-        QTest::newRow("F=0") << qint64(0) << false << QByteArray("03");
-        QTest::newRow("settings only") << qint64(1) << false << QByteArray("02");
-        QTest::newRow("F=300, Save As") << qint64(300) << true << QByteArray("03");
-        QTest::newRow("F=40000, above 16 bits") << qint64(40000) << true << QByteArray("03");
+        QTest::addColumn<layout::File>("f");
+        QTest::newRow("F=0") << showFile(0, false);
+        QTest::newRow("settings only") << showFile(1, false, "02");
+        QTest::newRow("F=300, Save As") << showFile(300, true);
+        QTest::newRow("F=40000, above 16 bits") << showFile(40000, true);
     }
     void writerMatchesLayout()
     {
-        QFETCH(qint64, frames);
-        QFETCH(bool, marker);
-        layout::File f = showFile(frames, marker);
-        QFETCH(QByteArray, version);
-        f.version = version;
+        QFETCH(layout::File, f);
         // Progress after every 200th position of each track.
         QList<QPair<int, int>> seen, want;
         QByteArray written;
@@ -105,7 +100,7 @@ private Q_SLOTS:
         QVERIFY(write(buffer, projectFrom(f), [&](int i, qint32 k) { seen.append({i, k}); }).ok);
         QCOMPARE(written, f.bytes());
         for (int i = 0; i < 8; ++i)
-            for (int k = 0; k <= frames; k += 200)
+            for (int k = 0; k <= f.frames; k += 200)
                 want.append({i, k});
         QCOMPARE(seen, want);
         const ReadResult back = read(encode(projectFrom(f)));
@@ -163,7 +158,7 @@ private Q_SLOTS:
         QTest::newRow("F = -1") << f.bytes() << false << 321 << "frame count is -1";
         f.frames = 1;
         // A frame count the rest of the file does not back.
-        const auto claiming = [&](qint64 frames) { return f.bytes().left(15) + layout::le32(frames) + f.bytes().mid(19); };
+        const auto claiming = [&](qint64 n) { return f.bytes().left(15) + layout::le32(n) + f.bytes().mid(19); };
         QTest::newRow("F = int32 max") << claiming(0x7FFFFFFF) << false << 321 << "too short for its frame count";
         QTest::newRow("F = 1e8, the most a track holds") << claiming(100'000'000) << false << 62
                                                          << "positions of servo 0";
@@ -248,9 +243,8 @@ private Q_SLOTS:
         QCOMPARE(decodeText(t.bytes), t.readBack);
     }
 
-    // Where the sound of a project is looked for ('@': the project's folder,
-    // which holds scream.wav, a file "noSound" and a folder "sound" with
-    // another scream.wav).
+    // Where the sound of a project is looked for ('@': the project's folder, which holds scream.wav, a file "noSound"
+    // and a folder "sound" with another scream.wav).
     void soundLookup_data()
     {
         QTest::addColumn<QString>("stored");
@@ -320,8 +314,7 @@ private Q_SLOTS:
         QVERIFY(testwav::write(path, small.bytes()));
         const Project big = projectFrom(showFile(20000, true));
 
-        // Half way through, the file on disk is still the previous one: a kill at
-        // that moment leaves it whole.
+        // Half way through, the file on disk is still the previous one: a kill at that moment leaves it whole.
         bool checked = false;
         WriteResult r = saveFile(path, big, [&](int track, qint32) {
             if (track == 4 && !checked) {
@@ -332,9 +325,8 @@ private Q_SLOTS:
         QVERIFY(r.ok && checked);
         QCOMPARE(QFileInfo(path).size(), 604 + 16 * 20001 + 4 + 29);
 
-        // A write that fails half way (the file size limit stands in for a full
-        // disk): the previous file stays, nothing is left beside it, and the
-        // message gives the system's reason. The small file sits in the write
+        // A write that fails half way (the file size limit stands in for a full disk): the previous file stays,
+        // nothing is left beside it, and the message gives the system's reason. The small file sits in the write
         // buffer until it goes out at the end.
         QVERIFY(saveFile(path, projectFrom(small), {}).ok);
         struct rlimit old {};

@@ -1,20 +1,11 @@
 #pragma once
-// Project files put together byte by byte from the published layout, without
-// the program's writer, so a test compares the writer with the layout and
-// feeds the reader files the program did not make.
+// Project files put together byte by byte from the published layout, without the program's writer, so a test compares
+// the writer with the layout and feeds the reader files the program did not make.
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 namespace layout {
-
-inline QByteArray le16(int v)
-{
-    QByteArray b(2, '\0');
-    b[0] = char(v & 0xFF);
-    b[1] = char((v >> 8) & 0xFF);
-    return b;
-}
 
 inline QByteArray le32(qint64 v)
 {
@@ -23,6 +14,8 @@ inline QByteArray le32(qint64 v)
         b[i] = char((v >> (8 * i)) & 0xFF);
     return b;
 }
+
+inline QByteArray le16(int v) { return le32(v).left(2); }
 
 inline QByteArray boolean(bool v) { return v ? QByteArray("\xFF\xFF", 2) : QByteArray(2, '\0'); }
 

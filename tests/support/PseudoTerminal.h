@@ -18,8 +18,7 @@ class PseudoTerminal {
 public:
     PseudoTerminal()
     {
-        // Not inherited: a program the test starts must not keep the line
-        // alive after the test has unplugged it.
+        // Not inherited: a program the test starts must not keep the line alive after the test has unplugged it.
         m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
             return;
@@ -53,9 +52,8 @@ public:
         return !(p.revents & POLLHUP);
     }
 
-    /// Whatever arrives within `timeoutMs`, until `wanted` bytes are there.
-    /// The serial port writes from the event loop, so the caller's events are
-    /// processed while waiting (pass false from a thread without one).
+    /// Whatever arrives within `timeoutMs`, until `wanted` bytes are there. The serial port writes from the event
+    /// loop, so the caller's events are processed while waiting (pass false from a thread without one).
     QByteArray read(int wanted, int timeoutMs = 1000, bool pumpEvents = true)
     {
         QByteArray out;

@@ -1,6 +1,5 @@
 #pragma once
-// Runs a program to its end as a user would, collecting its exit status and
-// both output streams.
+// Runs a program to its end as a user would, collecting its exit status and both output streams.
 #include <QProcess>
 #include <QStringList>
 
@@ -27,8 +26,7 @@ inline ProgramRun runProgram(const QString& program, const QStringList& args,
             QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
-/// As runProgram, where no window system is to be had: a command that made a
-/// window would fail.
+/// As runProgram, where no window system is to be had: a command that made a window would fail.
 inline ProgramRun runHeadless(const QString& program, const QStringList& args)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -1,6 +1,5 @@
 #pragma once
-// The run-time error an action reports: its number and description, or 0 and
-// nothing when it reports none.
+// The run-time error an action reports: its number and description, or 0 and nothing when it reports none.
 #include <QString>
 
 #include <functional>

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 #include "platform/RuntimeError.h"
@@ -27,21 +28,26 @@ struct Rig {
     QLabel* display;
     QTimer* armed;
 
-    template <class Signal>
-    Rig(Signal signal, const char* displayName, const char* timerName, std::function<QString()> note)
+    Rig(const char* displayName, const char* timerName)
         : display(timer.template findChild<QLabel*>(QLatin1String(displayName)))
         , armed(timer.template findChild<QTimer*>(QLatin1String(timerName)))
     {
-        QObject::connect(&timer, signal, [this, note] { raised << note(); });
     }
     void tickAt(qint64 ms) { ticks.set(kT0 + ms); timer.tick(); }
+    /// Running or not, its timer armed or not, the display, the signals raised.
+    QString state() const
+    {
+        const char* running = timer.isItRunning() ? "on" : "off";
+        return QStringLiteral("%1 %2 %3 [%4]").arg(running, armed->isActive() ? "armed" : "idle", display->text(),
+                                                  raised.join(','));
+    }
 };
 
+// Notes the frame each time it moves on.
 struct Clock : Rig<SMTPtimer> {
-    Clock()
-        : Rig(&SMTPtimer::frameChange, "SMPTEdisplay", "updateIt",
-              [this] { return QString::number(timer.frameNumber()); })
+    Clock() : Rig("SMPTEdisplay", "updateIt")
     {
+        QObject::connect(&timer, &SMTPtimer::frameChange, [this] { raised << QString::number(timer.frameNumber()); });
     }
 };
 
@@ -49,8 +55,9 @@ struct Clock : Rig<SMTPtimer> {
 struct Countdown : Rig<countdownTimer> {
     QLineEdit* text = timer.findChild<QLineEdit*>(QStringLiteral("Text1"));
     QLabel* unit = timer.findChild<QLabel*>(QStringLiteral("unitLabel"));
-    Countdown() : Rig(&countdownTimer::countdownFinished, "timeDisplay", "Timer1", [this] { return display->text(); })
+    Countdown() : Rig("timeDisplay", "Timer1")
     {
+        QObject::connect(&timer, &countdownTimer::countdownFinished, [this] { raised << display->text(); });
     }
 };
 
@@ -84,26 +91,23 @@ private slots:
         else
             c.timer.setMilliseconds(write.toInt());
         const bool ignored = QByteArray(QTest::currentDataTag()).startsWith("malformed");
-        QCOMPARE(c.timer.isItRunning(), ignored); // not even the running state changes
-        QCOMPARE(c.armed->isActive(), ignored);
+        QCOMPARE(c.state().left(8), ignored ? "on armed" : "off idle"); // not even the running state changes
         QTEST(QStringLiteral("%1 %2 %3").arg(c.timer.frameNumber()).arg(c.timer.SMPTEframeNumber())
                   .arg(c.timer.milliseconds()), "expected");
     }
 
-    // A frame is raised only when the frame moves on, once, and a late tick
-    // skips the frames in between.
+    // A frame is raised only when the frame moves on, once, and a late tick skips the frames in between.
     void raisedFrames_data()
     {
         QTest::addColumn<qint32>("startMs");
         QTest::addColumn<QList<qint64>>("ticks");
-        QTest::addColumn<QStringList>("raised");
-        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("state");
         QTest::newRow("from 0: nothing until 17 ms, then once")
-            << 0 << QList<qint64>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 17} << QStringList{"1"}
-            << "00:00:00:01";
+            << 0 << QList<qint64>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 17}
+            << "on armed 00:00:00:01 [1]";
         // Frame 30 was never reported, so the first tick raises it.
         QTest::newRow("late ticks skip frames") << 1000 << QList<qint64>{0, 20, 40, 200, 210, 1000}
-                                                << QStringList{"30", "31", "36", "60"} << "00:00:02:00";
+                                                << "on armed 00:00:02:00 [30,31,36,60]";
     }
 
     void raisedFrames()
@@ -113,24 +117,20 @@ private slots:
         Clock c;
         c.timer.setMilliseconds(startMs);
         c.timer.startTimer();
-        QVERIFY(c.timer.isItRunning());
         for (qint64 ms : ticks)
             c.tickAt(ms);
-        QTEST(c.raised, "raised");
-        QTEST(c.display->text(), "display");
+        QTEST(c.state(), "state");
         QCOMPARE(c.timer.milliseconds(), startMs); // where it was started
     }
 
-    // Armed once a frame, for the millisecond the frame moves on; a frame
-    // write while running shows at once but the count goes on; a stopped
-    // clock does not tick.
+    // Armed once a frame, for the millisecond the frame moves on; a frame write while running shows at once
+    // but the count goes on; a stopped clock does not tick.
     void clockJourney()
     {
         Clock c;
         c.timer.startTimer();
-        QVERIFY(c.armed->isActive() && c.armed->isSingleShot());
-        QCOMPARE(c.armed->timerType(), Qt::PreciseTimer);
-        QCOMPARE(c.armed->interval(), 17);
+        QCOMPARE(std::tuple(c.armed->isActive(), c.armed->isSingleShot(), c.armed->timerType(), c.armed->interval()),
+                 std::tuple(true, true, Qt::PreciseTimer, 17));
         c.tickAt(17);
         QCOMPARE(c.armed->interval(), 33); // frame 2 from 50 ms (the tie)
         c.tickAt(120);
@@ -143,9 +143,8 @@ private slots:
         c.tickAt(124167);
         QCOMPARE(c.timer.frameNumber(), 3725);
         c.timer.stopTimer();
-        QVERIFY(!c.timer.isItRunning() && !c.armed->isActive());
         c.tickAt(200000);
-        QCOMPARE(c.display->text(), QStringLiteral("00:02:04:05"));
+        QCOMPARE(c.state().section(' ', 0, 2), "off idle 00:02:04:05");
         c.timer.setFrameNumber(90); // not the frame last reported: due at once
         c.timer.startTimer();
         QCOMPARE(c.armed->interval(), 0);
@@ -157,8 +156,7 @@ private slots:
         auto conn = connect(&c.timer, &SMTPtimer::frameChange, this, [&] { c.timer.stopTimer(); });
         c.timer.startTimer();
         c.tickAt(40);
-        QVERIFY(!c.timer.isItRunning());
-        QVERIFY(!c.armed->isActive()); // not re-armed after the handler's stop
+        QCOMPARE(c.state(), "off idle 00:00:00:01 [1]"); // not re-armed after the handler's stop
         disconnect(conn);
 
         connect(&c.timer, &SMTPtimer::frameChange, this, [&] {
@@ -199,8 +197,7 @@ private slots:
         QTest::qWait(300);
         timer.stopTimer();
         QVERIFY2(seen.size() >= 5, qPrintable(QString::number(seen.size())));
-        for (int i = 1; i < seen.size(); ++i)
-            QVERIFY(seen[i] > seen[i - 1]);
+        QVERIFY(std::adjacent_find(seen.begin(), seen.end(), std::greater_equal<>()) == seen.end()); // rising
     }
 
     // What is typed in the countdown's box, what it keeps, shows and counts.
@@ -236,17 +233,13 @@ private slots:
         Countdown c;
         c.timer.setEnabled(true);
         c.timer.startTimer();
-        QVERIFY(c.timer.isItRunning() && c.armed->isActive());
         c.tickAt(4000);
-        QCOMPARE(c.display->text(), QStringLiteral("00:00:06:00"));
+        QCOMPARE(c.state(), "on armed 00:00:06:00 []");
         for (qint64 at : {9990, 10000, 10005})
             c.tickAt(at);
-        QCOMPARE(c.display->text(), QStringLiteral("00:00:00:00"));
-        QVERIFY(c.raised.isEmpty());
+        QCOMPARE(c.state(), "on armed 00:00:00:00 []");
         c.tickAt(10006);
-        QCOMPARE(c.raised, QStringList{QStringLiteral("00:00:00:00")});
-        QVERIFY(!c.timer.isItRunning() && !c.armed->isActive());
-        QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
+        QCOMPARE(c.state(), "off idle 00:00:10:00 [00:00:00:00]");
         c.tickAt(20000);
         QCOMPARE(c.raised.size(), 1);
 
@@ -255,10 +248,9 @@ private slots:
         c.ticks.set(kT0 + 28000);
         c.timer.setDuration(10);
         c.tickAt(36000);
-        QCOMPARE(c.display->text(), QStringLiteral("00:00:02:00"));
+        QCOMPARE(c.state(), "on armed 00:00:02:00 [00:00:00:00]");
         c.timer.stopTimer();
-        QVERIFY(!c.timer.isItRunning() && !c.armed->isActive());
-        QCOMPARE(c.display->text(), QStringLiteral("00:00:10:00"));
+        QCOMPARE(c.state(), "off idle 00:00:10:00 [00:00:00:00]");
 
         // The end time counts the exact fractional pause.
         c.text->setText(QStringLiteral("0.5"));
@@ -271,7 +263,7 @@ private slots:
         // Not a number: nothing runs.
         c.text->setText(QStringLiteral("soon"));
         c.timer.startTimer();
-        QVERIFY(!c.timer.isItRunning());
+        QCOMPARE(c.state().left(3), "off");
         c.timer.stopTimer();
         QCOMPARE(c.display->text(), QStringLiteral("00:00:00:00"));
     }
@@ -303,8 +295,7 @@ private slots:
         QVERIFY(c.timer.QWidget::isEnabled());
     }
 
-    // Frames written as a time code and read back (-1: refused); one way
-    // only where the other does not hold.
+    // Frames written as a time code and read back (-1: refused); one way only where the other does not hold.
     void timeCode_data()
     {
         QTest::addColumn<qint64>("frames");
@@ -338,10 +329,9 @@ private slots:
             QCOMPARE(qint64(mk::parseTimeCode(text).value_or(-1)), frames);
     }
 
-    // Against what a clock polling every millisecond would see, walking back
-    // from the end: the next change after e is e + 1 when the frame differs
-    // there, else the next change after e + 1. The range holds the ties at 50
-    // and 150 ms and the frames before 0.
+    // Against what a clock polling every millisecond would see, walking back from the end: the next change
+    // after e is e + 1 when the frame differs there, else the next change after e + 1. The range holds the
+    // ties at 50 and 150 ms and the frames before 0.
     void nextFrameBoundaryAgreesWithPolling()
     {
         for (qint64 base : {qint64(-2000), qint64(71582788000 - 2000)}) {
