@@ -1,6 +1,5 @@
 #pragma once
-// A sound service that plays nothing and records what it was asked, with
-// the length and its error chosen by the test.
+// A sound service that plays nothing and records what it was asked, with the length and its error chosen by the test.
 #include <QList>
 
 #include "platform/RuntimeError.h"

@@ -1,9 +1,10 @@
-// The arithmetic behind the waveform view: zoom, pan, the bytes a redraw
-// reads and where they land, and the conversions between positions, view x
-// and milliseconds (half-to-even rounding, zero divisors).
+// The arithmetic behind the waveform view: zoom, pan, the bytes a redraw reads and where they land, and the
+// conversions between positions, view x and milliseconds (half-to-even rounding, zero divisors).
 #include <QTest>
 
+#include <functional>
 #include <limits>
+#include <map>
 
 #include "sound/ViewSpan.h"
 #include "sound/WaveformMath.h"
@@ -126,28 +127,20 @@ private Q_SLOTS:
     {
         QFETCH(Conversion, k);
         const auto& [kind, a, b, c, d, expected] = k;
-        qint32 r = 0;
-        if (kind == "positionToMs")
-            r = w::positionToMs(qint32(a), b, c, d);
-        else if (kind == "msToPosition")
-            r = w::msToPosition(qint32(a), b, c, d);
-        else if (kind == "clockPosition")
-            r = w::clockPosition(qint32(a), b, c, d);
-        else if (kind == "mouseMs")
-            r = w::mouseMs(qint32(a), b, c, d);
-        else if (kind == "mousePosition")
-            r = w::mousePosition(a, b, c);
-        else if (kind == "cursorX")
-            r = w::cursorX(qint32(a), b, c);
-        else if (kind == "plotValue")
-            r = w::plotValue(b != 0, quint8(a));
-        else
-            r = w::silenceValue(b != 0);
-        QCOMPARE(int(r), expected);
+        using F = std::function<qint32(double, int, int, int)>;
+        const std::map<QString, F> call{
+            {"positionToMs", [](double a, int b, int c, int d) { return w::positionToMs(qint32(a), b, c, d); }},
+            {"msToPosition", [](double a, int b, int c, int d) { return w::msToPosition(qint32(a), b, c, d); }},
+            {"clockPosition", [](double a, int b, int c, int d) { return w::clockPosition(qint32(a), b, c, d); }},
+            {"mouseMs", [](double a, int b, int c, int d) { return w::mouseMs(qint32(a), b, c, d); }},
+            {"mousePosition", [](double a, int b, int c, int) { return w::mousePosition(a, b, c); }},
+            {"cursorX", [](double a, int b, int c, int) { return w::cursorX(qint32(a), b, c); }},
+            {"plotValue", [](double a, int b, int, int) { return qint32(w::plotValue(b != 0, quint8(a))); }},
+            {"silenceValue", [](double, int b, int, int) { return qint32(w::silenceValue(b != 0)); }}};
+        QCOMPARE(int(call.at(kind)(a, b, c, d)), expected);
     }
 
-    // The points a redraw reads: how many, the first and last (position and
-    // x), and the view and range it leaves.
+    // The points a redraw reads: how many, the first and last (position and x), and the view and range it leaves.
     void plan_data()
     {
         QTest::addColumn<Plan>("r");
@@ -178,9 +171,8 @@ private Q_SLOTS:
                 QVERIFY2(pt.position % 2 == 0, "16-bit points must fall on high bytes");
     }
 
-    // Zoom and pan of the view over a 10 000-frame sound of 5880 positions
-    // a frame (16-bit stereo at 44.1 kHz) in 1000 pixels: the narrowest
-    // view is 125 frames (8 pixels a frame), 735 000 positions.
+    // Zoom and pan of the view over a 10 000-frame sound of 5880 positions a frame (16-bit stereo at 44.1 kHz) in
+    // 1000 pixels: the narrowest view is 125 frames (8 pixels a frame), 735 000 positions.
     void navigation_data()
     {
         QTest::addColumn<Nav>("n");
@@ -222,26 +214,21 @@ private Q_SLOTS:
         namespace v = mk::view;
         const v::Limits l{44, 58800044, 5880, 1000};
         const v::Span s{span[0], span[1]};
-        v::Span r;
-        if (op == "zoomAt")
-            r = v::zoomAt(s, l, a, b);
-        else if (op == "wheelZoom")
-            r = v::zoomAt(s, l, a, v::zoomFactor(int(b)));
-        else if (op == "zoomAround")
-            r = v::zoomAround(s, l, qint64(a), b);
-        else if (op == "pan")
-            r = v::panBy(s, l, a);
-        else if (op == "wheelPan")
-            r = v::panBy(s, l, v::panAmount(s, l, int(a), int(b)));
-        else if (op == "follow")
-            r = v::follow(s, l, qint64(a));
-        else if (op == "bar")
-            r = v::fromScrollBar(s, l, int(a));
-        else
-            r = v::whole(l);
+        using F = std::function<v::Span(const v::Span&, const v::Limits&, double, double)>;
+        const std::map<QString, F> call{
+            {"zoomAt", [](auto& s, auto& l, double a, double b) { return v::zoomAt(s, l, a, b); }},
+            {"wheelZoom",
+             [](auto& s, auto& l, double a, double b) { return v::zoomAt(s, l, a, v::zoomFactor(int(b))); }},
+            {"zoomAround", [](auto& s, auto& l, double a, double b) { return v::zoomAround(s, l, qint64(a), b); }},
+            {"pan", [](auto& s, auto& l, double a, double) { return v::panBy(s, l, a); }},
+            {"wheelPan",
+             [](auto& s, auto& l, double a, double b) { return v::panBy(s, l, v::panAmount(s, l, int(a), int(b))); }},
+            {"follow", [](auto& s, auto& l, double a, double) { return v::follow(s, l, qint64(a)); }},
+            {"bar", [](auto& s, auto& l, double a, double) { return v::fromScrollBar(s, l, int(a)); }},
+            {"whole", [](auto&, auto& l, double, double) { return v::whole(l); }}};
+        const v::Span r = call.at(op)(s, l, a, b);
         QCOMPARE(QList<qint64>({r.start, r.end}), span.mid(2));
-        // The scroll bar shows the result: its handle is the view, its
-        // travel the rest of the sound.
+        // The scroll bar shows the result: its handle is the view, its travel the rest of the sound.
         const v::Bar bar = v::scrollBar(r, l);
         QCOMPARE(QList<qint64>({bar.value, bar.pageStep, bar.maximum, bar.minimum}),
                  QList<qint64>({r.start, r.width(), 58800044 - r.width(), 44}));
