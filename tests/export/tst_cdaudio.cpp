@@ -50,18 +50,16 @@ private Q_SLOTS:
     void verdicts_data()
     {
         QTest::addColumn<VerdictRow>("r");
+        const auto row = [](const char* name, const VerdictRow& r) { QTest::newRow(name) << r; };
         const QByteArray d = data(QByteArray(8, 0));
-        QTest::newRow("CD format") << VerdictRow{riff(fmt(2, 44100, 16) + d), Verdict::Good, true};
-        QTest::newRow("48 kHz") << VerdictRow{riff(fmt(2, 48000, 16) + d), Verdict::High, true};
-        QTest::newRow("44.1 kHz mono") << VerdictRow{riff(fmt(1, 44100, 16) + d), Verdict::Bad, true};
-        QTest::newRow("44.1 kHz 8-bit stereo") << VerdictRow{riff(fmt(2, 44100, 8) + d), Verdict::Bad, true};
-        QTest::newRow("mu-law") << VerdictRow{riff(fmt(1, 8000, 8, le16(0), 7) + d), Verdict::Bad, false};
-        QTest::newRow("extensible PCM") << VerdictRow{riff(fmt(2, 44100, 16, extensible(1), 0xFFFE) + d), Verdict::Good,
-                                                      true};
-        QTest::newRow("extensible float")
-            << VerdictRow{riff(fmt(2, 44100, 16, extensible(3), 0xFFFE) + d), Verdict::Good, false};
-        QTest::newRow("header cut short") << VerdictRow{QByteArray("RIFF\x10\x00\x00\x00WAVEfmt ", 16), Verdict::Bad,
-                                                        false};
+        row("CD format", {riff(fmt(2, 44100, 16) + d), Verdict::Good, true});
+        row("48 kHz", {riff(fmt(2, 48000, 16) + d), Verdict::High, true});
+        row("44.1 kHz mono", {riff(fmt(1, 44100, 16) + d), Verdict::Bad, true});
+        row("44.1 kHz 8-bit stereo", {riff(fmt(2, 44100, 8) + d), Verdict::Bad, true});
+        row("mu-law", {riff(fmt(1, 8000, 8, le16(0), 7) + d), Verdict::Bad, false});
+        row("extensible PCM", {riff(fmt(2, 44100, 16, extensible(1), 0xFFFE) + d), Verdict::Good, true});
+        row("extensible float", {riff(fmt(2, 44100, 16, extensible(3), 0xFFFE) + d), Verdict::Good, false});
+        row("header cut short", {QByteArray("RIFF\x10\x00\x00\x00WAVEfmt ", 16), Verdict::Bad, false});
     }
 
     void verdicts()
@@ -77,22 +75,19 @@ private Q_SLOTS:
     void directCopy_data()
     {
         QTest::addColumn<Copy>("c");
+        const auto row = [](const char* name, const Copy& r) { QTest::newRow(name) << r; };
         const QByteArray s = pcm16({1, -2, 300, -400, 32767, -32768, 5, 6});
         const QByteArray cd = fmt(2, 44100, 16);
-        QTest::newRow("18-byte format block") << Copy{riff(fmt(2, 44100, 16, 2) + data(s)), s, {100}};
-        QTest::newRow("LIST chunk before data")
-            << Copy{riff(cd + chunk("LIST", QByteArray(26, 'x')) + data(s)), s, {100}};
-        QTest::newRow("data tag at 10 000")
-            << Copy{riff(cd + chunk("junk", QByteArray(10000 - 45, 'j')) + data(s)), s, {100}};
-        QTest::newRow("chunk after data")
-            << Copy{riff(cd + data(s) + chunk("id3 ", QByteArray(10, 'i'))), s, {60.0 / 78 * 100}};
-        QTest::newRow("unknown data count") << Copy{riff(cd + data(s, 0xFFFFFFFFll)), s, {100}};
-        QTest::newRow("no samples") << Copy{canonical(2, 44100, 16, {}), {}, {}};
+        row("18-byte format block", {riff(fmt(2, 44100, 16, 2) + data(s)), s, {100}});
+        row("LIST chunk before data", {riff(cd + chunk("LIST", QByteArray(26, 'x')) + data(s)), s, {100}});
+        row("data tag at 10 000", {riff(cd + chunk("junk", QByteArray(10000 - 45, 'j')) + data(s)), s, {100}});
+        row("chunk after data", {riff(cd + data(s) + chunk("id3 ", QByteArray(10, 'i'))), s, {60.0 / 78 * 100}});
+        row("unknown data count", {riff(cd + data(s, 0xFFFFFFFFll)), s, {100}});
+        row("no samples", {canonical(2, 44100, 16, {}), {}, {}});
         QByteArray ramp(50000, 0);
         for (int i = 0; i < ramp.size(); ++i)
             ramp[i] = char(i * 7);
-        QTest::newRow("three pieces")
-            << Copy{canonical(2, 44100, 16, ramp), ramp, {20044.0 / 50044 * 100, 40044.0 / 50044 * 100, 100}};
+        row("three pieces", {canonical(2, 44100, 16, ramp), ramp, {20044.0 / 50044 * 100, 40044.0 / 50044 * 100, 100}});
     }
 
     void directCopy()
@@ -117,31 +112,28 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("sound");
         QTest::addColumn<QList<int>>("frames"); // left, right, left, right, ...
-        QTest::newRow("11 025 Hz: four per input frame")
-            << canonical(1, 11025, 16, pcm16({0, 1000, -1000}))
-            << QList<int>{0, 0, 250, 250, 500, 500, 750, 750, 1000, 1000, 500, 500, 0, 0, -500, -500};
-        QTest::newRow("22 050 Hz: halves round to even")
-            << canonical(1, 22050, 16, pcm16({1, 2, 3})) << QList<int>{1, 1, 2, 2, 2, 2, 2, 2};
-        QTest::newRow("8 000 Hz: step 1814")
-            << canonical(1, 8000, 16, pcm16({0, 10000}))
-            << QList<int>{0, 0, 1814, 1814, 3628, 3628, 5442, 5442, 7256, 7256, 9070, 9070};
-        QTest::newRow("44.1 kHz mono: step 10 000")
-            << canonical(1, 44100, 16, pcm16({7, -7, 9})) << QList<int>{7, 7, -7, -7};
-        QTest::newRow("44.1 kHz 8-bit stereo")
-            << canonical(2, 44100, 8, QByteArray("\x80\x00\xFF\x81\x01\x80", 6)) << QList<int>{0, -32768, 32512, 256};
-        QTest::newRow("22 050 Hz 8-bit mono")
-            << canonical(1, 22050, 8, QByteArray("\x00\xFF", 2)) << QList<int>{-32768, -32768, -128, -128};
-        QTest::newRow("16-bit stereo, LIST first")
-            << riff(fmt(2, 22050, 16) + chunk("LIST", QByteArray(10, 'l')) + data(pcm16({100, -100, 300, 101})))
-            << QList<int>{100, -100, 200, 0};
-        QTest::newRow("data tag at 1000")
-            << riff(fmt(1, 22050, 16) + chunk("junk", QByteArray(1000 - 45, 'j')) + data(pcm16({1, 2, 3, 4})))
-            << QList<int>{1, 1, 2, 2, 2, 2, 2, 2, 3, 3, 4, 4};
-        QTest::newRow("data count beyond the end")
-            << canonical(1, 22050, 16, pcm16({4, 8}), 400) << QList<int>{4, 4, 6, 6};
-        QTest::newRow("one input frame") << canonical(1, 22050, 16, pcm16({5})) << QList<int>{};
-        QTest::newRow("no samples") << canonical(1, 22050, 16, {}) << QList<int>{};
-        QTest::newRow("odd byte left over") << canonical(1, 22050, 16, pcm16({4, 8}) + "z") << QList<int>{4, 4, 6, 6};
+        const auto row = [](const char* name, const QByteArray& sound, const QList<int>& frames) {
+            QTest::newRow(name) << sound << frames;
+        };
+        row("11 025 Hz: four per input frame", canonical(1, 11025, 16, pcm16({0, 1000, -1000})),
+            {0, 0, 250, 250, 500, 500, 750, 750, 1000, 1000, 500, 500, 0, 0, -500, -500});
+        row("22 050 Hz: halves round to even", canonical(1, 22050, 16, pcm16({1, 2, 3})), {1, 1, 2, 2, 2, 2, 2, 2});
+        row("8 000 Hz: step 1814", canonical(1, 8000, 16, pcm16({0, 10000})),
+            {0, 0, 1814, 1814, 3628, 3628, 5442, 5442, 7256, 7256, 9070, 9070});
+        row("44.1 kHz mono: step 10 000", canonical(1, 44100, 16, pcm16({7, -7, 9})), {7, 7, -7, -7});
+        row("44.1 kHz 8-bit stereo", canonical(2, 44100, 8, QByteArray("\x80\x00\xFF\x81\x01\x80", 6)),
+            {0, -32768, 32512, 256});
+        row("22 050 Hz 8-bit mono", canonical(1, 22050, 8, QByteArray("\x00\xFF", 2)), {-32768, -32768, -128, -128});
+        row("16-bit stereo, LIST first",
+            riff(fmt(2, 22050, 16) + chunk("LIST", QByteArray(10, 'l')) + data(pcm16({100, -100, 300, 101}))),
+            {100, -100, 200, 0});
+        row("data tag at 1000",
+            riff(fmt(1, 22050, 16) + chunk("junk", QByteArray(1000 - 45, 'j')) + data(pcm16({1, 2, 3, 4}))),
+            {1, 1, 2, 2, 2, 2, 2, 2, 3, 3, 4, 4});
+        row("data count beyond the end", canonical(1, 22050, 16, pcm16({4, 8}), 400), {4, 4, 6, 6});
+        row("one input frame", canonical(1, 22050, 16, pcm16({5})), {});
+        row("no samples", canonical(1, 22050, 16, {}), {});
+        row("odd byte left over", canonical(1, 22050, 16, pcm16({4, 8}) + "z"), {4, 4, 6, 6});
     }
 
     void resample()

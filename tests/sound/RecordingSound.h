@@ -38,10 +38,8 @@ struct RecordingSound : mk::SoundService {
     }
     QList<Command> plays() const
     {
-        QList<Command> out;
-        for (const Command& c : commands)
-            if (c.kind == QLatin1String("play"))
-                out.append(c);
+        QList<Command> out = commands;
+        out.removeIf([](const Command& c) { return c.kind != QLatin1String("play"); });
         return out;
     }
 };
