@@ -1,7 +1,6 @@
 #pragma once
-// Expected CD playback bytes built from the format's rules alone (not with
-// the exporter): the canonical header, the serial characters of the servo
-// stream, and a show of eight tracks whose positions are known in advance.
+// Expected CD playback bytes built from the format's rules alone (not with the exporter): the canonical header, the
+// serial characters of the servo stream, and a show of eight tracks whose positions are known in advance.
 #include <QByteArray>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -27,28 +26,18 @@ inline QByteArray header(quint32 riffField, quint32 dataField)
            + le32(44100) + le32(176400) + le16(4) + le16(16) + QByteArray("data") + le32(dataField);
 }
 
-/// The 46 right-channel samples of one character: start "0", bits 0..7, stop "1",
-/// lasting 5 4 5 4 5 5 4 5 4 5 samples; "1" is -32767 and "0" +32767.
-inline std::vector<qint16> character(quint8 b)
+/// One frame slot of 1470 right-channel samples: per character of the message
+/// 46 samples, start "0", bits 0..7, stop "1", lasting 5 4 5 4 5 5 4 5 4 5
+/// samples ("1" is -32767, "0" +32767); then 0s (366 after a whole show's eight commands).
+inline std::vector<qint16> slot(const QByteArray& message)
 {
     static const int lengths[10] = {5, 4, 5, 4, 5, 5, 4, 5, 4, 5};
     std::vector<qint16> out;
-    for (int s = 0; s < 10; ++s) {
-        const bool one = s == 0 ? false : s == 9 ? true : ((b >> (s - 1)) & 1) != 0;
-        out.insert(out.end(), lengths[s], one ? qint16(-32767) : qint16(32767));
-    }
-    return out;
-}
-
-/// One frame slot of 1470 samples: the characters of the message, then 0s
-/// (366 after the eight commands of a whole show).
-inline std::vector<qint16> slot(const QByteArray& message)
-{
-    std::vector<qint16> out;
-    for (char c : message) {
-        const auto ch = character(quint8(c));
-        out.insert(out.end(), ch.begin(), ch.end());
-    }
+    for (char c : message)
+        for (int s = 0; s < 10; ++s) {
+            const bool one = s == 9 || (s > 0 && ((quint8(c) >> (s - 1)) & 1) != 0);
+            out.insert(out.end(), lengths[s], one ? qint16(-32767) : qint16(32767));
+        }
     out.resize(1470, 0);
     return out;
 }
@@ -59,9 +48,8 @@ inline qint16 sample(const QByteArray& file, qint64 k, bool right)
     return qFromLittleEndian<qint16>(file.constData() + 44 + 4 * k + (right ? 2 : 0));
 }
 
-/// Eight tracks as a freshly started program sets them up, with the range
-/// 1..255 so that recorded positions play back unchanged. Frame f of track i
-/// holds value(i, f); 0 means nothing recorded (the slider stays).
+/// Eight tracks as a freshly started program sets them up, with the range 1..255 so that recorded positions play back
+/// unchanged. Frame f of track i holds value(i, f); 0 means nothing recorded (the slider stays).
 struct Show : mk::test::EightServoTracks {
     qint32 lastFrame;
 

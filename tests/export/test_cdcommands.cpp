@@ -1,6 +1,5 @@
-// marionettekit export-cd, verify-cd and jaw, run as a user runs them: on
-// project files built here from the file layout, with no display (a window
-// system would be required if the program made a window), checking the bytes
+// marionettekit export-cd, verify-cd and jaw, run as a user runs them: on project files built here from the file
+// layout, with no display (a window system would be required if the program made a window), checking the bytes
 // written. What they refuse, and say so, is tst_play's table.
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,9 +29,8 @@ class TestCdCommands : public QObject {
     Folder files;
 
 private Q_SLOTS:
-    // export-cd writes what the same show exported here writes, verify-cd
-    // reads every frame back and finds one turned-over sample. With fewer
-    // than eight tracks each frame's commands still fill its 1/30 s slot.
+    // export-cd writes what the same show exported here writes, verify-cd reads every frame back and finds one
+    // turned-over sample. With fewer than eight tracks each frame's commands still fill its 1/30 s slot.
     void exportThenVerify_data()
     {
         QTest::addColumn<Export>("e");
@@ -100,9 +98,8 @@ private Q_SLOTS:
         QCOMPARE(sample(readFile(files.path("named-cd.wav")), 44100, false), qint16(1234));
     }
 
-    // A jaw from a 48 kHz FLAC with a burst of voice at frames 30 to 59:
-    // servo 2 opens two frames early (the lead), the other tracks and the
-    // input stay as they were.
+    // A jaw from a 48 kHz FLAC with a burst of voice at frames 30 to 59: servo 2 opens two frames early (the lead),
+    // the other tracks and the input stay as they were.
     void jaw()
     {
         const QString sound = files.path("voice.flac");

@@ -1,6 +1,5 @@
-// The audio half of the CD export: the format verdicts, the direct copy and
-// the resampler, checked against bytes built here from the format's rules,
-// and the refusals and errors the export ends with before any servo data.
+// The audio half of the CD export: the format verdicts, the direct copy and the resampler, checked against bytes
+// built here from the format's rules, and the refusals and errors the export ends with before any servo data.
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,11 +10,9 @@
 #include "sound/TestWav.h"
 
 using namespace cdrules;
-using testwav::pcm16;
+using namespace testwav;
 using mk::cd::ExportResult;
 using mk::cd::Verdict;
-
-Q_DECLARE_METATYPE(Verdict)
 
 namespace {
 
@@ -26,7 +23,24 @@ QByteArray extensible(quint16 subFormat)
            + QByteArray("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
 }
 
+struct VerdictRow {
+    QByteArray file;
+    Verdict verdict;
+    bool pcm;
+};
+struct Copy {
+    QByteArray sound, samples;
+    QList<double> percents; // after the 21 of the leader
+};
+struct Refusal {
+    QByteArray sound;
+    QString title, text; // text: how the message starts
+};
+
 } // namespace
+Q_DECLARE_METATYPE(VerdictRow)
+Q_DECLARE_METATYPE(Copy)
+Q_DECLARE_METATYPE(Refusal)
 
 class TestCdAudio : public QObject {
     Q_OBJECT
@@ -35,83 +49,62 @@ class TestCdAudio : public QObject {
 private Q_SLOTS:
     void verdicts_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<Verdict>("verdict");
-        QTest::addColumn<bool>("pcm");
-        const QByteArray d = testwav::data(QByteArray(8, 0));
-        QTest::newRow("CD format") << testwav::riff(testwav::fmt(2, 44100, 16) + d) << Verdict::Good << true;
-        QTest::newRow("48 kHz") << testwav::riff(testwav::fmt(2, 48000, 16) + d) << Verdict::High << true;
-        QTest::newRow("44.1 kHz mono") << testwav::riff(testwav::fmt(1, 44100, 16) + d) << Verdict::Bad << true;
-        QTest::newRow("44.1 kHz 8-bit stereo") << testwav::riff(testwav::fmt(2, 44100, 8) + d) << Verdict::Bad << true;
-        QTest::newRow("mu-law") << testwav::riff(testwav::fmt(1, 8000, 8, le16(0), 7) + d) << Verdict::Bad << false;
-        QTest::newRow("extensible PCM") << testwav::riff(testwav::fmt(2, 44100, 16, extensible(1), 0xFFFE) + d)
-                                        << Verdict::Good << true;
-        QTest::newRow("extensible float") << testwav::riff(testwav::fmt(2, 44100, 16, extensible(3), 0xFFFE) + d)
-                                          << Verdict::Good << false;
-        QTest::newRow("header cut short") << QByteArray("RIFF\x10\x00\x00\x00WAVEfmt ", 16) << Verdict::Bad << false;
+        QTest::addColumn<VerdictRow>("r");
+        const auto row = [](const char* name, const VerdictRow& r) { QTest::newRow(name) << r; };
+        const QByteArray d = data(QByteArray(8, 0));
+        row("CD format", {riff(fmt(2, 44100, 16) + d), Verdict::Good, true});
+        row("48 kHz", {riff(fmt(2, 48000, 16) + d), Verdict::High, true});
+        row("44.1 kHz mono", {riff(fmt(1, 44100, 16) + d), Verdict::Bad, true});
+        row("44.1 kHz 8-bit stereo", {riff(fmt(2, 44100, 8) + d), Verdict::Bad, true});
+        row("mu-law", {riff(fmt(1, 8000, 8, le16(0), 7) + d), Verdict::Bad, false});
+        row("extensible PCM", {riff(fmt(2, 44100, 16, extensible(1), 0xFFFE) + d), Verdict::Good, true});
+        row("extensible float", {riff(fmt(2, 44100, 16, extensible(3), 0xFFFE) + d), Verdict::Good, false});
+        row("header cut short", {QByteArray("RIFF\x10\x00\x00\x00WAVEfmt ", 16), Verdict::Bad, false});
     }
 
     void verdicts()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(Verdict, verdict);
-        QFETCH(bool, pcm);
-        const auto c = mk::cd::checkSoundFormat(files.write("v.wav", file));
-        QCOMPARE(c.verdict, verdict);
-        QCOMPARE(c.pcm, pcm);
+        QFETCH(VerdictRow, r);
+        const auto c = mk::cd::checkSoundFormat(files.write("v.wav", r.file));
+        QCOMPARE(std::pair(int(c.verdict), c.pcm), std::pair(int(r.verdict), r.pcm));
     }
 
-    // The copy keeps the canonical header whatever the sound's layout, starts
-    // the leader on the data length field and takes only the data chunk, in
-    // pieces of 20 000 bytes; each piece's percentage is the last position
-    // read over the sound file's length.
+    // The copy keeps the canonical header whatever the sound's layout, starts the leader on the data length field and
+    // takes only the data chunk, in pieces of 20 000 bytes; each piece's percentage is the last position read over
+    // the sound file's length.
     void directCopy_data()
     {
-        QTest::addColumn<QByteArray>("sound");
-        QTest::addColumn<QByteArray>("samples");
-        QTest::addColumn<QList<double>>("percents"); // after the 21 of the leader
+        QTest::addColumn<Copy>("c");
+        const auto row = [](const char* name, const Copy& r) { QTest::newRow(name) << r; };
         const QByteArray s = pcm16({1, -2, 300, -400, 32767, -32768, 5, 6});
-        QTest::newRow("18-byte format block") << testwav::riff(testwav::fmt(2, 44100, 16, 2) + testwav::data(s)) << s
-                                              << QList<double>{100};
-        QTest::newRow("LIST chunk before data")
-            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("LIST", QByteArray(26, 'x')) + testwav::data(s))
-            << s << QList<double>{100};
-        QTest::newRow("data tag at 10 000")
-            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("junk", QByteArray(10000 - 45, 'j'))
-                             + testwav::data(s))
-            << s << QList<double>{100};
-        QTest::newRow("chunk after data") << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::data(s)
-                                                           + testwav::chunk("id3 ", QByteArray(10, 'i')))
-                                          << s << QList<double>{60.0 / 78 * 100};
-        QTest::newRow("unknown data count")
-            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::data(s, 0xFFFFFFFFll)) << s << QList<double>{100};
-        QTest::newRow("no samples") << testwav::canonical(2, 44100, 16, {}) << QByteArray() << QList<double>{};
+        const QByteArray cd = fmt(2, 44100, 16);
+        row("18-byte format block", {riff(fmt(2, 44100, 16, 2) + data(s)), s, {100}});
+        row("LIST chunk before data", {riff(cd + chunk("LIST", QByteArray(26, 'x')) + data(s)), s, {100}});
+        row("data tag at 10 000", {riff(cd + chunk("junk", QByteArray(10000 - 45, 'j')) + data(s)), s, {100}});
+        row("chunk after data", {riff(cd + data(s) + chunk("id3 ", QByteArray(10, 'i'))), s, {60.0 / 78 * 100}});
+        row("unknown data count", {riff(cd + data(s, 0xFFFFFFFFll)), s, {100}});
+        row("no samples", {canonical(2, 44100, 16, {}), {}, {}});
         QByteArray ramp(50000, 0);
         for (int i = 0; i < ramp.size(); ++i)
             ramp[i] = char(i * 7);
-        QTest::newRow("three pieces") << testwav::canonical(2, 44100, 16, ramp) << ramp
-                                      << QList<double>{20044.0 / 50044 * 100, 40044.0 / 50044 * 100, 100};
+        row("three pieces", {canonical(2, 44100, 16, ramp), ramp, {20044.0 / 50044 * 100, 40044.0 / 50044 * 100, 100}});
     }
 
     void directCopy()
     {
-        QFETCH(QByteArray, sound);
-        QFETCH(QByteArray, samples);
-        QFETCH(QList<double>, percents);
+        QFETCH(Copy, c);
         RecordingProgress progress;
         const QString out = files.path("copy.wav");
-        QCOMPARE(mk::cd::copySound(files.write("s.wav", sound), out, progress), mk::cd::AudioResult::Done);
-        const quint32 length = 40 + 176400 + quint32(samples.size());
-        const QByteArray expected = header(length, length - 45) + QByteArray(176400 - 4, 0) + samples;
-        QCOMPARE(readFile(out), expected);
-        QCOMPARE(progress.stages,
-                 QStringList({"Adding 1 second leader", "Copying the sound data to the new file."}));
+        QCOMPARE(mk::cd::copySound(files.write("s.wav", c.sound), out, progress), mk::cd::AudioResult::Done);
+        const quint32 length = 40 + 176400 + quint32(c.samples.size());
+        QCOMPARE(readFile(out), header(length, length - 45) + QByteArray(176400 - 4, 0) + c.samples);
+        QCOMPARE(progress.stages, QStringList({"Adding 1 second leader", "Copying the sound data to the new file."}));
         // 21 leader steps (every 4096 values of 88 200), then one per piece.
-        QCOMPARE(progress.percents.size(), 21 + percents.size());
+        QCOMPARE(progress.percents.size(), 21 + c.percents.size());
         QCOMPARE(mk::cd::percentText(progress.percents.first()), QStringLiteral("4.64%"));
         QCOMPARE(mk::cd::percentText(0) + mk::cd::percentText(0.5), QStringLiteral(".00%.50%")); // no leading 0
-        for (qsizetype i = 0; i < percents.size(); ++i)
-            QCOMPARE(progress.percents[21 + i], percents[i]);
+        for (qsizetype i = 0; i < c.percents.size(); ++i)
+            QCOMPARE(progress.percents[21 + i], c.percents[i]);
     }
 
     // Output frames from the interpolation rule, written out by hand.
@@ -119,35 +112,28 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("sound");
         QTest::addColumn<QList<int>>("frames"); // left, right, left, right, ...
-        QTest::newRow("11 025 Hz: four per input frame")
-            << testwav::canonical(1, 11025, 16, pcm16({0, 1000, -1000}))
-            << QList<int>{0, 0, 250, 250, 500, 500, 750, 750, 1000, 1000, 500, 500, 0, 0, -500, -500};
-        QTest::newRow("22 050 Hz: halves round to even")
-            << testwav::canonical(1, 22050, 16, pcm16({1, 2, 3})) << QList<int>{1, 1, 2, 2, 2, 2, 2, 2};
-        QTest::newRow("8 000 Hz: step 1814")
-            << testwav::canonical(1, 8000, 16, pcm16({0, 10000}))
-            << QList<int>{0, 0, 1814, 1814, 3628, 3628, 5442, 5442, 7256, 7256, 9070, 9070};
-        QTest::newRow("44.1 kHz mono: step 10 000")
-            << testwav::canonical(1, 44100, 16, pcm16({7, -7, 9})) << QList<int>{7, 7, -7, -7};
-        QTest::newRow("44.1 kHz 8-bit stereo")
-            << testwav::canonical(2, 44100, 8, QByteArray("\x80\x00\xFF\x81\x01\x80", 6))
-            << QList<int>{0, -32768, 32512, 256};
-        QTest::newRow("22 050 Hz 8-bit mono")
-            << testwav::canonical(1, 22050, 8, QByteArray("\x00\xFF", 2)) << QList<int>{-32768, -32768, -128, -128};
-        QTest::newRow("16-bit stereo, LIST first")
-            << testwav::riff(testwav::fmt(2, 22050, 16) + testwav::chunk("LIST", QByteArray(10, 'l'))
-                             + testwav::data(pcm16({100, -100, 300, 101})))
-            << QList<int>{100, -100, 200, 0};
-        QTest::newRow("data tag at 1000")
-            << testwav::riff(testwav::fmt(1, 22050, 16) + testwav::chunk("junk", QByteArray(1000 - 45, 'j'))
-                             + testwav::data(pcm16({1, 2, 3, 4})))
-            << QList<int>{1, 1, 2, 2, 2, 2, 2, 2, 3, 3, 4, 4};
-        QTest::newRow("data count beyond the end")
-            << testwav::canonical(1, 22050, 16, pcm16({4, 8}), 400) << QList<int>{4, 4, 6, 6};
-        QTest::newRow("one input frame") << testwav::canonical(1, 22050, 16, pcm16({5})) << QList<int>{};
-        QTest::newRow("no samples") << testwav::canonical(1, 22050, 16, {}) << QList<int>{};
-        QTest::newRow("odd byte left over") << testwav::canonical(1, 22050, 16, pcm16({4, 8}) + "z")
-                                            << QList<int>{4, 4, 6, 6};
+        const auto row = [](const char* name, const QByteArray& sound, const QList<int>& frames) {
+            QTest::newRow(name) << sound << frames;
+        };
+        row("11 025 Hz: four per input frame", canonical(1, 11025, 16, pcm16({0, 1000, -1000})),
+            {0, 0, 250, 250, 500, 500, 750, 750, 1000, 1000, 500, 500, 0, 0, -500, -500});
+        row("22 050 Hz: halves round to even", canonical(1, 22050, 16, pcm16({1, 2, 3})), {1, 1, 2, 2, 2, 2, 2, 2});
+        row("8 000 Hz: step 1814", canonical(1, 8000, 16, pcm16({0, 10000})),
+            {0, 0, 1814, 1814, 3628, 3628, 5442, 5442, 7256, 7256, 9070, 9070});
+        row("44.1 kHz mono: step 10 000", canonical(1, 44100, 16, pcm16({7, -7, 9})), {7, 7, -7, -7});
+        row("44.1 kHz 8-bit stereo", canonical(2, 44100, 8, QByteArray("\x80\x00\xFF\x81\x01\x80", 6)),
+            {0, -32768, 32512, 256});
+        row("22 050 Hz 8-bit mono", canonical(1, 22050, 8, QByteArray("\x00\xFF", 2)), {-32768, -32768, -128, -128});
+        row("16-bit stereo, LIST first",
+            riff(fmt(2, 22050, 16) + chunk("LIST", QByteArray(10, 'l')) + data(pcm16({100, -100, 300, 101}))),
+            {100, -100, 200, 0});
+        row("data tag at 1000",
+            riff(fmt(1, 22050, 16) + chunk("junk", QByteArray(1000 - 45, 'j')) + data(pcm16({1, 2, 3, 4}))),
+            {1, 1, 2, 2, 2, 2, 2, 2, 3, 3, 4, 4});
+        row("data count beyond the end", canonical(1, 22050, 16, pcm16({4, 8}), 400), {4, 4, 6, 6});
+        row("one input frame", canonical(1, 22050, 16, pcm16({5})), {});
+        row("no samples", canonical(1, 22050, 16, {}), {});
+        row("odd byte left over", canonical(1, 22050, 16, pcm16({4, 8}) + "z"), {4, 4, 6, 6});
     }
 
     void resample()
@@ -163,13 +149,13 @@ private Q_SLOTS:
         QCOMPARE(readFile(out), header(next, next - 45) + QByteArray(176400, 0) + samples);
     }
 
+    // 2001 input frames at 22 050 Hz: progress when 1500, 1000, 500 and 0
+    // frames are left; a cancel stops at once and keeps what was written.
     void resampleProgressAndCancel()
     {
-        // 2001 input frames at 22 050 Hz: progress when 1500, 1000, 500 and 0
-        // frames are left; a cancel stops at once and keeps what was written.
         std::vector<int> ramp(2001);
         std::iota(ramp.begin(), ramp.end(), 0);
-        const QString sound = files.write("ramp.wav", testwav::canonical(1, 22050, 16, pcm16(ramp)));
+        const QString sound = files.write("ramp.wav", canonical(1, 22050, 16, pcm16(ramp)));
         RecordingProgress progress;
         QCOMPARE(mk::cd::resample(sound, files.path("ramp-cd.wav"), progress), mk::cd::AudioResult::Done);
         QStringList shown;
@@ -187,51 +173,43 @@ private Q_SLOTS:
         QCOMPARE(sample(partial, 44100 + 19, true), qint16(10)); // 9.5 rounds to even
     }
 
-    // How the export ends for sounds it cannot take: a warning (exact text and
-    // title) and no servo data written after it.
+    // How the export ends for sounds it cannot take: a warning (exact text and title) and no servo data written after
+    // it. 48 kHz, 24 bits and mu-law are converted now; only what libsndfile cannot read is refused.
     void refusals_data()
     {
-        QTest::addColumn<QByteArray>("sound");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("text"); // how the message starts
+        QTest::addColumn<Refusal>("r");
         const QByteArray s = pcm16({1, 2, 3, 4});
-        // 48 kHz, 24 bits and mu-law are converted now; only what libsndfile
-        // cannot read is refused.
-        QTest::newRow("a rate of 0") << testwav::canonical(1, 0, 16, s) << "Sound Problem"
-                                     << "The file \"refused.wav\" cannot be read as a sound (";
+        QTest::newRow("a rate of 0") << Refusal{canonical(1, 0, 16, s), "Sound Problem",
+                                                "The file \"refused.wav\" cannot be read as a sound ("};
         QTest::newRow("CD format, no data tag")
-            << testwav::riff(testwav::fmt(2, 44100, 16) + testwav::chunk("junk", QByteArray(40, 'j')))
-            << "Conversion Error"
-            << "There was an error while trying to convert your audio file.\rYou may be able to fix this by "
-               "opening it in another program and then saving it again.";
+            << Refusal{riff(fmt(2, 44100, 16) + chunk("junk", QByteArray(40, 'j'))), "Conversion Error",
+                       "There was an error while trying to convert your audio file.\rYou may be able to fix this by "
+                       "opening it in another program and then saving it again."};
         QTest::newRow("resampling, data tag at 1001")
-            << testwav::riff(testwav::fmt(1, 22050, 16) + testwav::chunk("junk", QByteArray(1001 - 45, 'j'))
-                             + testwav::data(s))
-            << "Error" << "There was an error while resampling the sound.\r321 Invalid file format";
-        QTest::newRow("not a file") << QByteArray() << "Error"
-                                    << "There was an error while checking the sound format.\r53 File not found";
+            << Refusal{riff(fmt(1, 22050, 16) + chunk("junk", QByteArray(1001 - 45, 'j')) + data(s)), "Error",
+                       "There was an error while resampling the sound.\r321 Invalid file format"};
+        QTest::newRow("not a file")
+            << Refusal{{}, "Error", "There was an error while checking the sound format.\r53 File not found"};
     }
 
     void refusals()
     {
-        QFETCH(QByteArray, sound);
-        QFETCH(QString, title);
-        QFETCH(QString, text);
-        const QString soundPath = sound.isEmpty() ? files.path("missing.wav") : files.write("refused.wav", sound);
+        QFETCH(Refusal, r);
+        const QString sound = r.sound.isEmpty() ? files.path("missing.wav") : files.write("refused.wav", r.sound);
         const QString out = files.path(QStringLiteral("refused-%1.wav").arg(QTest::currentDataTag()));
         RecordingProgress progress;
-        const ExportResult r = exportShow(soundPath, out, 0, progress);
-        QVERIFY(r.status != ExportResult::Status::Complete);
-        QVERIFY(r.message);
-        QCOMPARE(r.message->title, title);
-        QVERIFY2(r.message->text.startsWith(text), qPrintable(r.message->text));
-        QCOMPARE(r.message->icon, mk::MessageIcon::Exclamation);
+        const ExportResult e = exportShow(sound, out, 0, progress);
+        QVERIFY(e.status != ExportResult::Status::Complete);
+        QVERIFY(e.message);
+        QCOMPARE(e.message->title, r.title);
+        QCOMPARE(e.message->icon, mk::MessageIcon::Exclamation);
+        QVERIFY2(e.message->text.startsWith(r.text), qPrintable(e.message->text));
         QVERIFY(!QFile::exists(out));
     }
 
     void soundIsNotOverwritten()
     {
-        const QByteArray bytes = testwav::canonical(2, 44100, 16, pcm16({1, 2, 3, 4}));
+        const QByteArray bytes = canonical(2, 44100, 16, pcm16({1, 2, 3, 4}));
         const QString sound = files.write("own.wav", bytes);
         RecordingProgress progress;
         const ExportResult r = exportShow(sound, files.dir.path() + "/./own.wav", 0, progress);

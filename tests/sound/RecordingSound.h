@@ -1,6 +1,5 @@
 #pragma once
-// A sound service that plays nothing and records what it was asked, with
-// the length and its error chosen by the test.
+// A sound service that plays nothing and records what it was asked, with the length and its error chosen by the test.
 #include <QList>
 
 #include "platform/RuntimeError.h"
@@ -39,10 +38,8 @@ struct RecordingSound : mk::SoundService {
     }
     QList<Command> plays() const
     {
-        QList<Command> out;
-        for (const Command& c : commands)
-            if (c.kind == QLatin1String("play"))
-                out.append(c);
+        QList<Command> out = commands;
+        out.removeIf([](const Command& c) { return c.kind != QLatin1String("play"); });
         return out;
     }
 };

@@ -13,17 +13,13 @@
 
 namespace sndtest {
 
-/// Writes `frames` frames of sample(frame, channel), handed to libsndfile as
-/// shorts or doubles. False when it cannot write this format here (MP3 on
-/// some systems).
+/// Writes `frames` frames of sample(frame, channel), handed to libsndfile as shorts or doubles. False when it cannot
+/// write this format here (MP3 on some systems).
 template <class T>
 bool writeFrames(const QString& path, int format, int rate, int channels, long long frames,
                  const std::function<T(long long, int)>& sample)
 {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
+    SF_INFO info{0, rate, channels, format, 0, 0}; // frames, rate, channels, format, sections, seekable
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;

@@ -10,19 +10,15 @@
 
 namespace testwav {
 
-inline QByteArray le16(qint16 v)
+template <class T>
+QByteArray littleEndian(T v)
 {
-    QByteArray b(2, 0);
-    qToLittleEndian<qint16>(v, b.data());
+    QByteArray b(sizeof v, 0);
+    qToLittleEndian<T>(v, b.data());
     return b;
 }
-
-inline QByteArray le32(quint32 v)
-{
-    QByteArray b(4, 0);
-    qToLittleEndian<quint32>(v, b.data());
-    return b;
-}
+inline QByteArray le16(qint16 v) { return littleEndian(v); }
+inline QByteArray le32(quint32 v) { return littleEndian(v); }
 
 inline QByteArray chunk(const char* tag, const QByteArray& payload)
 {
@@ -33,9 +29,8 @@ inline QByteArray chunk(const char* tag, const QByteArray& payload)
 inline QByteArray fmt(qint16 channels, qint32 rate, qint16 bits, const QByteArray& extra, quint16 code = 1)
 {
     const qint16 align = qint16(channels * (bits / 8));
-    QByteArray p = le16(qint16(code)) + le16(channels) + le32(quint32(rate)) + le32(quint32(rate * align))
-                   + le16(align) + le16(bits);
-    return chunk("fmt ", p + extra);
+    return chunk("fmt ", le16(qint16(code)) + le16(channels) + le32(quint32(rate)) + le32(quint32(rate * align))
+                             + le16(align) + le16(bits) + extra);
 }
 
 /// "fmt " chunk of 16 + extra zero bytes.

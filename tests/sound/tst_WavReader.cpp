@@ -21,48 +21,42 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<Problem>("problem");
         QTest::addColumn<QString>("header"); // start, length, end, zoom centre, caption
-
+        const auto good = [](const char* name, const QByteArray& bytes, const char* header) {
+            QTest::newRow(name) << bytes << Problem::None << QString(header);
+        };
+        const auto bad = [](const char* name, const QByteArray& bytes, Problem p) {
+            QTest::newRow(name) << bytes << p << QString();
+        };
         const QByteArray few(8, '\x10');
-        QTest::newRow("canonical 16-bit stereo") << canonical(2, 44100, 16, few, 617400) << Problem::None
-                                                 << "45 617400 617355 308700 16bit  stereo   44.1kHz   3.5seconds";
-        QTest::newRow("8-bit mono, centre ties to even") << canonical(1, 22050, 8, QByteArray(11025, '\x80'))
-                                                         << Problem::None
-                                                         << "45 11025 10980 5512 8bit  mono   22.05kHz   0.5seconds";
-        QTest::newRow("fmt chunk of 18 bytes") << riff(fmt(2, 44100, 16, 2) + data(few, 176400)) << Problem::None
-                                               << "47 176400 176353 88200 16bit  stereo   44.1kHz   1seconds";
-        QTest::newRow("data tag at position 10000")
-            << dataAt(10000, few) << Problem::None
-            << "10008 8 -10000 4 16bit  stereo   44.1kHz   0.000045351473seconds";
-        QTest::newRow("data tag at position 10000, the count's last byte")
-            << dataAt(10000, few, 0x01000008) << Problem::None
-            << "10008 16777224 16767216 8388612 16bit  stereo   44.1kHz   95.10898seconds";
-        QTest::newRow("data tag at position 10001") << dataAt(10001, few) << Problem::NoDataTag << "";
-        QTest::newRow("data inside an earlier chunk")
-            << riff(fmt(1, 1000, 8) + chunk("LIST", QByteArray("xxdata") + le32(1000) + "yy") + data(few))
-            << Problem::None << "55 1000 945 500 8bit  mono   1kHz   1seconds";
-        QTest::newRow("not RIFF") << QByteArray("RIFX").append(canonical(2, 44100, 16, few).mid(4)) << Problem::NotRiff
-                                  << "";
-        QTest::newRow("empty file") << QByteArray() << Problem::NotRiff << "";
-        QTest::newRow("truncated after 14 bytes") << QByteArray("RIFF\x10\x00\x00\x00WAVEfm", 14) << Problem::NoDataTag
-                                                  << "";
-        QTest::newRow("byte count cut off") << riff(fmt(1, 1000, 8)) + QByteArray("data\x10\x00", 6)
-                                            << Problem::NoSamples << "";
-        QTest::newRow("no samples") << canonical(1, 8000, 8, QByteArray()) << Problem::NoSamples << "";
-        QTest::newRow("count, but the file ends") << canonical(1, 8000, 8, QByteArray(), 100) << Problem::NoSamples
-                                                  << "";
-        QTest::newRow("zero sample rate") << canonical(2, 0, 16, few, 1000) << Problem::None
-                                          << "45 1000 955 500 16bit  stereo   0kHz   0seconds";
-        QTest::newRow("zero channels")
-            << canonical(0, 44100, 16, few, 176400) << Problem::None
-            << "45 176400 176355 88200 16bit  unknown number of channels   44.1kHz   0seconds";
-        QTest::newRow("24-bit counts one byte per sample")
-            << canonical(2, 44100, 24, few, 264600) << Problem::None
-            << "45 264600 264555 132300 24bit  stereo   44.1kHz   3seconds";
-        QTest::newRow("third of a second, float text") << canonical(1, 3000, 8, few, 1000) << Problem::None
-                                                       << "45 1000 955 500 8bit  mono   3kHz   0.33333334seconds";
-        QTest::newRow("unknown count takes what the file holds")
-            << canonical(2, 44100, 16, QByteArray(1000, 0), 0xFFFFFFFFLL) << Problem::None
-            << "45 1000 955 500 16bit  stereo   44.1kHz   0.0056689344seconds";
+        good("canonical 16-bit stereo", canonical(2, 44100, 16, few, 617400),
+             "45 617400 617355 308700 16bit  stereo   44.1kHz   3.5seconds");
+        good("8-bit mono, centre ties to even", canonical(1, 22050, 8, QByteArray(11025, '\x80')),
+             "45 11025 10980 5512 8bit  mono   22.05kHz   0.5seconds");
+        good("fmt chunk of 18 bytes", riff(fmt(2, 44100, 16, 2) + data(few, 176400)),
+             "47 176400 176353 88200 16bit  stereo   44.1kHz   1seconds");
+        good("data tag at position 10000", dataAt(10000, few),
+             "10008 8 -10000 4 16bit  stereo   44.1kHz   0.000045351473seconds");
+        good("data tag at position 10000, the count's last byte", dataAt(10000, few, 0x01000008),
+             "10008 16777224 16767216 8388612 16bit  stereo   44.1kHz   95.10898seconds");
+        bad("data tag at position 10001", dataAt(10001, few), Problem::NoDataTag);
+        good("data inside an earlier chunk",
+             riff(fmt(1, 1000, 8) + chunk("LIST", QByteArray("xxdata") + le32(1000) + "yy") + data(few)),
+             "55 1000 945 500 8bit  mono   1kHz   1seconds");
+        bad("not RIFF", QByteArray("RIFX").append(canonical(2, 44100, 16, few).mid(4)), Problem::NotRiff);
+        bad("empty file", QByteArray(), Problem::NotRiff);
+        bad("truncated after 14 bytes", QByteArray("RIFF\x10\x00\x00\x00WAVEfm", 14), Problem::NoDataTag);
+        bad("byte count cut off", riff(fmt(1, 1000, 8)) + QByteArray("data\x10\x00", 6), Problem::NoSamples);
+        bad("no samples", canonical(1, 8000, 8, QByteArray()), Problem::NoSamples);
+        bad("count, but the file ends", canonical(1, 8000, 8, QByteArray(), 100), Problem::NoSamples);
+        good("zero sample rate", canonical(2, 0, 16, few, 1000), "45 1000 955 500 16bit  stereo   0kHz   0seconds");
+        good("zero channels", canonical(0, 44100, 16, few, 176400),
+             "45 176400 176355 88200 16bit  unknown number of channels   44.1kHz   0seconds");
+        good("24-bit counts one byte per sample", canonical(2, 44100, 24, few, 264600),
+             "45 264600 264555 132300 24bit  stereo   44.1kHz   3seconds");
+        good("third of a second, float text", canonical(1, 3000, 8, few, 1000),
+             "45 1000 955 500 8bit  mono   3kHz   0.33333334seconds");
+        good("unknown count takes what the file holds", canonical(2, 44100, 16, QByteArray(1000, 0), 0xFFFFFFFFLL),
+             "45 1000 955 500 16bit  stereo   44.1kHz   0.0056689344seconds");
     }
 
     void readHeader()

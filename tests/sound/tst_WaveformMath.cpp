@@ -1,9 +1,10 @@
-// The arithmetic behind the waveform view: zoom, pan, the bytes a redraw
-// reads and where they land, and the conversions between positions, view x
-// and milliseconds (half-to-even rounding, zero divisors).
+// The arithmetic behind the waveform view: zoom, pan, the bytes a redraw reads and where they land, and the
+// conversions between positions, view x and milliseconds (half-to-even rounding, zero divisors).
 #include <QTest>
 
+#include <functional>
 #include <limits>
+#include <map>
 
 #include "sound/ViewSpan.h"
 #include "sound/WaveformMath.h"
@@ -49,20 +50,18 @@ private Q_SLOTS:
     void view_data()
     {
         QTest::addColumn<ViewRow>("r");
+        const auto row = [](const char* name, const ViewRow& r) { QTest::newRow(name) << r; };
         const QList<int> song{S, E};
-        QTest::newRow("zoom: whole sound") << ViewRow{true, 1000, song, 308700, 0, {45, E, 308700, 0}};
-        QTest::newRow("zoom: tenth, half ties to even")
-            << ViewRow{true, 100, song, 308700, 0, {277834, 339566, 308700, 5000}};
-        QTest::newRow("zoom: centre below half is raised") << ViewRow{true, 1, song, 0, 0, {0, 616, 308, 0}};
-        QTest::newRow("zoom: centre past the end is lowered")
-            << ViewRow{true, 1, song, 1000000000, 0, {616739, E, 617047, 10000}};
-        QTest::newRow("zoom: hundredth off centre")
-            << ViewRow{true, 10, song, 100000, 0, {96914, 103086, 100000, 1585}};
-        QTest::newRow("zoom: width 5, half 2") << ViewRow{true, 5, {0, 1000}, 500, 0, {498, 502, 500, 5000}};
-        QTest::newRow("pan: left, measured from 0") << ViewRow{false, 0, song, 277834, 339566, {0, 61732, 30866, 0}};
-        QTest::newRow("pan: right") << ViewRow{false, 10000, song, 277834, 339566, {555578, 617310, 586444, 10000}};
-        QTest::newRow("pan: middle") << ViewRow{false, 5000, song, 277834, 339566, {277789, 339521, 308655, 5000}};
-        QTest::newRow("pan: start ties to even") << ViewRow{false, 5000, {0, 105}, 0, 100, {2, 102, 52, 5000}};
+        row("zoom: whole sound", {true, 1000, song, 308700, 0, {45, E, 308700, 0}});
+        row("zoom: tenth, half ties to even", {true, 100, song, 308700, 0, {277834, 339566, 308700, 5000}});
+        row("zoom: centre below half is raised", {true, 1, song, 0, 0, {0, 616, 308, 0}});
+        row("zoom: centre past the end is lowered", {true, 1, song, 1000000000, 0, {616739, E, 617047, 10000}});
+        row("zoom: hundredth off centre", {true, 10, song, 100000, 0, {96914, 103086, 100000, 1585}});
+        row("zoom: width 5, half 2", {true, 5, {0, 1000}, 500, 0, {498, 502, 500, 5000}});
+        row("pan: left, measured from 0", {false, 0, song, 277834, 339566, {0, 61732, 30866, 0}});
+        row("pan: right", {false, 10000, song, 277834, 339566, {555578, 617310, 586444, 10000}});
+        row("pan: middle", {false, 5000, song, 277834, 339566, {277789, 339521, 308655, 5000}});
+        row("pan: start ties to even", {false, 5000, {0, 105}, 0, 100, {2, 102, 52, 5000}});
     }
 
     void view()
@@ -126,28 +125,20 @@ private Q_SLOTS:
     {
         QFETCH(Conversion, k);
         const auto& [kind, a, b, c, d, expected] = k;
-        qint32 r = 0;
-        if (kind == "positionToMs")
-            r = w::positionToMs(qint32(a), b, c, d);
-        else if (kind == "msToPosition")
-            r = w::msToPosition(qint32(a), b, c, d);
-        else if (kind == "clockPosition")
-            r = w::clockPosition(qint32(a), b, c, d);
-        else if (kind == "mouseMs")
-            r = w::mouseMs(qint32(a), b, c, d);
-        else if (kind == "mousePosition")
-            r = w::mousePosition(a, b, c);
-        else if (kind == "cursorX")
-            r = w::cursorX(qint32(a), b, c);
-        else if (kind == "plotValue")
-            r = w::plotValue(b != 0, quint8(a));
-        else
-            r = w::silenceValue(b != 0);
-        QCOMPARE(int(r), expected);
+        using F = std::function<qint32(double, int, int, int)>;
+        const std::map<QString, F> call{
+            {"positionToMs", [](double a, int b, int c, int d) { return w::positionToMs(qint32(a), b, c, d); }},
+            {"msToPosition", [](double a, int b, int c, int d) { return w::msToPosition(qint32(a), b, c, d); }},
+            {"clockPosition", [](double a, int b, int c, int d) { return w::clockPosition(qint32(a), b, c, d); }},
+            {"mouseMs", [](double a, int b, int c, int d) { return w::mouseMs(qint32(a), b, c, d); }},
+            {"mousePosition", [](double a, int b, int c, int) { return w::mousePosition(a, b, c); }},
+            {"cursorX", [](double a, int b, int c, int) { return w::cursorX(qint32(a), b, c); }},
+            {"plotValue", [](double a, int b, int, int) { return qint32(w::plotValue(b != 0, quint8(a))); }},
+            {"silenceValue", [](double, int b, int, int) { return qint32(w::silenceValue(b != 0)); }}};
+        QCOMPARE(int(call.at(kind)(a, b, c, d)), expected);
     }
 
-    // The points a redraw reads: how many, the first and last (position and
-    // x), and the view and range it leaves.
+    // The points a redraw reads: how many, the first and last (position and x), and the view and range it leaves.
     void plan_data()
     {
         QTest::addColumn<Plan>("r");
@@ -178,41 +169,36 @@ private Q_SLOTS:
                 QVERIFY2(pt.position % 2 == 0, "16-bit points must fall on high bytes");
     }
 
-    // Zoom and pan of the view over a 10 000-frame sound of 5880 positions
-    // a frame (16-bit stereo at 44.1 kHz) in 1000 pixels: the narrowest
-    // view is 125 frames (8 pixels a frame), 735 000 positions.
+    // Zoom and pan of the view over a 10 000-frame sound of 5880 positions a frame (16-bit stereo at 44.1 kHz) in
+    // 1000 pixels: the narrowest view is 125 frames (8 pixels a frame), 735 000 positions.
     void navigation_data()
     {
         QTest::addColumn<Nav>("n");
+        const auto row = [](const char* name, const Nav& r) { QTest::newRow(name) << r; };
         const qint64 e = 58800044;
-        QTest::newRow("zoom in keeps the position under the pointer")
-            << Nav{"zoomAt", 0.25, 0.5, {44, e, 7350044, 36750044}};
-        QTest::newRow("zoom in stops at 8 pixels a frame")
-            << Nav{"zoomAt", 0.5, 0.5, {10000044, 11000044, 10132544, 10867544}};
-        QTest::newRow("at that limit the view does not creep")
-            << Nav{"zoomAt", 0.9, 0.5, {10132544, 10867544, 10132544, 10867544}};
-        QTest::newRow("zoom out stops at the whole sound") << Nav{"zoomAt", 0.5, 4.0, {7350044, 36750044, 44, e}};
-        QTest::newRow("zoom out at the end stays in the sound") << Nav{"zoomAt", 0.9, 2.0, {50000044, e, 41200044, e}};
-        QTest::newRow("a wheel notch in at the left edge") << Nav{"wheelZoom", 0.0, 120.0, {44, e, 44, 47040044}};
-        QTest::newRow("a wheel notch out") << Nav{"wheelZoom", 0.5, -120.0, {10000044, 11000044, 9875044, 11125044}};
-        QTest::newRow("+ around the cursor in view") << Nav{"zoomAround", 29400044.0, 0.5, {44, e, 14700044, 44100044}};
-        QTest::newRow("+ around a cursor out of view centres it")
-            << Nav{"zoomAround", 30000044.0, 0.5, {44, 1000044, 29632544, 30367544}};
-        QTest::newRow("pan stops at the start") << Nav{"pan", -5e6, 0.0, {1000044, 2000044, 44, 1000044}};
-        QTest::newRow("pan stops at the end") << Nav{"pan", 1e8, 0.0, {1000044, 2000044, 57800044, e}};
-        QTest::newRow("a wheel notch pans a tenth back")
-            << Nav{"wheelPan", 120.0, 0.0, {10000044, 11000044, 9900044, 10900044}};
-        QTest::newRow("touchpad pixels move the picture with the fingers")
-            << Nav{"wheelPan", 0.0, -250.0, {10000044, 11000044, 10250044, 11250044}};
-        QTest::newRow("cursor in view: no page")
-            << Nav{"follow", 10500000.0, 0.0, {10000044, 11000044, 10000044, 11000044}};
-        QTest::newRow("cursor past the end turns the page")
-            << Nav{"follow", 11000044.0, 0.0, {10000044, 11000044, 11000044, 12000044}};
-        QTest::newRow("cursor back at the start") << Nav{"follow", 44.0, 0.0, {10000044, 11000044, 44, 1000044}};
-        QTest::newRow("last page ends at the end") << Nav{"follow", 58500000.0, 0.0, {10000044, 11000044, 57800044, e}};
-        QTest::newRow("scroll bar moves the view") << Nav{"bar", 2e7, 0.0, {44, 1000044, 20000000, 21000000}};
-        QTest::newRow("scroll bar past the end") << Nav{"bar", 6e7, 0.0, {44, 1000044, 57800044, e}};
-        QTest::newRow("0: the whole sound") << Nav{"whole", 0.0, 0.0, {10000044, 11000044, 44, e}};
+        row("zoom in keeps the position under the pointer", {"zoomAt", 0.25, 0.5, {44, e, 7350044, 36750044}});
+        row("zoom in stops at 8 pixels a frame", {"zoomAt", 0.5, 0.5, {10000044, 11000044, 10132544, 10867544}});
+        row("at that limit the view does not creep", {"zoomAt", 0.9, 0.5, {10132544, 10867544, 10132544, 10867544}});
+        row("zoom out stops at the whole sound", {"zoomAt", 0.5, 4.0, {7350044, 36750044, 44, e}});
+        row("zoom out at the end stays in the sound", {"zoomAt", 0.9, 2.0, {50000044, e, 41200044, e}});
+        row("a wheel notch in at the left edge", {"wheelZoom", 0.0, 120.0, {44, e, 44, 47040044}});
+        row("a wheel notch out", {"wheelZoom", 0.5, -120.0, {10000044, 11000044, 9875044, 11125044}});
+        row("+ around the cursor in view", {"zoomAround", 29400044.0, 0.5, {44, e, 14700044, 44100044}});
+        row("+ around a cursor out of view centres it",
+            {"zoomAround", 30000044.0, 0.5, {44, 1000044, 29632544, 30367544}});
+        row("pan stops at the start", {"pan", -5e6, 0.0, {1000044, 2000044, 44, 1000044}});
+        row("pan stops at the end", {"pan", 1e8, 0.0, {1000044, 2000044, 57800044, e}});
+        row("a wheel notch pans a tenth back", {"wheelPan", 120.0, 0.0, {10000044, 11000044, 9900044, 10900044}});
+        row("touchpad pixels move the picture with the fingers",
+            {"wheelPan", 0.0, -250.0, {10000044, 11000044, 10250044, 11250044}});
+        row("cursor in view: no page", {"follow", 10500000.0, 0.0, {10000044, 11000044, 10000044, 11000044}});
+        row("cursor past the end turns the page",
+            {"follow", 11000044.0, 0.0, {10000044, 11000044, 11000044, 12000044}});
+        row("cursor back at the start", {"follow", 44.0, 0.0, {10000044, 11000044, 44, 1000044}});
+        row("last page ends at the end", {"follow", 58500000.0, 0.0, {10000044, 11000044, 57800044, e}});
+        row("scroll bar moves the view", {"bar", 2e7, 0.0, {44, 1000044, 20000000, 21000000}});
+        row("scroll bar past the end", {"bar", 6e7, 0.0, {44, 1000044, 57800044, e}});
+        row("0: the whole sound", {"whole", 0.0, 0.0, {10000044, 11000044, 44, e}});
     }
 
     void navigation()
@@ -222,26 +208,21 @@ private Q_SLOTS:
         namespace v = mk::view;
         const v::Limits l{44, 58800044, 5880, 1000};
         const v::Span s{span[0], span[1]};
-        v::Span r;
-        if (op == "zoomAt")
-            r = v::zoomAt(s, l, a, b);
-        else if (op == "wheelZoom")
-            r = v::zoomAt(s, l, a, v::zoomFactor(int(b)));
-        else if (op == "zoomAround")
-            r = v::zoomAround(s, l, qint64(a), b);
-        else if (op == "pan")
-            r = v::panBy(s, l, a);
-        else if (op == "wheelPan")
-            r = v::panBy(s, l, v::panAmount(s, l, int(a), int(b)));
-        else if (op == "follow")
-            r = v::follow(s, l, qint64(a));
-        else if (op == "bar")
-            r = v::fromScrollBar(s, l, int(a));
-        else
-            r = v::whole(l);
+        using F = std::function<v::Span(const v::Span&, const v::Limits&, double, double)>;
+        const std::map<QString, F> call{
+            {"zoomAt", [](auto& s, auto& l, double a, double b) { return v::zoomAt(s, l, a, b); }},
+            {"wheelZoom",
+             [](auto& s, auto& l, double a, double b) { return v::zoomAt(s, l, a, v::zoomFactor(int(b))); }},
+            {"zoomAround", [](auto& s, auto& l, double a, double b) { return v::zoomAround(s, l, qint64(a), b); }},
+            {"pan", [](auto& s, auto& l, double a, double) { return v::panBy(s, l, a); }},
+            {"wheelPan",
+             [](auto& s, auto& l, double a, double b) { return v::panBy(s, l, v::panAmount(s, l, int(a), int(b))); }},
+            {"follow", [](auto& s, auto& l, double a, double) { return v::follow(s, l, qint64(a)); }},
+            {"bar", [](auto& s, auto& l, double a, double) { return v::fromScrollBar(s, l, int(a)); }},
+            {"whole", [](auto&, auto& l, double, double) { return v::whole(l); }}};
+        const v::Span r = call.at(op)(s, l, a, b);
         QCOMPARE(QList<qint64>({r.start, r.end}), span.mid(2));
-        // The scroll bar shows the result: its handle is the view, its
-        // travel the rest of the sound.
+        // The scroll bar shows the result: its handle is the view, its travel the rest of the sound.
         const v::Bar bar = v::scrollBar(r, l);
         QCOMPARE(QList<qint64>({bar.value, bar.pageStep, bar.maximum, bar.minimum}),
                  QList<qint64>({r.start, r.width(), 58800044 - r.width(), 44}));

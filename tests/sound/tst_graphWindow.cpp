@@ -87,9 +87,8 @@ private Q_SLOTS:
         m_song = file(QStringLiteral("song.wav"), canonical(2, 44100, 16, QByteArray(4000, '\x20'), 617400));
     }
 
-    // Empty (where the plays play nothing), then a sound: the view and its
-    // numbers follow zoom, pan and the plot's own widening; the file draws
-    // where it has bytes only.
+    // Empty (where the plays play nothing), then a sound: the view and its numbers follow zoom, pan and the plot's
+    // own widening; the file draws where it has bytes only.
     void viewJourney()
     {
         Rig r;
@@ -161,11 +160,9 @@ private Q_SLOTS:
         QCOMPARE(inkIn(r.view.waveformImage(), QRect(100, 180, 300, 60), true), 0);
     }
 
-    // A file the header reader rejects (each kind once: what it rejects is in
-    // tst_WavReader), or one the sound service cannot measure, after a good
-    // sound: the view ends up in the complete no-sound state (never the
-    // rejected name with the previous numbers), so a click plays nothing and
-    // moves the cursor to 0 ms, and Play plays nothing.
+    // A file the header reader rejects (each kind once: what it rejects is in tst_WavReader), or one the sound
+    // service cannot measure, after a good sound: the view ends up in the complete no-sound state (never the rejected
+    // name with the previous numbers), so a click plays nothing and moves the cursor to 0 ms, and Play plays nothing.
     void failedLoad_data()
     {
         QTest::addColumn<QByteArray>("bytes"); // empty: the song, measured as `error` says
@@ -190,12 +187,10 @@ private Q_SLOTS:
         QFETCH(QString, told);
         Rig r;
         r.view.setcFileName(m_song);
+        r.sound.lengthError = std::max(error, 0);
+        r.sound.lengthOverflows = error == -6;
         if (error == -1)
             r.sound.lengthMs = 0;
-        else if (error == -6)
-            r.sound.lengthOverflows = true;
-        else
-            r.sound.lengthError = error;
         const QString path = bytes.isEmpty() ? m_song : file(QStringLiteral("bad.wav"), bytes);
         QCOMPARE(mk::test::errorNumber([&] { r.view.setcFileName(path); }), told.isEmpty() ? 6 : 0);
         QCOMPARE(r.told(), told);
@@ -214,9 +209,8 @@ private Q_SLOTS:
         QVERIFY(!r.view.playing());
     }
 
-    // Every cursor time lies within the sound: left of its start (over a long
-    // header chunk) is 0 ms, snippets last 20 ms, and a play from there starts
-    // at 0 with the clock counting the whole sound.
+    // Every cursor time lies within the sound: left of its start (over a long header chunk) is 0 ms, snippets
+    // last 20 ms, and a play from there starts at 0 with the clock counting the whole sound.
     void scrubBeforeTheStart_data()
     {
         QTest::addColumn<int>("how"); // 0: press, 1: drag, 2: cCurrentTime set before the start
@@ -258,8 +252,7 @@ private Q_SLOTS:
         QCOMPARE(r.view.playEndTick(), now + 2000);
     }
 
-    // The question, then the file dialog; whatever the answers, a sound that
-    // was playing stops.
+    // The question, then the file dialog; whatever the answers, a sound that was playing stops.
     void locate_data()
     {
         QTest::addColumn<Locate>("row");
@@ -298,8 +291,7 @@ private Q_SLOTS:
             QCOMPARE(r.sound.commands.value(0).kind, QStringLiteral("stop"));
     }
 
-    // Scrubbing with the mouse, each kind of play with its clock and end,
-    // and a loop.
+    // Scrubbing with the mouse, each kind of play with its clock and end, and a loop.
     void playJourney()
     {
         Rig r;
@@ -313,9 +305,8 @@ private Q_SLOTS:
         QTest::mousePress(&r.view, Qt::LeftButton, {}, QPoint(500, 100));
         QVERIFY(!r.clock()->isActive()); // the clock stops, the sound is left alone
         QCOMPARE(r.view.cCurrentTime(), 308700);
-        QTest::mouseMove(&r.view, QPoint(600, 100));
-        QTest::mouseMove(&r.view, QPoint(700, 100));
-        QTest::mouseMove(&r.view, QPoint(1500, 100)); // dragged out past the end: 3500 ms
+        for (int x : {600, 700, 1500}) // dragged out past the end: 3500 ms
+            QTest::mouseMove(&r.view, QPoint(x, 100));
         QTest::mouseRelease(&r.view, Qt::LeftButton, {}, QPoint(1500, 100));
         QCOMPARE(r.sound.commands.size(), 4); // snippets only, nothing stopped
         QCOMPARE(r.sound.commands.last().path, m_song);
