@@ -104,8 +104,7 @@ struct WindowRig {
         testwav::write(file, testwav::canonical(2, 44100, 16, QByteArray(bytes, '\0')));
         return file;
     }
-    /// Servo i's range (the minimum first: every one used is below the start-up
-    /// maximum 129), its reversal and, unless empty, its name.
+    /// Servo i's range (minimum first: all used are below the start-up maximum 129), reversal and name (unless empty).
     void setup(int i, int min, int max, bool reversed = false, const QString& name = {})
     {
         w->slider(i)->setMinValue(min);
