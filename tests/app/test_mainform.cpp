@@ -233,14 +233,13 @@ private Q_SLOTS:
     {
         WindowRig rig(0, &mk::systemTicks());
         mainForm& w = *rig.w;
-        mk::test::PseudoTerminal& pty = rig.pty;
         w.show();
         rig.openPort();
         std::atomic<qint64> received{0};
         std::atomic<bool> reading{true};
         std::thread reader([&] {
             while (reading)
-                received += pty.read(1 << 16, 20, false).size();
+                received += rig.pty.read(1 << 16, 20, false).size();
         });
         auto* s = w.slider(2)->findChild<QSlider*>("slider");
         w.playClicked();

@@ -32,19 +32,14 @@ struct Rig : mk::test::WindowRig {
     /// The layout of what record() leaves in the window.
     static layout::File expected(qint32 frames)
     {
-        layout::File f;
-        f.frames = frames;
-        f.positions.resize(8);
-        for (int i = 0; i < 8; ++i) {
-            f.positions[i] = QList<int>(frames + 1, 0);
+        layout::File f{
+            .frames = frames, .positions = QList<QList<int>>(8, QList<int>(frames + 1)), .duration = 4, .enabled = true};
+        for (int i = 0; i < 8; ++i)
             for (qint32 k = 1; k <= frames; k += 1 + i)
                 f.positions[i][k] = 1 + (k * (i + 3)) % 255;
-        }
         f.servos[2] = {true, 1, 60, 200, true, "Servo Name"};
         f.servos[5].active = false;
         f.servos[6].name = kName.toUtf8();
-        f.duration = 4;
-        f.enabled = true;
         return f;
     }
     QByteArray file(const QString& name) const { return mk::test::readFile(path(name)); }
@@ -98,8 +93,7 @@ private Q_SLOTS:
         const QString row = QTest::currentDataTag();
         Rig rig;
         QString file = rig.path("bad.pjt");
-        layout::File f;
-        f.frames = 2;
+        layout::File f{.frames = 2, .positions = {}};
         f.servos[0].name = "Changed";
         if (row.startsWith("open"))
             rig.record(10);
@@ -228,10 +222,7 @@ private Q_SLOTS:
         QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), rig.path("setup.pjt") + "|" + kUntitled);
 
         // Track 1 lies outside a one-track project: its length is no measure.
-        f = layout::File();
-        f.frames = 300;
-        f.servos.resize(1);
-        f.positions = {QList<int>(301, 0)};
+        f = layout::File{.frames = 300, .servos = QList<layout::Servo>(1), .positions = {QList<int>(301)}};
         f.positions[0][300] = 99;
         rig.write("one.pjt", f.bytes());
         QCOMPARE(rig.w->openProjectFile(rig.path("one.pjt")), mk::project::ReadResult::Status::Ok);
@@ -263,12 +254,8 @@ private Q_SLOTS:
         rig.trigger("newProject");
         QCOMPARE(rig.w->slider(0)->maxframe(), 30);
 
-        layout::File f;
-        f.frames = 3;
+        layout::File f{.frames = 3, .positions = {{5, 300, 255, 9}}, .duration = 3, .enabled = true};
         f.servos[0] = {false, 1, 10, 250, true, "Jaw"};
-        f.positions = {{5, 300, 255, 9}};
-        f.duration = 3;
-        f.enabled = true;
         rig.write("a.pjt", f.bytes());
         rig.dialogs.paths << rig.path("a.pjt");
         rig.w->setUpServo(0);
@@ -316,8 +303,7 @@ private Q_SLOTS:
         rig.wav(folder + "/sounds/scream.wav");
         if (beside)
             rig.wav(folder + "/scream.wav");
-        layout::File f;
-        f.sound = QString(stored).replace("%1", folder).toUtf8();
+        const layout::File f{.sound = QString(stored).replace("%1", folder).toUtf8(), .positions = {}};
         rig.write("shows/show.pjt", f.bytes());
         rig.dialogs.answers << mk::MessageAnswer::Cancel; // the Locate prompt, if any
         rig.w->openProjectFile(folder + "/show.pjt");
