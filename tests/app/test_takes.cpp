@@ -412,9 +412,7 @@ private Q_SLOTS:
         QSettings(QStringLiteral("MarionetteKit"), QStringLiteral("MarionetteKit")).remove("files/recentProjects");
         Rig rig;
         rig.loadShow();
-        const QString a = rig.path(QStringLiteral("a.pjt"));
-        const QString b = rig.path(QStringLiteral("b.pjt"));
-        const QString gone = rig.path(QStringLiteral("gone.pjt"));
+        const QString a = rig.path("a.pjt"), b = rig.path("b.pjt"), gone = rig.path("gone.pjt");
         for (const QString& p : {a, b, gone}) {
             rig.dialogs.paths << p;
             QVERIFY(rig.w->saveProjectAs());
@@ -512,9 +510,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.loadShow();
-        NewSlider* jaw = rig.w->slider(0);
-        NewSlider* neck = rig.w->slider(3);
-        NewSlider* brow = rig.w->slider(5);
+        NewSlider *jaw = rig.w->slider(0), *neck = rig.w->slider(3), *brow = rig.w->slider(5);
         rig.setup(0, 20, 250);
         rig.setup(3, 60, 120);
         rig.setup(5, 40, 240);
