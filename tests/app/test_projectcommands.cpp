@@ -23,9 +23,7 @@ struct Rig : mk::test::WindowRig {
             w->slider(i)->setMaxframe(frames);
             fill(i, 1, frames, [i](qint32 k) { return 1 + (k * (i + 3)) % 255; }, 1 + i);
         }
-        w->slider(2)->setIsReversed(true);
-        w->slider(2)->setMaxValue(200);
-        w->slider(2)->setMinValue(60);
+        setup(2, 60, 200, true);
         w->slider(5)->setPlaybackEnabled(false);
         w->slider(6)->setServoName(kName);
         w->countdownTimer()->setDuration(4);
@@ -34,27 +32,19 @@ struct Rig : mk::test::WindowRig {
     /// The layout of what record() leaves in the window.
     static layout::File expected(qint32 frames)
     {
-        layout::File f;
-        f.frames = frames;
-        f.positions.resize(8);
-        for (int i = 0; i < 8; ++i) {
-            f.positions[i] = QList<int>(frames + 1, 0);
+        layout::File f{
+            .frames = frames, .positions = QList<QList<int>>(8, QList<int>(frames + 1)), .duration = 4, .enabled = true};
+        for (int i = 0; i < 8; ++i)
             for (qint32 k = 1; k <= frames; k += 1 + i)
                 f.positions[i][k] = 1 + (k * (i + 3)) % 255;
-        }
-        f.servos[2].reversed = true;
-        f.servos[2].min = 60;
-        f.servos[2].max = 200;
+        f.servos[2] = {true, 1, 60, 200, true, "Servo Name"};
         f.servos[5].active = false;
         f.servos[6].name = kName.toUtf8();
-        f.duration = 4;
-        f.enabled = true;
         return f;
     }
     QByteArray file(const QString& name) const { return mk::test::readFile(path(name)); }
     void write(const QString& name, const QByteArray& bytes) const { QVERIFY(testwav::write(path(name), bytes)); }
-    /// Plays frame 0 and `frames` more from the start with the port open;
-    /// the wire's bytes from Play on.
+    /// Plays frame 0 and `frames` more from the start with the port open; the wire's bytes from Play on.
     QByteArray play(int frames)
     {
         if (!w->MSComm()->PortOpen())
@@ -68,17 +58,9 @@ struct Rig : mk::test::WindowRig {
 /// and its channel, name, position, minimum, maximum.
 QString state(NewSlider* s)
 {
-    return QStringLiteral("%1 %2 %3%4%5 %6 |%7| %8 %9-%10")
-        .arg(s->maxframe())
-        .arg(s->datalength())
-        .arg(int(s->playbackEnabled()))
-        .arg(int(s->isReversed()))
-        .arg(int(s->usesJoystick()))
-        .arg(s->whichJoystickChannel())
-        .arg(s->servoName())
-        .arg(s->position())
-        .arg(s->minValue())
-        .arg(s->maxValue());
+    return mk::test::fields(s->maxframe(), s->datalength(), s->playbackEnabled(), s->isReversed(), s->usesJoystick(),
+                            s->whichJoystickChannel(), '|' + s->servoName() + '|', s->position(), s->minValue(),
+                            s->maxValue());
 }
 
 } // namespace
@@ -111,21 +93,18 @@ private Q_SLOTS:
         const QString row = QTest::currentDataTag();
         Rig rig;
         QString file = rig.path("bad.pjt");
-        layout::File f;
-        f.frames = 2;
+        layout::File f{.frames = 2, .positions = {}};
         f.servos[0].name = "Changed";
         if (row.startsWith("open"))
             rig.record(10);
-        if (row.endsWith("no word")) {
-            rig.write("bad.pjt", "hello");
-        } else if (row.endsWith("cut in the sound name")) {
-            rig.write("bad.pjt", f.bytes().left(400));
-        } else if (row.endsWith("a pipe")) {
-            QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
-        } else if (row.endsWith("9 servos")) {
+        if (row.endsWith("9 servos"))
             f.servos = QList<layout::Servo>(9);
-            rig.write("bad.pjt", f.bytes());
-        }
+        if (row.endsWith("a pipe"))
+            QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        else if (row.startsWith("open"))
+            rig.write("bad.pjt", row.endsWith("no word")      ? QByteArray("hello")
+                                 : row.endsWith("sound name") ? f.bytes().left(400)
+                                                              : f.bytes());
         rig.dialogs.paths << file;
         if (row.startsWith("open")) {
             rig.trigger("openProject");
@@ -146,19 +125,16 @@ private Q_SLOTS:
         QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), kNotSaved + "|" + kUntitled);
         QVERIFY(!rig.w->findChild<convertAudio*>() && !rig.w->isBusy());
         if (row.startsWith("open")) {
-            QCOMPARE(rig.w->slider(0)->servoName(), QStringLiteral("Servo Name").leftJustified(32));
-            QCOMPARE(rig.w->slider(2)->minValue(), 60);
-            QCOMPARE(rig.w->slider(0)->maxframe(), 10);
-            QCOMPARE(rig.w->slider(0)->track().at(4), 1 + (4 * 3) % 255);
+            NewSlider* s = rig.w->slider(0);
+            QCOMPARE(mk::test::fields(s->servoName(), rig.w->slider(2)->minValue(), s->maxframe(), s->track().at(4)),
+                     QStringLiteral("Servo Name").leftJustified(32) + " 60 10 13"); // 13: 1 + (4 * 3) % 255
         }
         const QString seen = rig.told();
-        QString expected = shown.contains("%1") ? shown.arg(file) : shown;
-        if (expected.endsWith(QChar(0x2026))) {
-            expected.chop(1);
-            QVERIFY2(seen.startsWith(expected) && !seen.contains('\n'), qPrintable(seen));
-        } else {
+        const QString expected = shown.contains("%1") ? shown.arg(file) : shown;
+        if (expected.endsWith(QChar(0x2026)))
+            QVERIFY2(seen.startsWith(expected.chopped(1)) && !seen.contains('\n'), qPrintable(seen));
+        else
             QCOMPARE(seen, expected);
-        }
     }
 
     void recordSaveReopenAndStartAgain_data()
@@ -185,32 +161,29 @@ private Q_SLOTS:
         const auto& req = rig.dialogs.fileRequests.at(0);
         QCOMPARE(req.title + "|" + req.filter + "|" + QFileInfo(req.fileName).fileName(),
                  QStringLiteral("Save Project As|Project Files  *.pjt|*.pjt|All Files  *.*|*.*|Untitled.pjt"));
-        QCOMPARE(rig.w->windowTitle(), "MarionetteKit - " + name + "[*]");
-        QCOMPARE(rig.w->projectFile(), rig.path(name));
+        QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(),
+                 rig.path(name) + "|MarionetteKit - " + name + "[*]");
         QVERIFY(!rig.w->findChild<convertAudio*>()); // hidden and unloaded
         layout::File f = Rig::expected(frames);
         f.marker = true;
         QCOMPARE(rig.file(name), f.bytes());
-        // Save Project: the same file without the end marker; title unchanged,
-        // no dialog. A track shorter than the others (an inactive one, so the
-        // show plays the same) has nothing past its end.
+        // Save Project: the same file without the end marker; title unchanged, no dialog. A track shorter than the
+        // others (an inactive one, so the show plays the same) has nothing past its end.
         rig.w->setWindowTitle("unchanged");
         rig.w->slider(5)->setDatalength(frames / 2);
         rig.trigger("fileSave");
         f.marker = false;
         std::fill(f.positions[5].begin() + frames / 2 + 1, f.positions[5].end(), 0);
         QCOMPARE(rig.file(name), f.bytes());
-        QCOMPARE(rig.w->windowTitle(), QStringLiteral("unchanged"));
-        QCOMPARE(rig.dialogs.fileRequests.size(), 1);
-        QVERIFY(rig.dialogs.messages.isEmpty());
+        QCOMPARE(mk::test::fields(rig.w->windowTitle(), rig.dialogs.fileRequests.size(), rig.dialogs.messages.size()),
+                 QStringLiteral("unchanged 1 0"));
 
         Rig other;
         other.dialogs.paths << rig.path(name);
         other.trigger("openProject");
         QCOMPARE(other.play(qMin(frames, 12)), played);
-        // New Project, asked first, brings back the start-up set-up, also to a
-        // servo whose minimum 140 refused the first maximum; the set-up dialog
-        // shows servo 1 as it now is, and no servo moves.
+        // New Project, asked first, brings back the start-up set-up, also to a servo whose minimum 140 refused the
+        // first maximum; the set-up dialog shows servo 1 as it now is, and no servo moves.
         other.w->slider(1)->setMaxValue(250);
         other.w->slider(1)->setMinValue(140);
         other.w->slider(3)->setWhichJoystickChannel(2);
@@ -219,27 +192,23 @@ private Q_SLOTS:
         other.pty.drain();
         other.dialogs.answers << mk::MessageAnswer::Yes;
         other.trigger("newProject");
-        QCOMPARE(other.dialogs.messages.size(), 1);
-        QCOMPARE(other.w->projectFile() + "|" + other.w->windowTitle() + "|" + other.w->graphWindow()->cFileName(),
-                 kNotSaved + "|" + kUntitled + "|noSound");
-        QVERIFY(!other.w->hasSound());
-        QVERIFY(other.w->countdownTimer()->duration() == 10 && other.w->countdownTimer()->enabled());
+        mainForm* w = other.w.get();
+        QCOMPARE(mk::test::fields(other.dialogs.messages.size(), w->projectFile(), w->windowTitle(),
+                                  w->graphWindow()->cFileName(), w->hasSound(), w->countdownTimer()->duration(),
+                                  w->countdownTimer()->enabled()),
+                 "1 " + kNotSaved + " " + kUntitled + " noSound false 10 true");
         for (int i = 0; i < 8; ++i)
-            QCOMPARE(state(other.w->slider(i)),
-                     QStringLiteral("1 1 100 0 |Servo Name                      | 128 127-129"));
-        SetupServo* setup = other.w->setupServo();
-        QCOMPARE(QStringLiteral("%1 %2 %3-%4")
-                     .arg(setup->whichservo())
-                     .arg(setup->customName()->text())
-                     .arg(setup->minVal()->value())
-                     .arg(setup->maxVal()->value()),
-                 QStringLiteral("1 Servo Name 127-129"));
+            QCOMPARE(state(w->slider(i)), "1 1 true false false 0 |" + QStringLiteral("Servo Name").leftJustified(32)
+                                              + "| 128 127 129");
+        SetupServo* setup = w->setupServo();
+        QCOMPARE(mk::test::fields(setup->whichservo(), setup->customName()->text(), setup->minVal()->value(),
+                                  setup->maxVal()->value()),
+                 QStringLiteral("1 Servo Name 127 129"));
         QCOMPARE(other.pty.read(1, 100), QByteArray());
     }
 
-    // How a settings file opens is the codec's test (tst_projectfile); here the
-    // window's fallback to it when nothing is recorded, and the saves of a
-    // project of fewer than eight tracks.
+    // How a settings file opens is the codec's test (tst_projectfile); here the window's fallback to it when nothing is
+    // recorded, and the saves of a project of fewer than eight tracks.
     void settingsOnlyAndOneTrack()
     {
         Rig rig;
@@ -250,14 +219,10 @@ private Q_SLOTS:
         f.version = "02";
         f.positions.clear();
         QCOMPARE(rig.file("setup.pjt"), f.bytes());
-        QCOMPARE(rig.w->projectFile(), rig.path("setup.pjt"));
-        QCOMPARE(rig.w->windowTitle(), kUntitled);
+        QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), rig.path("setup.pjt") + "|" + kUntitled);
 
         // Track 1 lies outside a one-track project: its length is no measure.
-        f = layout::File();
-        f.frames = 300;
-        f.servos.resize(1);
-        f.positions = {QList<int>(301, 0)};
+        f = layout::File{.frames = 300, .servos = QList<layout::Servo>(1), .positions = {QList<int>(301)}};
         f.positions[0][300] = 99;
         rig.write("one.pjt", f.bytes());
         QCOMPARE(rig.w->openProjectFile(rig.path("one.pjt")), mk::project::ReadResult::Status::Ok);
@@ -269,9 +234,8 @@ private Q_SLOTS:
         QCOMPARE(rig.file("as.pjt"), f.bytes());
     }
 
-    // Cancelled commands change nothing; then a file opened during the show:
-    // what reaches the tracks, and in which order, is the codec's test, here
-    // what the window adds.
+    // Cancelled commands change nothing; then a file opened during the show: what reaches the tracks, and in which
+    // order, is the codec's test, here what the window adds.
     void cancelsThenOpen()
     {
         Rig rig;
@@ -290,33 +254,26 @@ private Q_SLOTS:
         rig.trigger("newProject");
         QCOMPARE(rig.w->slider(0)->maxframe(), 30);
 
-        layout::File f;
-        f.frames = 3;
+        layout::File f{.frames = 3, .positions = {{5, 300, 255, 9}}, .duration = 3, .enabled = true};
         f.servos[0] = {false, 1, 10, 250, true, "Jaw"};
-        f.positions = {{5, 300, 255, 9}};
-        f.duration = 3;
-        f.enabled = true;
         rig.write("a.pjt", f.bytes());
         rig.dialogs.paths << rig.path("a.pjt");
         rig.w->setUpServo(0);
         rig.trigger("openProject");
-        QVERIFY(!rig.w->SMPTEtimer()->isItRunning()); // stopped first
-        QCOMPARE(rig.w->windowTitle(), QStringLiteral("MarionetteKit - a.pjt[*]"));
-        QCOMPARE(rig.w->projectFile(), rig.path("a.pjt"));
-        QVERIFY(!rig.w->hasSound());
-        QCOMPARE(rig.w->slider(0)->maxValue(), 250);
+        QCOMPARE(mk::test::fields(rig.w->SMPTEtimer()->isItRunning(), rig.w->windowTitle(), rig.w->projectFile(),
+                                  rig.w->hasSound(), rig.w->slider(0)->maxValue(), rig.w->countdownTimer()->duration(),
+                                  rig.w->countdownTimer()->enabled(), bool(rig.w->findChild<convertAudio*>())),
+                 "false MarionetteKit - a.pjt[*] " + rig.path("a.pjt") + " false 250 3 true false"); // stopped first
         // The set-up dialog shows what was opened; the name comes without its
         // padding, so text typed after it is saved with it.
         SetupServo* setup = rig.w->setupServo();
-        QCOMPARE(QList<int>({setup->minVal()->value(), setup->maxVal()->value()}), QList<int>({10, 250}));
-        QVERIFY(setup->reverse()->isChecked());
+        QCOMPARE(mk::test::fields(setup->minVal()->value(), setup->maxVal()->value(), setup->reverse()->isChecked()),
+                 QStringLiteral("10 250 true"));
         auto* nameBox = rig.w->slider(0)->findChild<QLineEdit*>("theServoName");
         nameBox->end(false);
         QTest::keyClicks(nameBox, " Left");
         QCOMPARE(setup->customName()->text() + "|" + rig.w->slider(0)->servoName(),
                  "Jaw Left|" + QStringLiteral("Jaw Left").leftJustified(32));
-        QVERIFY(rig.w->countdownTimer()->duration() == 3 && rig.w->countdownTimer()->enabled());
-        QVERIFY(!rig.w->findChild<convertAudio*>());
         QCOMPARE(rig.told(), mk::test::shown::newProject); // New Project's question only
         // The Open dialog offers the name it last held.
         rig.trigger("openProject");
@@ -346,15 +303,14 @@ private Q_SLOTS:
         rig.wav(folder + "/sounds/scream.wav");
         if (beside)
             rig.wav(folder + "/scream.wav");
-        layout::File f;
-        f.sound = QString(stored).replace("%1", folder).toUtf8();
+        const layout::File f{.sound = QString(stored).replace("%1", folder).toUtf8(), .positions = {}};
         rig.write("shows/show.pjt", f.bytes());
         rig.dialogs.answers << mk::MessageAnswer::Cancel; // the Locate prompt, if any
         rig.w->openProjectFile(folder + "/show.pjt");
-        QCOMPARE(rig.dialogs.messages.size(), found.isEmpty() ? 1 : 0);
-        QCOMPARE(rig.w->hasSound(), !found.isEmpty());
-        QCOMPARE(rig.w->graphWindow()->cFileName(), found.isEmpty() ? "noSound" : found.arg(folder));
-        QCOMPARE(rig.w->slider(0)->datalength(), 1); // the sound does not size the tracks
+        // The sound does not size the tracks: their length stays 1.
+        QCOMPARE(mk::test::fields(rig.dialogs.messages.size(), rig.w->hasSound(), rig.w->graphWindow()->cFileName(),
+                                  rig.w->slider(0)->datalength()),
+                 found.isEmpty() ? "1 false noSound 1" : "0 true " + found.arg(folder) + " 1");
     }
 
     void progressAndNothingElseWhileBusy()
@@ -421,8 +377,7 @@ private Q_SLOTS:
         Rig other;
         other.dialogs.answers << mk::MessageAnswer::Cancel;
         other.w->openProjectFile(rig.path("long.pjt"));
-        QCOMPARE(other.dialogs.messages.size(), 1);
-        QVERIFY(!other.w->hasSound());
+        QVERIFY(other.dialogs.messages.size() == 1 && !other.w->hasSound());
     }
 
     // The program itself: a project built from the layout opens at start-up (a
@@ -451,8 +406,7 @@ private Q_SLOTS:
         }
     }
 
-    // The project's folder, else the folder last chosen in (kept across starts);
-    // Save As offers the project's own name.
+    // The project's folder, else the folder last chosen in (kept across starts); Save As offers the project's own name.
     void dialogsOpenInTheShowsFolder()
     {
         QTemporaryDir config; // settings of its own: other tests remember folders too

@@ -46,9 +46,8 @@ private Q_SLOTS:
             QVERIFY(rig.w->slider(i)->maxframe() == lastFrame && rig.w->slider(i)->datalength() == lastFrame);
     }
 
-    // A sound the view cannot read as it is: converted beside it with the
-    // user told once where it went, reused the next time, and a Cancel
-    // halfway leaves the loaded sound and no half-written file.
+    // A sound the view cannot read as it is: converted beside it with the user told once where it went, reused the next
+    // time, and a Cancel halfway leaves the loaded sound and no half-written file.
     void otherSoundsAreConvertedOnce()
     {
         Rig rig;
@@ -57,14 +56,14 @@ private Q_SLOTS:
         QVERIFY(sndtest::write(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 48000, 2, 1.0, sndtest::sine(440, 0.5)));
         rig.import(flac);
         const QString converted = rig.path("scream (for MarionetteKit).wav");
-        QCOMPARE(rig.w->graphWindow()->cFileName(), converted);
-        QVERIFY(rig.w->hasSound());
-        QCOMPARE(rig.w->slider(0)->maxframe(), 30);
-        QCOMPARE(rig.dialogs.messages.size(), 1);
+        const auto state = [&] {
+            return mk::test::fields(rig.dialogs.messages.size(), rig.w->graphWindow()->cFileName(), rig.w->hasSound(),
+                                    rig.w->slider(0)->maxframe());
+        };
+        QCOMPARE(state(), "1 " + converted + " true 30");
         QVERIFY(rig.dialogs.messages[0].text.contains(converted));
         rig.import(flac);
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.w->graphWindow()->cFileName(), converted);
+        QCOMPARE(state(), "1 " + converted + " true 30");
 
         const QString longer = rig.path("long.ogg");
         QVERIFY(sndtest::write(longer, SF_FORMAT_OGG | SF_FORMAT_VORBIS, 48000, 1, 20.0, sndtest::sine(440, 0.5)));
@@ -74,15 +73,12 @@ private Q_SLOTS:
                 dialog->Command1()->click();
         });
         rig.import(longer);
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.w->graphWindow()->cFileName(), converted);
-        QVERIFY(!QFile::exists(rig.path("long (for MarionetteKit).wav")));
-        QVERIFY(!dialog->isVisible());
+        QCOMPARE(state(), "1 " + converted + " true 30");
+        QVERIFY(!QFile::exists(rig.path("long (for MarionetteKit).wav")) && !dialog->isVisible());
     }
 
-    // A cancel changes nothing. What the view says about a bad file is
-    // tst_graphWindow's business; here the recording must survive the failed
-    // load (a sound the view cannot measure ends the same way).
+    // A cancel changes nothing. What the view says about a bad file is tst_graphWindow's business; here the recording
+    // must survive the failed load (a sound the view cannot measure ends the same way).
     void badFileLeavesTracksAlone()
     {
         Rig rig;
@@ -97,28 +93,24 @@ private Q_SLOTS:
         const QString bad = rig.path("notes.wav");
         testwav::write(bad, QByteArray("this is not a sound file at all, just text"));
         rig.import(bad);
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.w->graphWindow()->cFileName(), QStringLiteral("noSound"));
+        QVERIFY(rig.dialogs.messages.size() == 1 && rig.w->graphWindow()->cFileName() == "noSound");
         // A pipe is refused at once: reading it would wait for a writer.
         const QString pipe = rig.path("pipe.wav");
         QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         rig.import(pipe);
         QCOMPARE(rig.dialogs.messages.size(), 2);
         QCOMPARE(rig.told(1), mk::test::shown::soundPipe.arg(pipe));
-        QVERIFY(!rig.w->hasSound());
         auto* track = rig.w->slider(2);
-        QCOMPARE(track->maxframe(), 300);
-        QCOMPARE(track->track().at(200), qint16(99));
+        QCOMPARE(mk::test::fields(rig.w->hasSound(), track->maxframe(), track->track().at(200)), "false 300 99");
 
         // Nothing of the previous sound is left to scrub or play.
         rig.sound.commands.clear();
         for (int x : {250, 200, 150})
             QTest::mouseClick(rig.w->graphWindow(), Qt::LeftButton, {}, QPoint(x, 50));
         rig.w->playClicked();
-        QVERIFY(rig.sound.plays().isEmpty());
-        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0);
-        QCOMPARE(track->maxframe(), 300);
-        QCOMPARE(track->datalength(), 300);
+        QCOMPARE(mk::test::fields(rig.sound.plays().size(), rig.w->SMPTEtimer()->frameNumber(), track->maxframe(),
+                                  track->datalength()),
+                 QStringLiteral("0 0 300 300"));
     }
 
     // Good recording at frame `recorded` of a 10 s show (300 frames), then a
@@ -148,9 +140,9 @@ private Q_SLOTS:
         rig.import(second);
 
         QCOMPARE(rig.told(), answer ? mk::test::shown::shorterSound.arg(lengthMs * 3 / 100) : QString());
-        QCOMPARE(rig.w->graphWindow()->cFileName(), replaced ? second : first);
-        QCOMPARE(rig.w->graphWindow()->cSoundLengthInMilliseconds(), replaced ? lengthMs : 10000);
-        QVERIFY(rig.w->hasSound());
+        QCOMPARE(mk::test::fields(rig.w->hasSound(), rig.w->graphWindow()->cFileName(),
+                                  rig.w->graphWindow()->cSoundLengthInMilliseconds()),
+                 mk::test::fields(true, replaced ? second : first, replaced ? lengthMs : 10000));
         for (int i = 0; i < 8; ++i) {
             QCOMPARE(rig.w->slider(i)->maxframe(), maxframe);
             if (!replaced)
@@ -167,10 +159,12 @@ private Q_SLOTS:
         auto* countdown = rig.w->countdownTimer();
         graph->setcCurrentTimeInMilliseconds(1000);
         rig.w->playClicked();
-        QVERIFY(clock->isItRunning());
-        QCOMPARE(clock->frameNumber(), 30);
-        QCOMPARE(rig.sound.plays().size(), 1);
-        QCOMPARE(rig.sound.plays()[0].from, 1000);
+        // Running, the frame, the sound's plays and where the last began.
+        const auto state = [&] {
+            return mk::test::fields(clock->isItRunning(), clock->frameNumber(), rig.sound.plays().size(),
+                                    rig.sound.plays().last().from);
+        };
+        QCOMPARE(state(), QStringLiteral("true 30 1 1000"));
 
         // The playback clock moves the cursor; past the end the take is over.
         countdown->setEnabled(true);
@@ -180,16 +174,12 @@ private Q_SLOTS:
         QCOMPARE(graph->cCurrentTimeInMilliseconds(), 1500);
         rig.ticks.advance(501);
         graph->playUpdateTick();
-        QVERIFY(!clock->isItRunning());
-        QVERIFY(countdown->isItRunning());
+        QVERIFY(!clock->isItRunning() && countdown->isItRunning());
 
         // Three seconds later the show starts again from the top.
         rig.ticks.advance(3006);
         countdown->tick();
-        QVERIFY(clock->isItRunning());
-        QCOMPARE(clock->frameNumber(), 0);
-        QCOMPARE(rig.sound.plays().size(), 2);
-        QCOMPARE(rig.sound.plays()[1].from, 0);
+        QCOMPARE(state(), QStringLiteral("true 0 2 0"));
         rig.tick(); // and runs on
         QCOMPARE(clock->frameNumber(), 1);
 

@@ -1,8 +1,9 @@
 #pragma once
-// The messages the main window and its views show, each written down once, as
-// caption|buttons|icon|text ("%1": the file or number concerned; a text
-// ending in "…" is compared up to there), and how a test reads them back.
+// The messages the main window and its views show, each written down once, as caption|buttons|icon|text ("%1": the file
+// or number concerned; a text ending in "…" is compared up to there), and how a test reads them back.
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include "platform/Dialogs.h"
 
@@ -42,6 +43,13 @@ inline const QString locateSound = "Can't find the sound file|OkCancel|Exclamati
                                    "with this project no longer\rexists or has been moved.  Please locate this file: "
                                    "\r%1";
 } // namespace shown
+
+/// The values, space-separated: several fields of a state compared as one line.
+template <typename... V>
+QString fields(const V&... v)
+{
+    return QStringList{QVariant::fromValue(v).toString()...}.join(' ');
+}
 
 /// Message i told (all of them, one a line, when i < 0) as caption|buttons|icon|text.
 inline QString told(const mk::ScriptedDialogs& dialogs, int i = -1)

@@ -1,8 +1,7 @@
 #pragma once
-// A main window on services a test drives: a clock moved by hand (or the
-// system's), a joystick that stays put, dialogs answered from a script and a
-// sound that records what it was asked, with COM 1 on a pseudo-terminal, the
-// other three absent, and a temporary folder for the files it writes.
+// A main window on services a test drives: a clock moved by hand (or the system's), a joystick that stays put, dialogs
+// answered from a script and a sound that records what it was asked, with COM 1 on a pseudo-terminal, the other three
+// absent, and a temporary folder for the files it writes.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -98,13 +97,21 @@ struct WindowRig {
         ticks.advance(ms);
         w->SMPTEtimer()->tick();
     }
-    /// A silent 16-bit stereo sound at 44.1 kHz of `bytes` bytes, in the
-    /// folder unless the name is a whole path.
+    /// A silent 16-bit stereo sound at 44.1 kHz of `bytes` bytes, in the folder unless the name is a whole path.
     QString wav(const QString& name, int bytes = 4000)
     {
         const QString file = QDir::isAbsolutePath(name) ? name : path(name);
         testwav::write(file, testwav::canonical(2, 44100, 16, QByteArray(bytes, '\0')));
         return file;
+    }
+    /// Servo i's range (minimum first: all used are below the start-up maximum 129), reversal and name (unless empty).
+    void setup(int i, int min, int max, bool reversed = false, const QString& name = {})
+    {
+        w->slider(i)->setMinValue(min);
+        w->slider(i)->setMaxValue(max);
+        w->slider(i)->setIsReversed(reversed);
+        if (!name.isEmpty())
+            w->slider(i)->setServoName(name);
     }
     void import(const QString& file)
     {
@@ -118,8 +125,7 @@ struct WindowRig {
         w->importSoundFile(wav(name, bytes));
         sound.commands.clear();
     }
-    /// Records value(f) into track `track` (every track if < 0) at frames
-    /// from, from + step, ... up to `to`.
+    /// Records value(f) into track `track` (every track if < 0) at frames from, from + step, ... up to `to`.
     template <typename Value>
     void fill(int track, qint32 from, qint32 to, Value value, int step = 1)
     {
@@ -129,9 +135,8 @@ struct WindowRig {
                 w->slider(i)->setData(qint16(value(f)));
             }
     }
-    /// Plays from the cursor for `frames` frames, holding track `track`'s
-    /// slider at `value` from frame 10 to 40 when track >= 0. Returns the
-    /// frame messages written from Play on.
+    /// Plays from the cursor for `frames` frames, holding track `track`'s slider at `value` from frame 10 to 40 when
+    /// track >= 0. Returns the frame messages written from Play on.
     QByteArray pass(int track, int value, int frames = 60)
     {
         const bool open = w->MSComm()->PortOpen();
