@@ -164,9 +164,9 @@ private Q_SLOTS:
 
         // A stick moved while the dialog is hidden shows as it opens.
         dialog.hide();
-        stickAt(stick, 3000, 0, 0);
+        stickAt(stick, 4000, 0, 0);
         dialog.show();
-        QCOMPARE(dialog.calibration().gauge(0).value, 3000);
+        QCOMPARE(dialog.calibration().gauge(0).value, 4000);
 
         // Unplugged: a set button takes 0, nothing fails.
         unplug(stick);
