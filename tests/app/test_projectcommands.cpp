@@ -32,8 +32,10 @@ struct Rig : mk::test::WindowRig {
     /// The layout of what record() leaves in the window.
     static layout::File expected(qint32 frames)
     {
-        layout::File f{
-            .frames = frames, .positions = QList<QList<int>>(8, QList<int>(frames + 1)), .duration = 4, .enabled = true};
+        layout::File f{.frames = frames,
+                       .positions = QList<QList<int>>(8, QList<int>(frames + 1)),
+                       .duration = 4,
+                       .enabled = true};
         for (int i = 0; i < 8; ++i)
             for (qint32 k = 1; k <= frames; k += 1 + i)
                 f.positions[i][k] = 1 + (k * (i + 3)) % 255;
