@@ -3,7 +3,7 @@
 // or number concerned; a text ending in "…" is compared up to there), and how a test reads them back.
 #include <QString>
 #include <QStringList>
-#include <QVariant>
+#include <type_traits>
 
 #include "platform/Dialogs.h"
 
@@ -44,11 +44,23 @@ inline const QString locateSound = "Can't find the sound file|OkCancel|Exclamati
                                    "\r%1";
 } // namespace shown
 
+/// One value as text; a type with no rule here does not compile (a QVariant would give "" and hide the value).
+template <typename V>
+QString field(const V& v)
+{
+    if constexpr (std::is_same_v<V, bool>)
+        return v ? QStringLiteral("true") : QStringLiteral("false");
+    else if constexpr (std::is_arithmetic_v<V>)
+        return QString::number(v);
+    else
+        return QString(v);
+}
+
 /// The values, space-separated: several fields of a state compared as one line.
 template <typename... V>
 QString fields(const V&... v)
 {
-    return QStringList{QVariant::fromValue(v).toString()...}.join(' ');
+    return QStringList{field(v)...}.join(' ');
 }
 
 /// Message i told (all of them, one a line, when i < 0) as caption|buttons|icon|text.
