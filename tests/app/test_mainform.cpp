@@ -40,11 +40,11 @@ private Q_SLOTS:
         }
         QCOMPARE(seen.join(','), QStringLiteral("|File,About MarionetteKit,-,Import Sound:Ctrl+I,-,New Project:Ctrl+N,"
                                                 "Open Project:Ctrl+O,Save Project:Ctrl+S,Save Project As:Ctrl+Shift+S,"
-                                                "Save Settings Only,-,Export Project for CD Playback:Ctrl+E,-,Quit:Ctrl+Q,"
-                                                "-,Open Recent,|Ports,COM 1,COM 2,COM 3,COM 4,-,Calibrate Joystick,"
-                                                "|Edit,Undo:Ctrl+Z,Redo:Ctrl+Shift+Z,-,Cut:Ctrl+X,Copy:Ctrl+C,"
-                                                "Paste:Ctrl+V,Delete:Del,-,Select All:Ctrl+A,-,Smooth…,Scale…,Offset…,"
-                                                "Shift in Time…,-,Jaw from Sound…"));
+                                                "Save Settings Only,-,Export Project for CD Playback:Ctrl+E,-,"
+                                                "Quit:Ctrl+Q,-,Open Recent,|Ports,COM 1,COM 2,COM 3,COM 4,-,"
+                                                "Calibrate Joystick,|Edit,Undo:Ctrl+Z,Redo:Ctrl+Shift+Z,-,Cut:Ctrl+X,"
+                                                "Copy:Ctrl+C,Paste:Ctrl+V,Delete:Del,-,Select All:Ctrl+A,-,Smooth…,"
+                                                "Scale…,Offset…,Shift in Time…,-,Jaw from Sound…"));
     }
 
     // Start-up, the port chosen, Play with a held slider and the joystick, a
@@ -53,8 +53,6 @@ private Q_SLOTS:
     {
         WindowRig rig(WindowRig::KeepMessages); // whether the start-up probe spoke is checked
         const QByteArray centre = WindowRig::centreFrame();
-        for (int i = 0; i < 8; ++i)
-            QVERIFY(rig.w->slider(i)->whichservo() == i && rig.w->slider(i)->playbackEnabled());
         // A free port is offered but neither opened nor checked; the others are greyed out, with no message for a
         // single port.
         const auto com = [&](int n) { return rig.w->menuItem(QStringLiteral("selectCOM%1").arg(n)); };
@@ -365,14 +363,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<Cli>("row"); // parsed: splash, port, project | sound; or what the program says
         QTest::newRow("plain") << Cli{{}, -1, "1 0  | "};
-        QTest::newRow("kiosk") << Cli{{"--no-splash", "--port", "3"}, -1, "0 3  | "};
         QTest::newRow("port out of range") << Cli{{"--port", "5"}, 2, ""};
         QTest::newRow("port not a number") << Cli{{"--port", "x"}, 2, ""};
         QTest::newRow("help") << Cli{{"--help"}, 0, "--open <file>"};
         QTest::newRow("version") << Cli{{"--version"}, 0, ""};
         QTest::newRow("unknown") << Cli{{"--bogus"}, 2, ""};
         QTest::newRow("open, no file") << Cli{{"--open"}, 2, ""};
-        QTest::newRow("open") << Cli{{"--open", "/shows/a.pjt", "--port", "2"}, -1, "1 2 /shows/a.pjt | "};
+        QTest::newRow("kiosk, open")
+            << Cli{{"--no-splash", "--open", "/shows/a.pjt", "--port", "2"}, -1, "0 2 /shows/a.pjt | "};
         // Paths relative to where the program started are stored absolute.
         QTest::newRow("relative paths")
             << Cli{{"--open", "shows/a.pjt", "--sound", "a.wav"}, -1,

