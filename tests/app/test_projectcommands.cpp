@@ -60,8 +60,7 @@ struct Rig : mk::test::WindowRig {
 class TestProjectCommands : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // A refused file or a failed save: the message told (from the one table of
-    // the window's messages) and what it leaves behind.
+    // A refused file or a failed save: the message told (from Shown.h's one table) and what it leaves behind.
     void messagesTheWindowShows_data()
     {
         namespace shown = mk::test::shown;

@@ -140,8 +140,7 @@ private Q_SLOTS:
         QTest::mouseClick(g, Qt::LeftButton, {}, QPoint(300, 5));
         QCOMPARE(dragged, g->cCurrentTime());
 
-        // 0 shows the whole sound again. The cursor follows a move that
-        // raises no event (Rewind); inactive lanes are drawn dimmed.
+        // 0 shows the whole sound; the cursor follows a move that raises no event (Rewind); inactive lanes are dimmed.
         rig.key(Qt::Key_0);
         QCOMPARE(std::make_pair(g->cDisplayStart(), g->cDisplayEnd()),
                  std::make_pair(g->cSoundStart(), g->cSoundEnd()));
@@ -161,8 +160,7 @@ private Q_SLOTS:
         t->findChild<QCheckBox*>("Active")->setChecked(false);
         QVERIFY(l->grab().toImage().pixelColor(at250).green() < 220);
 
-        // Ctrl+wheel over the lanes and the waveform zooms around the
-        // pointer down to 8 pixels a frame, the frame under it staying put.
+        // Ctrl+wheel over lanes and waveform zooms around the pointer to 8 pixels a frame; the frame there stays put.
         QScrollBar* bar = rig.w->findChild<QScrollBar*>("viewScrollBar");
         const int x = g->width() / 4;
         const auto frameAt = [&](double px) {
@@ -412,7 +410,6 @@ private Q_SLOTS:
             return static_cast<QDialog*>(nullptr);
         };
         QDialog* d = dialog();
-        QVERIFY(d);
         const int steps = rig.w->takes().stack().count();
         QVERIFY(rig.w->slider(0)->track().recording() != recorded); // the preview on servo 0
         d->findChild<QComboBox*>("servo")->setCurrentIndex(1);
@@ -486,8 +483,7 @@ private Q_SLOTS:
         QCOMPARE(neck->track().recording(), neckData);
         QCOMPARE(std::make_pair(sel.servo(), sel.frames()), std::make_pair(3, mk::edits::FrameRange{at, at + 40}));
 
-        // Alt+drag from the brow lane's top row at frame 100 to its bottom row
-        // at 200: 240 down to 40, a position every frame.
+        // Alt+drag in the brow lane, top row at frame 100 to bottom row at 200: 240 down to 40, a position every frame.
         const QRect browLane = l->laneRect(5);
         Rig::drag(l, QPoint(rig.xOf(100), browLane.top() + 1), QPoint(rig.xOf(200), browLane.bottom() - 1),
                   Qt::AltModifier);
@@ -497,8 +493,7 @@ private Q_SLOTS:
         QCOMPARE(rig.w->takes().stack().count(), steps + 4);
         const QString edited = rig.shown().first();
 
-        // Shift+drag in the waveform selects all servos without scrubbing;
-        // moving them before frame 0 asks first, and No changes nothing.
+        // Shift+drag in the waveform selects all servos, not scrubbing; moving them before frame 0 asks, No keeps all.
         const qint32 cursorNow = rig.graph()->cCurrentTime();
         Rig::drag(rig.graph(), QPoint(rig.xOf(30), 30), QPoint(rig.xOf(50), 30), Qt::ShiftModifier);
         QCOMPARE(std::make_pair(sel.servo(), sel.frames()),

@@ -72,7 +72,8 @@ struct WindowRig {
         // What the window keeps for the next start stays out of the user's own settings.
         QStandardPaths::setTestModeEnabled(true);
         w = std::make_unique<mainForm>(mk::Services{
-            *m_clock, joystick, dialogs, sound, {pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"}});
+            *m_clock, joystick, dialogs, sound,
+            {pty.slavePath(), "/nonexistent/b", "/nonexistent/c", "/nonexistent/d"}});
         if (!(m_how & KeepMessages))
             dialogs.messages.clear();
         if (!(m_how & Shown))
@@ -165,8 +166,7 @@ struct WindowRig {
         w->stopClicked();
         return wire;
     }
-    /// Every frame message of a playback of the first 60 frames, from the
-    /// same pose every time (frames with nothing recorded keep the servo still).
+    /// The frame messages of the first 60 frames played from one pose (where nothing is recorded the servo stays).
     QByteArray playback()
     {
         w->rewindClicked();
