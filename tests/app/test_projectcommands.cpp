@@ -154,6 +154,7 @@ private Q_SLOTS:
                  QStringLiteral("Save Project As|Project Files  *.pjt|*.pjt|All Files  *.*|*.*|Untitled.pjt"));
         QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(),
                  rig.path(name) + "|MarionetteKit - " + name + "[*]");
+        QVERIFY(!rig.w->findChild<convertAudio*>()); // hidden and unloaded after a save that worked
         layout::File f = Rig::expected(frames);
         f.marker = true;
         QCOMPARE(rig.file(name), f.bytes());
