@@ -5,10 +5,8 @@
 #include <QTest>
 
 #include "CdRules.h"
-#include "export/CdExport.h"
 #include "project/ProjectFile.h"
 #include "sound/SndWrite.h"
-#include "sound/TestWav.h"
 #include "support/RunProgram.h"
 
 using namespace cdrules;
@@ -29,8 +27,8 @@ class TestCdCommands : public QObject {
     Folder files;
 
 private Q_SLOTS:
-    // export-cd writes what the same show exported here writes, verify-cd reads every frame back and finds one
-    // turned-over sample. With fewer than eight tracks each frame's commands still fill its 1/30 s slot.
+    // export-cd writes the stream of the rules, verify-cd reads every frame back and finds one turned-over sample.
+    // With fewer than eight tracks each frame's commands still fill its 1/30 s slot.
     void exportThenVerify_data()
     {
         QTest::addColumn<Export>("e");
@@ -52,12 +50,6 @@ private Q_SLOTS:
         QVERIFY(exported.err.contains("Encoding data into new file."));
         QByteArray file = readFile(out);
         QCOMPARE(streamDifference(file, lastFrame, lastServoIndex), QString());
-        if (lastServoIndex == 7) {
-            RecordingProgress progress;
-            QCOMPARE(exportShow(sound, files.path("in-process.wav"), lastFrame, progress).status,
-                     mk::cd::ExportResult::Status::Complete);
-            QCOMPARE(file, readFile(files.path("in-process.wav")));
-        }
 
         const auto verified = marionettekit({"verify-cd", out, project});
         QCOMPARE(verified.status, 0);

@@ -6,8 +6,6 @@
 #include <numeric>
 
 #include "CdRules.h"
-#include "export/CdExport.h"
-#include "sound/TestWav.h"
 
 using namespace cdrules;
 using namespace testwav;

@@ -10,9 +10,7 @@
 
 #include "CdRules.h"
 #include "export/CdDecoder.h"
-#include "export/CdExport.h"
 #include "platform/RuntimeError.h"
-#include "sound/TestWav.h"
 #include "support/RunProgram.h"
 
 using namespace cdrules;
@@ -60,14 +58,10 @@ private Q_SLOTS:
         QTest::newRow("F 0") << constantSound(44100, 2, 44100) << 0 << qint64(44099 + 44100);
         QTest::newRow("F 300, longer 22 kHz sound")
             << constantSound(22050, 1, 12 * 22050) << 300 << qint64(44100 + 2 * (12 * 22050 - 1));
-        QTest::newRow("F 60, CD format, half a second")
-            << constantSound(44100, 2, 22050) << 60 << qint64(44099 + 22050);
         // A lone left value after the last whole frame lies past the old end.
         QTest::newRow("F 60, CD format ending in half a frame")
             << canonical(2, 44100, 16, (le16(1000) + le16(2000)).repeated(22050) + le16(1000)) << 60
             << qint64(44099 + 22050);
-        QTest::newRow("F 60, 22 kHz mono, half a second")
-            << constantSound(22050, 1, 11025) << 60 << qint64(44100 + 2 * 11024);
     }
     void streamAndLengths()
     {
@@ -93,6 +87,32 @@ private Q_SLOTS:
         QCOMPARE(encoding.first(), 0.0);
         QCOMPARE(encoding.last(), lastFrame >= 6 ? 100.0 : 0.0);
         QCOMPARE(progress.stages.last(), QStringLiteral("Encoding data into new file."));
+
+        // sigrok's UART decoder, which knows nothing of this program, reads the right channel of one row's stream
+        // (above 0 is a space, else a mark) as the show's bytes.
+        if (lastFrame != 300)
+            return;
+        const QString sigrok = QStandardPaths::findExecutable("sigrok-cli");
+        QVERIFY2(!sigrok.isEmpty(), "sigrok-cli is installed by scripts/install-deps");
+        QByteArray logic(16, char(1)); // idle in front, so a start at sample 0 has an edge
+        for (qint64 k = 0; k < streamEnd; ++k)
+            logic.append(char(sample(file, k, true) <= 0 ? 1 : 0));
+        testwav::write(files.path("logic.bin"), logic);
+        QByteArray want;
+        for (qint32 f = 0; f <= lastFrame; ++f)
+            want += Show::expected(f);
+        const auto uart = [&](const char* annotation) {
+            const auto run = mk::test::runProgram(sigrok, {"-I", "binary:numchannels=1:samplerate=44100", "-i",
+                                                           files.path("logic.bin"), "-P", "uart:rx=0:baudrate=9587",
+                                                           "-A", annotation});
+            return run.status == 0 ? run.out.toLocal8Bit() : QByteArray("sigrok-cli failed");
+        };
+        QCOMPARE(uart("uart=rx-warnings"), QByteArray()); // no framing errors
+        QByteArray got;
+        for (const QByteArray& line : uart("uart=rx-data").split('\n'))
+            if (!line.trimmed().isEmpty())
+                got.append(char(line.trimmed().split(' ').last().toInt(nullptr, 16)));
+        QCOMPARE(got.toHex(' '), want.toHex(' '));
     }
 
     // A cancel, or a position that is no number, stops the export part way: the frames encoded before stay, the next
@@ -141,7 +161,6 @@ private Q_SLOTS:
         QTest::addColumn<Rip>("r");
         QTest::newRow("as exported") << Rip{0, 1.0, 0.0, 89, false, 90, 90};
         QTest::newRow("300 early, 0.25, noise 300") << Rip{-300, 0.25, 300.0, 89, false, 90, 90};
-        QTest::newRow("600 late, noise 300") << Rip{600, 1.0, 300.0, 89, false, 90, 90};
         QTest::newRow("2000 early") << Rip{-2000, 1.0, 0.0, 89, false, 90, 90};
         QTest::newRow("2000 late, 0.25, noise up to 4000") << Rip{2000, 0.25, -4000.0, 89, false, 90, 90};
         QTest::newRow("one inverted data bit") << Rip{0, 1.0, 0.0, 89, true, 89, 90};
@@ -178,7 +197,6 @@ private Q_SLOTS:
                 m[2] = char(quint8(m[2]) ^ 1);
             return m;
         });
-        qDebug().noquote() << v.report().section('\n', 0, 0);
         QCOMPARE(v.framesMatching, matching);
         QCOMPARE(v.offset, shift);
         QCOMPARE(v.allMatch(), matching == 90);
@@ -189,47 +207,6 @@ private Q_SLOTS:
         // A show a frame longer or shorter is another show.
         QVERIFY(!mk::cd::verifyFrames(decoded, 90, &Show::expected).allMatch());
         QVERIFY(!mk::cd::verifyFrames(decoded, 88, &Show::expected).allMatch());
-    }
-
-    // sigrok's UART decoder, which knows nothing of this program, reads the
-    // right channel (above 0 is a space, else a mark) as the show's bytes.
-    void sigrokDecodesTheShow_data()
-    {
-        QTest::addColumn<QByteArray>("sound");
-        QTest::newRow("44.1 kHz stereo") << constantSound(44100, 2, 4 * 44100, 0, 0);
-        QTest::newRow("22 kHz mono") << constantSound(22050, 1, 4 * 22050, 0);
-    }
-    void sigrokDecodesTheShow()
-    {
-        QFETCH(QByteArray, sound);
-        const QString sigrok = QStandardPaths::findExecutable("sigrok-cli");
-        QVERIFY2(!sigrok.isEmpty(), "sigrok-cli is installed by scripts/install-deps");
-        RecordingProgress progress;
-        const QString out = files.path("sigrok.wav");
-        const qint32 lastFrame = 119;
-        QCOMPARE(exportShow(files.write("sigrok-s.wav", sound), out, lastFrame, progress).status, Status::Complete);
-        const QByteArray file = readFile(out);
-        const qint64 frames = qFromLittleEndian<quint32>(file.constData() + 40) / 4;
-        QByteArray logic(16, char(1)); // idle in front, so a start at sample 0 has an edge
-        for (qint64 k = 0; k < frames; ++k)
-            logic.append(char(sample(file, k, true) <= 0 ? 1 : 0));
-        testwav::write(files.path("logic.bin"), logic);
-
-        QByteArray want;
-        for (qint32 f = 0; f <= lastFrame; ++f)
-            want += Show::expected(f);
-        const auto uart = [&](const char* annotation) {
-            const auto run = mk::test::runProgram(sigrok, {"-I", "binary:numchannels=1:samplerate=44100", "-i",
-                                                           files.path("logic.bin"), "-P", "uart:rx=0:baudrate=9587",
-                                                           "-A", annotation});
-            return run.status == 0 ? run.out.toLocal8Bit() : QByteArray("sigrok-cli failed");
-        };
-        QCOMPARE(uart("uart=rx-warnings"), QByteArray()); // no framing errors
-        QByteArray got;
-        for (const QByteArray& line : uart("uart=rx-data").split('\n'))
-            if (!line.trimmed().isEmpty())
-                got.append(char(line.trimmed().split(' ').last().toInt(nullptr, 16)));
-        QCOMPARE(got.toHex(' '), want.toHex(' '));
     }
 };
 

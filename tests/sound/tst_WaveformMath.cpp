@@ -16,61 +16,106 @@ using mk::test::errorNumber;
 // A 3.5 s 16-bit stereo sound behind a canonical header.
 constexpr int S = 45, E = 617355;
 
-struct ViewRow {
-    bool isZoom;
-    int value;
-    QList<int> sound; // start, end
-    int a, b;
-    QList<int> view; // displayStart, displayEnd, centre, panValue
-};
-struct Conversion {
-    QString kind;
-    double a;
-    int b, c, d, expected;
-};
+using Values = QList<qint64>;
 struct Plan {
     int bits, displayStart, displayEnd;
     QList<double> plan; // start, end, range, count, first and last position, first and last x
 };
-struct Nav {
-    QString op;
-    double a, b;
-    QList<qint64> span; // start and end before, then after
-};
-Q_DECLARE_METATYPE(ViewRow)
 Q_DECLARE_METATYPE(Plan)
-Q_DECLARE_METATYPE(Nav)
-Q_DECLARE_METATYPE(Conversion)
+
+namespace {
+Values of(const w::View& v) { return {v.displayStart, v.displayEnd, v.zoomCentre, v.panValue}; }
+/// A span, then the scroll bar that shows it: its handle is the view, its travel the rest of the sound.
+Values of(const mk::view::Span& s, const mk::view::Limits& l)
+{
+    const mk::view::Bar bar = mk::view::scrollBar(s, l);
+    return {s.start, s.end, bar.value, bar.pageStep, bar.maximum, bar.minimum};
+}
+} // namespace
 
 class tst_WaveformMath : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // zoom(z, soundStart, soundEnd, centre) and pan(value, soundStart, soundEnd,
-    // displayStart, displayEnd): the view they leave.
-    void view_data()
+    // Each call with its result from the rules: zoom(z, soundStart, soundEnd, centre) and pan(value, soundStart,
+    // soundEnd, displayStart, displayEnd) give the view (start, end, centre, pan value); the conversions between
+    // positions, view x and milliseconds; plotValue and silenceValue the height drawn.
+    void calls_data()
     {
-        QTest::addColumn<ViewRow>("r");
-        const auto row = [](const char* name, const ViewRow& r) { QTest::newRow(name) << r; };
-        const QList<int> song{S, E};
-        row("zoom: whole sound", {true, 1000, song, 308700, 0, {45, E, 308700, 0}});
-        row("zoom: tenth, half ties to even", {true, 100, song, 308700, 0, {277834, 339566, 308700, 5000}});
-        row("zoom: centre below half is raised", {true, 1, song, 0, 0, {0, 616, 308, 0}});
-        row("zoom: centre past the end is lowered", {true, 1, song, 1000000000, 0, {616739, E, 617047, 10000}});
-        row("zoom: hundredth off centre", {true, 10, song, 100000, 0, {96914, 103086, 100000, 1585}});
-        row("zoom: width 5, half 2", {true, 5, {0, 1000}, 500, 0, {498, 502, 500, 5000}});
-        row("pan: left, measured from 0", {false, 0, song, 277834, 339566, {0, 61732, 30866, 0}});
-        row("pan: right", {false, 10000, song, 277834, 339566, {555578, 617310, 586444, 10000}});
-        row("pan: middle", {false, 5000, song, 277834, 339566, {277789, 339521, 308655, 5000}});
-        row("pan: start ties to even", {false, 5000, {0, 105}, 0, 100, {2, 102, 52, 5000}});
+        QTest::addColumn<Values>("got");
+        QTest::addColumn<Values>("want");
+        const auto row = [](const char* name, const Values& got, const Values& want) {
+            QTest::newRow(name) << got << want;
+        };
+        row("zoom: whole sound", of(w::zoom(1000, S, E, 308700)), {45, E, 308700, 0});
+        row("zoom: tenth, half ties to even", of(w::zoom(100, S, E, 308700)), {277834, 339566, 308700, 5000});
+        row("zoom: centre below half is raised", of(w::zoom(1, S, E, 0)), {0, 616, 308, 0});
+        row("zoom: centre past the end is lowered", of(w::zoom(1, S, E, 1000000000)), {616739, E, 617047, 10000});
+        row("zoom: hundredth off centre", of(w::zoom(10, S, E, 100000)), {96914, 103086, 100000, 1585});
+        row("zoom: width 5, half 2", of(w::zoom(5, 0, 1000, 500)), {498, 502, 500, 5000});
+        row("pan: left, measured from 0", of(w::pan(0, S, E, 277834, 339566)), {0, 61732, 30866, 0});
+        row("pan: right", of(w::pan(10000, S, E, 277834, 339566)), {555578, 617310, 586444, 10000});
+        row("pan: middle", of(w::pan(5000, S, E, 277834, 339566)), {277789, 339521, 308655, 5000});
+        row("pan: start ties to even", of(w::pan(5000, 0, 105, 0, 100)), {2, 102, 52, 5000});
+        row("pos->ms 2.5 to 2", {w::positionToMs(5, 0, 4, 2)}, {2});
+        row("pos->ms before the start", {w::positionToMs(0, 45, 1764000, 10000)}, {0});
+        row("pos->ms zero length", {w::positionToMs(500, 45, 0, 1000)}, {0});
+        row("ms->pos 5 s of 10", {w::msToPosition(5000, 45, 1764000, 10000)}, {882045});
+        row("ms->pos 1.5 to 2", {w::msToPosition(3, 45, 1, 2)}, {47});
+        row("ms->pos zero ms length", {w::msToPosition(700, 45, 1000, 0)}, {45});
+        row("clock 2.5 to 2", {w::clockPosition(5, 45, 1, 2)}, {47});
+        row("clock 11 s of 60", {w::clockPosition(11000, 45, 10584000, 60000)}, {1940445});
+        row("clock zero ms length", {w::clockPosition(50, 45, 1000, 0)}, {45});
+        row("mouse 2.5 to 2", {w::mouseMs(50, 45, 2, 1)}, {2});
+        row("mouse zero length", {w::mouseMs(500, 0, 0, 1000)}, {0});
+        row("x 500 of 1..1000, tie", {w::mousePosition(500, 1, 1000)}, {500});
+        row("x 500 of the sound", {w::mousePosition(500, S, E)}, {308700});
+        row("x left of the view", {w::mousePosition(-50, 45, 1045)}, {0});
+        row("x far right of a huge view", {w::mousePosition(5000, 0, 2000000000)}, {2147483647});
+        row("cursor 500 of 1..1000", {w::cursorX(500, 1, 1000)}, {499});
+        row("marker -100, no sound", {w::cursorX(-100, 1, 1000)}, {-101});
+        row("cursor at the end", {w::cursorX(E, S, E)}, {1000});
+        row("cursor in an empty view", {w::cursorX(500, 700, 700)}, {0});
+        row("cursor far away is clamped", {w::cursorX(2000000000, 0, 1)}, {1000000});
+        row("8-bit as is", {w::plotValue(false, 200)}, {200});
+        row("high 0", {w::plotValue(true, 0)}, {127});
+        row("high 127", {w::plotValue(true, 127)}, {254});
+        row("high -128", {w::plotValue(true, 128)}, {0});
+        row("high -1", {w::plotValue(true, 255)}, {127});
+        row("8-bit silence", {w::silenceValue(false)}, {128});
+        row("16-bit silence", {w::silenceValue(true)}, {127});
+
+        // Zoom and pan over a 10 000-frame sound of 5880 positions a frame (16-bit stereo at 44.1 kHz) in 1000
+        // pixels: the narrowest view is 125 frames (8 pixels a frame), 735 000 positions.
+        namespace v = mk::view;
+        const qint64 e = 58800044;
+        const v::Limits l{44, e, 5880, 1000};
+        const auto nav = [&](const char* name, const v::Span& got, qint64 start, qint64 end) {
+            row(name, of(got, l), {start, end, start, end - start, e - (end - start), 44});
+        };
+        const v::Span all{44, e}, page{10000044, 11000044}, first{44, 1000044}, second{1000044, 2000044};
+        nav("zoom in keeps the position under the pointer", v::zoomAt(all, l, 0.25, 0.5), 7350044, 36750044);
+        nav("zoom in stops at 8 pixels a frame", v::zoomAt(page, l, 0.5, 0.5), 10132544, 10867544);
+        nav("at that limit the view does not creep", v::zoomAt({10132544, 10867544}, l, 0.9, 0.5), 10132544, 10867544);
+        nav("zoom out stops at the whole sound", v::zoomAt({7350044, 36750044}, l, 0.5, 4.0), 44, e);
+        nav("zoom out at the end stays in the sound", v::zoomAt({50000044, e}, l, 0.9, 2.0), 41200044, e);
+        nav("+ around the cursor in view", v::zoomAround(all, l, 29400044, 0.5), 14700044, 44100044);
+        nav("+ around a cursor out of view", v::zoomAround(first, l, 30000044, 0.5), 29632544, 30367544);
+        nav("pan stops at the start", v::panBy(second, l, -5e6), 44, 1000044);
+        nav("pan stops at the end", v::panBy(second, l, 1e8), 57800044, e);
+        nav("cursor in view: no page", v::follow(page, l, 10500000), 10000044, 11000044);
+        nav("cursor past the end: next page", v::follow(page, l, 11000044), 11000044, 12000044);
+        nav("cursor back at the start", v::follow(page, l, 44), 44, 1000044);
+        nav("last page ends at the end", v::follow(page, l, 58500000), 57800044, e);
+        nav("scroll bar moves the view", v::fromScrollBar(first, l, 20000000), 20000000, 21000000);
+        nav("0: the whole sound", v::whole(l), 44, e);
+        // A sound shorter than the narrowest view (100 frames in 800 pixels) is only ever shown whole.
+        row("short sound", {v::narrowest(v::limitsOf(44, 100044, 100000, 567, 800))}, {100000});
     }
 
-    void view()
+    void calls()
     {
-        QFETCH(ViewRow, r);
-        const auto& [isZoom, value, sound, a, b, expected] = r;
-        const w::View v = isZoom ? w::zoom(qint16(value), sound[0], sound[1], a)
-                                 : w::pan(qint16(value), sound[0], sound[1], a, b);
-        QCOMPARE(QList<int>({v.displayStart, v.displayEnd, v.zoomCentre, v.panValue}), expected);
+        QFETCH(Values, got);
+        QTEST(got, "want");
     }
 
     void overflowIsAnError()
@@ -79,63 +124,6 @@ private Q_SLOTS:
         QCOMPARE(errorNumber([] { w::zoom(32767, 45, 635040000, 1000); }), 6);
         const qint32 top = std::numeric_limits<qint32>::max() - 50;
         QVERIFY_THROWS_EXCEPTION(mk::RuntimeError, w::planPlot(8, top, top));
-    }
-
-    void conversions_data()
-    {
-        QTest::addColumn<Conversion>("k");
-        // positionToMs(position, start, length, lengthMs)
-        QTest::newRow("pos->ms 2.5 to 2") << Conversion{"positionToMs", 5.0, 0, 4, 2, 2};
-        QTest::newRow("pos->ms before the start") << Conversion{"positionToMs", 0.0, 45, 1764000, 10000, 0};
-        QTest::newRow("pos->ms zero length") << Conversion{"positionToMs", 500.0, 45, 0, 1000, 0};
-        // msToPosition(ms, start, length, lengthMs)
-        QTest::newRow("ms->pos 5 s of 10") << Conversion{"msToPosition", 5000.0, 45, 1764000, 10000, 882045};
-        QTest::newRow("ms->pos 1.5 to 2") << Conversion{"msToPosition", 3.0, 45, 1, 2, 47};
-        QTest::newRow("ms->pos zero ms length") << Conversion{"msToPosition", 700.0, 45, 1000, 0, 45};
-        // clockPosition(ms, start, length, lengthMs)
-        QTest::newRow("clock 2.5 to 2") << Conversion{"clockPosition", 5.0, 45, 1, 2, 47};
-        QTest::newRow("clock 11 s of 60") << Conversion{"clockPosition", 11000.0, 45, 10584000, 60000, 1940445};
-        QTest::newRow("clock zero ms length") << Conversion{"clockPosition", 50.0, 45, 1000, 0, 45};
-        // mouseMs(position, start, length, lengthMs)
-        QTest::newRow("mouse 2.5 to 2") << Conversion{"mouseMs", 50.0, 45, 2, 1, 2};
-        QTest::newRow("mouse zero length") << Conversion{"mouseMs", 500.0, 0, 0, 1000, 0};
-        // mousePosition(x, displayStart, displayEnd)
-        QTest::newRow("x 500 of 1..1000, tie") << Conversion{"mousePosition", 500.0, 1, 1000, 0, 500};
-        QTest::newRow("x 500 of the sound") << Conversion{"mousePosition", 500.0, S, E, 0, 308700};
-        QTest::newRow("x left of the view") << Conversion{"mousePosition", -50.0, 45, 1045, 0, 0};
-        QTest::newRow("x far right of a huge view")
-            << Conversion{"mousePosition", 5000.0, 0, 2000000000, 0, std::numeric_limits<qint32>::max()};
-        // cursorX(position, displayStart, displayEnd)
-        QTest::newRow("cursor 500 of 1..1000") << Conversion{"cursorX", 500.0, 1, 1000, 0, 499};
-        QTest::newRow("marker -100, no sound") << Conversion{"cursorX", -100.0, 1, 1000, 0, -101};
-        QTest::newRow("cursor at the end") << Conversion{"cursorX", double(E), S, E, 0, 1000};
-        QTest::newRow("cursor in an empty view") << Conversion{"cursorX", 500.0, 700, 700, 0, 0};
-        QTest::newRow("cursor far away is clamped") << Conversion{"cursorX", 2e9, 0, 1, 0, 1000000};
-        // plotValue(byte, highBytes) and silenceValue(highBytes): the height drawn
-        QTest::newRow("8-bit as is") << Conversion{"plotValue", 200.0, 0, 0, 0, 200};
-        QTest::newRow("high 0") << Conversion{"plotValue", 0.0, 1, 0, 0, 127};
-        QTest::newRow("high 127") << Conversion{"plotValue", 127.0, 1, 0, 0, 254};
-        QTest::newRow("high -128") << Conversion{"plotValue", 128.0, 1, 0, 0, 0};
-        QTest::newRow("high -1") << Conversion{"plotValue", 255.0, 1, 0, 0, 127};
-        QTest::newRow("8-bit silence") << Conversion{"silenceValue", 0.0, 0, 0, 0, 128};
-        QTest::newRow("16-bit silence") << Conversion{"silenceValue", 0.0, 1, 0, 0, 127};
-    }
-
-    void conversions()
-    {
-        QFETCH(Conversion, k);
-        const auto& [kind, a, b, c, d, expected] = k;
-        using F = std::function<qint32(double, int, int, int)>;
-        const std::map<QString, F> call{
-            {"positionToMs", [](double a, int b, int c, int d) { return w::positionToMs(qint32(a), b, c, d); }},
-            {"msToPosition", [](double a, int b, int c, int d) { return w::msToPosition(qint32(a), b, c, d); }},
-            {"clockPosition", [](double a, int b, int c, int d) { return w::clockPosition(qint32(a), b, c, d); }},
-            {"mouseMs", [](double a, int b, int c, int d) { return w::mouseMs(qint32(a), b, c, d); }},
-            {"mousePosition", [](double a, int b, int c, int) { return w::mousePosition(a, b, c); }},
-            {"cursorX", [](double a, int b, int c, int) { return w::cursorX(qint32(a), b, c); }},
-            {"plotValue", [](double a, int b, int, int) { return qint32(w::plotValue(b != 0, quint8(a))); }},
-            {"silenceValue", [](double, int b, int, int) { return qint32(w::silenceValue(b != 0)); }}};
-        QCOMPARE(int(call.at(kind)(a, b, c, d)), expected);
     }
 
     // The points a redraw reads: how many, the first and last (position and x), and the view and range it leaves.
@@ -167,75 +155,6 @@ private Q_SLOTS:
         if (p.highBytes)
             for (const w::PlotPoint& pt : p.points)
                 QVERIFY2(pt.position % 2 == 0, "16-bit points must fall on high bytes");
-    }
-
-    // Zoom and pan of the view over a 10 000-frame sound of 5880 positions a frame (16-bit stereo at 44.1 kHz) in
-    // 1000 pixels: the narrowest view is 125 frames (8 pixels a frame), 735 000 positions.
-    void navigation_data()
-    {
-        QTest::addColumn<Nav>("n");
-        const auto row = [](const char* name, const Nav& r) { QTest::newRow(name) << r; };
-        const qint64 e = 58800044;
-        row("zoom in keeps the position under the pointer", {"zoomAt", 0.25, 0.5, {44, e, 7350044, 36750044}});
-        row("zoom in stops at 8 pixels a frame", {"zoomAt", 0.5, 0.5, {10000044, 11000044, 10132544, 10867544}});
-        row("at that limit the view does not creep", {"zoomAt", 0.9, 0.5, {10132544, 10867544, 10132544, 10867544}});
-        row("zoom out stops at the whole sound", {"zoomAt", 0.5, 4.0, {7350044, 36750044, 44, e}});
-        row("zoom out at the end stays in the sound", {"zoomAt", 0.9, 2.0, {50000044, e, 41200044, e}});
-        row("a wheel notch in at the left edge", {"wheelZoom", 0.0, 120.0, {44, e, 44, 47040044}});
-        row("a wheel notch out", {"wheelZoom", 0.5, -120.0, {10000044, 11000044, 9875044, 11125044}});
-        row("+ around the cursor in view", {"zoomAround", 29400044.0, 0.5, {44, e, 14700044, 44100044}});
-        row("+ around a cursor out of view centres it",
-            {"zoomAround", 30000044.0, 0.5, {44, 1000044, 29632544, 30367544}});
-        row("pan stops at the start", {"pan", -5e6, 0.0, {1000044, 2000044, 44, 1000044}});
-        row("pan stops at the end", {"pan", 1e8, 0.0, {1000044, 2000044, 57800044, e}});
-        row("a wheel notch pans a tenth back", {"wheelPan", 120.0, 0.0, {10000044, 11000044, 9900044, 10900044}});
-        row("touchpad pixels move the picture with the fingers",
-            {"wheelPan", 0.0, -250.0, {10000044, 11000044, 10250044, 11250044}});
-        row("cursor in view: no page", {"follow", 10500000.0, 0.0, {10000044, 11000044, 10000044, 11000044}});
-        row("cursor past the end turns the page",
-            {"follow", 11000044.0, 0.0, {10000044, 11000044, 11000044, 12000044}});
-        row("cursor back at the start", {"follow", 44.0, 0.0, {10000044, 11000044, 44, 1000044}});
-        row("last page ends at the end", {"follow", 58500000.0, 0.0, {10000044, 11000044, 57800044, e}});
-        row("scroll bar moves the view", {"bar", 2e7, 0.0, {44, 1000044, 20000000, 21000000}});
-        row("scroll bar past the end", {"bar", 6e7, 0.0, {44, 1000044, 57800044, e}});
-        row("0: the whole sound", {"whole", 0.0, 0.0, {10000044, 11000044, 44, e}});
-    }
-
-    void navigation()
-    {
-        QFETCH(Nav, n);
-        const auto& [op, a, b, span] = n;
-        namespace v = mk::view;
-        const v::Limits l{44, 58800044, 5880, 1000};
-        const v::Span s{span[0], span[1]};
-        using F = std::function<v::Span(const v::Span&, const v::Limits&, double, double)>;
-        const std::map<QString, F> call{
-            {"zoomAt", [](auto& s, auto& l, double a, double b) { return v::zoomAt(s, l, a, b); }},
-            {"wheelZoom",
-             [](auto& s, auto& l, double a, double b) { return v::zoomAt(s, l, a, v::zoomFactor(int(b))); }},
-            {"zoomAround", [](auto& s, auto& l, double a, double b) { return v::zoomAround(s, l, qint64(a), b); }},
-            {"pan", [](auto& s, auto& l, double a, double) { return v::panBy(s, l, a); }},
-            {"wheelPan",
-             [](auto& s, auto& l, double a, double b) { return v::panBy(s, l, v::panAmount(s, l, int(a), int(b))); }},
-            {"follow", [](auto& s, auto& l, double a, double) { return v::follow(s, l, qint64(a)); }},
-            {"bar", [](auto& s, auto& l, double a, double) { return v::fromScrollBar(s, l, int(a)); }},
-            {"whole", [](auto&, auto& l, double, double) { return v::whole(l); }}};
-        const v::Span r = call.at(op)(s, l, a, b);
-        QCOMPARE(QList<qint64>({r.start, r.end}), span.mid(2));
-        // The scroll bar shows the result: its handle is the view, its travel the rest of the sound.
-        const v::Bar bar = v::scrollBar(r, l);
-        QCOMPARE(QList<qint64>({bar.value, bar.pageStep, bar.maximum, bar.minimum}),
-                 QList<qint64>({r.start, r.width(), 58800044 - r.width(), 44}));
-    }
-
-    void navigationLimitsOfASound()
-    {
-        // 16-bit stereo at 44.1 kHz: 176 400 positions a second.
-        const mk::view::Limits l = mk::view::limitsOf(44, 1764044, 1764000, 10000, 800);
-        QCOMPARE(l.positionsPerFrame, 5880.0);
-        QCOMPARE(mk::view::narrowest(l), 588000LL); // 100 frames in 800 pixels
-        // A sound shorter than that is only ever shown whole.
-        QCOMPARE(mk::view::narrowest(mk::view::limitsOf(44, 100044, 100000, 567, 800)), 100000LL);
     }
 };
 
