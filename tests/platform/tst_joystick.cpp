@@ -100,9 +100,7 @@ private Q_SLOTS:
         mk::test::EightTracks tracks(joystick);
         calibrateJoystick dialog(joystick, tracks.lookup());
         dialog.setNumberOfSliders(7);
-        auto click = [&](const char* name) {
-            QTest::mouseClick(dialog.findChild<QPushButton*>(name), Qt::LeftButton);
-        };
+        auto click = [&](const char* name) { QTest::mouseClick(dialog.findChild<QPushButton*>(name), Qt::LeftButton); };
         auto held = [&] { // low and high of channels 0..3, track after track
             QString s;
             for (const auto& t : tracks.tracks)

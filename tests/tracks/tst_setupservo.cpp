@@ -78,8 +78,7 @@ private Q_SLOTS:
         QTest::newRow("max to (80,160)") << QPointF(80, 160) << QPointF(80, 160) << QList<int>{100, 191, 100, 191};
         QTest::newRow("max above the shaft") << QPointF(80, 100) << QPointF(80, 100) << QList<int>{100, 254, 100, 254};
         // 255 for the minimum is pulled down to the maximum, which the track refuses: it keeps its minimum.
-        QTest::newRow("min dragged above the shaft") << QPointF(30, 170) << QPointF(80, 100)
-                                                     << QList<int>{200, 200, 100, 200};
+        QTest::newRow("min above the shaft") << QPointF(30, 170) << QPointF(80, 100) << QList<int>{200, 200, 100, 200};
         QTest::newRow("max dragged far left") << QPointF(80, 160) << QPointF(10, 134) << QList<int>{100, 100, 100, 200};
     }
     void needleDrag()
