@@ -64,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(WTERMSIG(status), SIGTERM);
     }
 
-    void readings()
+    void readingsCalibrateAndMap()
     {
         // The test's own hold on the joystick system, independent of SdlJoystick's.
         QCOMPARE(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
@@ -83,8 +83,6 @@ private Q_SLOTS:
         QCOMPARE(values(joystick.read()), QList<quint32>({0, 32767, 16884, 1}));
         SDL_JoystickSetVirtualButton(js, 1, SDL_PRESSED);
         QCOMPARE(joystick.read().buttons, 3u);
-        SDL_JoystickSetVirtualButton(js, 0, SDL_RELEASED);
-        QCOMPARE(joystick.read().buttons, 2u);
         // Polled, so nothing is left queued for an event loop that never comes.
         QCOMPARE(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_JOYAXISMOTION, SDL_JOYBUTTONUP), 0);
 
@@ -97,21 +95,12 @@ private Q_SLOTS:
         SDL_JoystickSetVirtualButton(js, 0, SDL_PRESSED);
         QCOMPARE(joystick.read().buttons, 1u);
         unplug(js);
-        QCOMPARE(values(joystick.read()), kNothing);
-        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-    }
 
-    void calibrateAndMap()
-    {
-        // The test's own hold on SDL's joystick system.
-        QCOMPARE(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
-        mk::SdlJoystick joystick;
+        // The calibration dialog over the eight tracks, from no joystick on.
         mk::test::EightTracks tracks(joystick);
         calibrateJoystick dialog(joystick, tracks.lookup());
         dialog.setNumberOfSliders(7);
-        auto click = [&](const char* name) {
-            QTest::mouseClick(dialog.findChild<QPushButton*>(name), Qt::LeftButton);
-        };
+        auto click = [&](const char* name) { QTest::mouseClick(dialog.findChild<QPushButton*>(name), Qt::LeftButton); };
         auto held = [&] { // low and high of channels 0..3, track after track
             QString s;
             for (const auto& t : tracks.tracks)
@@ -120,14 +109,9 @@ private Q_SLOTS:
             return s;
         };
         auto everyTrack = [](const char* v) { return QStringLiteral("%1 ").arg(QLatin1String(v)).repeated(8); };
-
-        auto spans = [&] {
-            QStringList tips;
-            for (int c = 0; c < 4; ++c)
-                tips << dialog.findChild<QWidget*>(QStringLiteral("slider%1").arg(c))->toolTip();
-            return tips;
-        };
-        QCOMPARE(spans(), QStringList(4, QStringLiteral("Bottom 0, top 32768")));
+        // A gauge's tool tip shows its span; channel 4's is only ever drawn as the dialog is made.
+        auto span = [&](int c) { return dialog.findChild<QWidget*>(QStringLiteral("slider%1").arg(c))->toolTip(); };
+        QCOMPARE(span(3), QStringLiteral("Bottom 0, top 32768"));
 
         // No joystick: the gauges read 0; the tracks keep their own defaults until a button is pressed.
         dialog.show();
@@ -140,7 +124,6 @@ private Q_SLOTS:
         QVERIFY2(stick, SDL_GetError());
         stickAt(stick, 1000, 20000, 7);
         QTRY_COMPARE(dialog.calibration().gauge(1).value, 20000);
-        QCOMPARE(dialog.calibration().gauge(2).value, 7);
         click("setMin0");
         stickAt(stick, 5000, 15000, 7);
         QTRY_COMPARE(dialog.calibration().gauge(0).value, 5000); // then at rest
@@ -148,10 +131,7 @@ private Q_SLOTS:
         click("setMin3");
         QCOMPARE(held(), everyTrack("1000 5000 1 32767 1 32767 0 32767"));
         QTest::qWait(30); // polls of a stick at rest redraw nothing: the set button shows the span
-        QCOMPARE(spans().first(), QStringLiteral("Bottom 1000, top 5000"));
-        stickAt(stick, 9000, 0, 0);
-        QTRY_COMPARE(dialog.calibration().gauge(1).value, 0);
-        QCOMPARE(dialog.calibration().gauge(0).value, 5000); // held within X's span
+        QCOMPARE(span(0), QStringLiteral("Bottom 1000, top 5000"));
 
         // X's measured travel now spans a servo's whole range.
         NewSlider& t = tracks[4];
@@ -174,12 +154,9 @@ private Q_SLOTS:
         click("setMax2");
         QCOMPARE(held(), everyTrack("1000 5000 1 32767 0 1 0 32767"));
 
-        // Close (or the close box) hides, stops polling, keeps the values.
+        // Close hides, stops polling, keeps the values.
         click("cancelButton");
         QVERIFY(!dialog.isVisible() && !dialog.polling());
-        dialog.show();
-        dialog.close();
-        QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.calibration().high(0), 5000);
     }
 };

@@ -23,7 +23,6 @@ void startUp(Track& t, int min, int max)
     t.setMinValue(qint16(min));
 }
 
-/// Writes position v at frame f.
 template <class Track>
 void putAt(Track& t, qint32 f, qint16 v)
 {

@@ -33,7 +33,8 @@ private Q_SLOTS:
         QVERIFY(m_slider && m_name);
     }
 
-    void mouseHoldAndGrooveClick()
+    // One control through mouse holding, the name box's keys, then changes of the track's domain.
+    void journey()
     {
         const QPoint handle = m_slider->rect().center();
         QTest::mousePress(m_slider, Qt::LeftButton, {}, handle);
@@ -43,7 +44,6 @@ private Q_SLOTS:
 
         // A release the slider never saw (a modal message was up) ends the hold by the next frame.
         QTest::mousePress(m_slider, Qt::LeftButton, {}, handle);
-        QVERIFY(m_track->track().sliderHeld());
         m_slider->removeEventFilter(m_track.get());
         QTest::mouseRelease(m_slider, Qt::LeftButton, {}, handle);
         m_slider->installEventFilter(m_track.get());
@@ -53,23 +53,14 @@ private Q_SLOTS:
         m_track->setDataStartPoint(6);
         QCOMPARE(m_track->data(), qint16(0));
 
-        // A click near the top of the groove jumps near the maximum.
-        m_track->setPosition(100);
-        QTest::mouseClick(m_slider, Qt::LeftButton, {}, QPoint(m_slider->width() / 2, 3));
-        QVERIFY2(m_slider->value() > 180, qPrintable(QString::number(m_slider->value())));
-        QCOMPARE(m_track->position(), m_slider->value());
-    }
-
-    void nameBoxEnterKeepsNameAndFocusesSlider()
-    {
+        // Enter in the name box keeps the name and gives the slider the focus.
         m_track->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_track.get()));
         m_name->setFocus();
         m_name->selectAll();
         QTest::keyClicks(m_name, QStringLiteral("Jaw"));
         QTest::keyClick(m_name, Qt::Key_Return);
-        QCOMPARE(m_name->text(), QStringLiteral("Jaw"));
-        QCOMPARE(m_track->servoName(), QStringLiteral("Jaw").leftJustified(32));
+        QCOMPARE(m_name->text() + "|" + m_track->servoName(), "Jaw|" + QStringLiteral("Jaw").leftJustified(32));
         QCOMPARE(QApplication::focusWidget(), m_slider);
 
         // Enter leaves nothing pending that could undo the next edit, and a Space is a blank in the name.
@@ -80,17 +71,13 @@ private Q_SLOTS:
         m_name->end(false);
         QTest::keyClick(m_name, Qt::Key_Space);
         QTest::keyClicks(m_name, QStringLiteral("1"));
-        QCOMPARE(m_name->text(), QStringLiteral("Jaw 1"));
-        QCOMPARE(m_track->servoName().trimmed(), QStringLiteral("Jaw 1"));
+        QCOMPARE(m_name->text() + "|" + m_track->servoName().trimmed(), QStringLiteral("Jaw 1|Jaw 1"));
 
         // A name from a project comes padded to 32 characters: the box shows its start, not the blanks at its end.
         m_track->setServoName(QStringLiteral("Jaw").leftJustified(32));
         QCOMPARE(m_name->cursorPosition(), 0);
-    }
 
-    // Every change of the track's domain shows at once.
-    void widgetFollowsTheTrack()
-    {
+        // Every change of the track's domain shows at once.
         QCOMPARE(QList<int>({m_slider->minimum(), m_slider->maximum()}), QList<int>({100, 200}));
 
         m_track->setMaxframe(3);

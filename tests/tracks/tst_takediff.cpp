@@ -16,11 +16,7 @@ namespace takes = mk::takes;
 
 namespace {
 
-struct State {
-    std::vector<qint16> data;
-    qint32 maxframe;
-    friend bool operator==(const State&, const State&) = default;
-};
+using State = std::pair<std::vector<qint16>, qint32>; // every frame (the length with them), maxframe
 
 State stateOf(const ServoTrack& t) { return {t.recording(), t.maxframe()}; }
 
@@ -113,7 +109,7 @@ private Q_SLOTS:
 
         takes::TrackChange c;
         const qint64 heapBefore = heapInUse();
-        QCOMPARE(takes::diff(3, {before.data, before.maxframe}, after.data, after.maxframe, c), row != "nothing");
+        QCOMPARE(takes::diff(3, {before.first, before.second}, after.first, after.second, c), row != "nothing");
         const qint64 held = heapInUse() - heapBefore;
         QCOMPARE(c.track, 3);
         if (heapFiguresWork())
