@@ -105,8 +105,11 @@ private Q_SLOTS:
         QCOMPARE(QPoint(h->geometry().right() + 1, h->y()), l->pos()); // beside the lanes, not over them
         QCOMPARE(t->findChild<QLabel*>("rangeTop")->text() + "/" + t->findChild<QLabel*>("rangeBottom")->text(),
                  QStringLiteral("250/10"));
-        QCOMPARE(h->laneToolTip(QPoint(rig.xOf(250) + 1, l->laneRect(5).center().y())),
+        const int y5 = l->laneRect(5).center().y();
+        QCOMPARE(h->laneToolTip(QPoint(rig.xOf(250) + 1, y5)),
                  QStringLiteral("Servo 5, frame 250 (00:00:08:10): position 240"));
+        QCOMPARE(h->laneToolTip(QPoint(l->width() - 1, y5)),
+                 QStringLiteral("Servo 5, frame 299 (00:00:09:29): nothing recorded"));
 
         for (const int zoom : {1000, 200, -7000}) { // whole, zoomed, then panned
             zoom > 0 ? g->setczoom(qint16(zoom)) : g->setcpan(-zoom);
@@ -459,6 +462,8 @@ private Q_SLOTS:
         const EditSelection& sel = rig.w->editTools().selection();
         QCOMPARE(std::make_pair(sel.servo(), sel.frames()), std::make_pair(0, mk::edits::FrameRange{60, 100}));
         QCOMPARE(rig.graph()->cCurrentTime(), cursor);
+        QCOMPARE(rig.w->findChild<QLabel*>("selectionLabel")->text(),
+                 QStringLiteral("Servo 0: 00:00:02:00 to 00:00:03:10, 00:00:01:11 long"));
 
         // Smoothed over 3 frames the spike at 80 spreads to 79..81 (a third
         // of 400 each); 12 frames later the stretch leaves 0s behind it.

@@ -98,15 +98,21 @@ private Q_SLOTS:
         nav("at that limit the view does not creep", v::zoomAt({10132544, 10867544}, l, 0.9, 0.5), 10132544, 10867544);
         nav("zoom out stops at the whole sound", v::zoomAt({7350044, 36750044}, l, 0.5, 4.0), 44, e);
         nav("zoom out at the end stays in the sound", v::zoomAt({50000044, e}, l, 0.9, 2.0), 41200044, e);
+        nav("a wheel notch in at the left edge", v::zoomAt(all, l, 0.0, v::zoomFactor(120)), 44, 47040044);
+        nav("a wheel notch out", v::zoomAt(page, l, 0.5, v::zoomFactor(-120)), 9875044, 11125044);
         nav("+ around the cursor in view", v::zoomAround(all, l, 29400044, 0.5), 14700044, 44100044);
         nav("+ around a cursor out of view", v::zoomAround(first, l, 30000044, 0.5), 29632544, 30367544);
         nav("pan stops at the start", v::panBy(second, l, -5e6), 44, 1000044);
         nav("pan stops at the end", v::panBy(second, l, 1e8), 57800044, e);
+        nav("a wheel notch pans a tenth back", v::panBy(page, l, v::panAmount(page, l, 120, 0)), 9900044, 10900044);
+        nav("touchpad pixels move the picture with the fingers", v::panBy(page, l, v::panAmount(page, l, 0, -250)),
+            10250044, 11250044);
         nav("cursor in view: no page", v::follow(page, l, 10500000), 10000044, 11000044);
         nav("cursor past the end: next page", v::follow(page, l, 11000044), 11000044, 12000044);
         nav("cursor back at the start", v::follow(page, l, 44), 44, 1000044);
         nav("last page ends at the end", v::follow(page, l, 58500000), 57800044, e);
         nav("scroll bar moves the view", v::fromScrollBar(first, l, 20000000), 20000000, 21000000);
+        nav("scroll bar past the end", v::fromScrollBar(first, l, 60000000), 57800044, e);
         nav("0: the whole sound", v::whole(l), 44, e);
         // A sound shorter than the narrowest view (100 frames in 800 pixels) is only ever shown whole.
         row("short sound", {v::narrowest(v::limitsOf(44, 100044, 100000, 567, 800))}, {100000});

@@ -53,6 +53,12 @@ private Q_SLOTS:
         m_track->setDataStartPoint(6);
         QCOMPARE(m_track->data(), qint16(0));
 
+        // A click near the top of the groove jumps near the maximum, not a page.
+        m_track->setPosition(100);
+        QTest::mouseClick(m_slider, Qt::LeftButton, {}, QPoint(m_slider->width() / 2, 3));
+        QVERIFY2(m_slider->value() > 180, qPrintable(QString::number(m_slider->value())));
+        QCOMPARE(m_track->position(), m_slider->value());
+
         // Enter in the name box keeps the name and gives the slider the focus.
         m_track->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_track.get()));
