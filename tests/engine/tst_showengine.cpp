@@ -130,7 +130,9 @@ private slots:
             QCOMPARE(w.show.tracks[2]->at(f), qint16(77));
     }
 
-    void failuresComeBackAsEvents()
+    // A frame that fails comes back as an event; an unplugged line is told once; a stop waits for the frame being
+    // built; a clock that passes the last frame number while a frame is built stops there rather than wrap round.
+    void slowAndFailingFrames()
     {
         Slow failing;
         failing.fails = true;
@@ -147,22 +149,17 @@ private slots:
         QCOMPARE(std::get<0>(nextEvent(w.engine)), int(Event::Kind::PortFailed));
         QThread::msleep(20);
         QVERIFY(!w.engine.nextEvent());
-    }
 
-    void slowFramesStopCleanly()
-    {
         Slow slow;
-        ShowEngine engine(slow);
-        engine.start(0);
+        ShowEngine slowEngine(slow);
+        slowEngine.start(0);
         QTRY_VERIFY(slow.busy);
-        engine.stopAndWait(); // returns only once the frame being built is done
+        slowEngine.stopAndWait(); // returns only once the frame being built is done
         QVERIFY(!slow.busy);
-        // Frame numbers are 32-bit: a clock that passes the last one while a
-        // frame is built stops there rather than wrap round.
         slow.asked.clear();
-        engine.start(std::numeric_limits<std::int32_t>::max() - 1);
-        QTRY_VERIFY(!engine.running());
-        engine.stopAndWait();
+        slowEngine.start(std::numeric_limits<std::int32_t>::max() - 1);
+        QTRY_VERIFY(!slowEngine.running());
+        slowEngine.stopAndWait();
         QCOMPARE(slow.asked, QList<std::int32_t>{std::numeric_limits<std::int32_t>::max() - 1});
     }
 
@@ -173,7 +170,6 @@ private slots:
         QTest::addColumn<qint64>("ms");
         QTest::newRow("1: 16.67 ms") << qint64(1) << qint64(17);
         QTest::newRow("2: tie at 50 goes to even") << qint64(2) << qint64(50);
-        QTest::newRow("3") << qint64(3) << qint64(84);
         QTest::newRow("5: tie at 150 stays at 4") << qint64(5) << qint64(151);
         QTest::newRow("300") << qint64(300) << qint64(9984);
         QTest::newRow("0 began before start") << qint64(0) << qint64(-16);
@@ -202,8 +198,7 @@ private slots:
         const Nanos buffer = Nanos(256 * 1e9 / 44100);
         MediaClock clock;
         clock.start(0, 0);
-        std::int64_t last = 0;
-        std::int64_t worst = 0;
+        std::int64_t last = 0, worst = 0;
         for (Nanos now = 0; now < Nanos(600e9); now += 5'000'000) {
             const Nanos truth = Nanos(double(now) * (1 + ppm * 1e-6));
             clock.follow(now, truth - truth % buffer);

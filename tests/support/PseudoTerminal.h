@@ -33,7 +33,6 @@ public:
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    bool valid() const { return m_master >= 0 && !m_slavePath.isEmpty(); }
     QString slavePath() const { return m_slavePath; }
 
     /// The other end goes away, as an unplugged adapter does.
