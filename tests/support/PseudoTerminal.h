@@ -33,6 +33,7 @@ public:
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
+    bool valid() const { return m_master >= 0 && !m_slavePath.isEmpty(); }
     QString slavePath() const { return m_slavePath; }
 
     /// The other end goes away, as an unplugged adapter does.
