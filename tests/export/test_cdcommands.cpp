@@ -1,7 +1,6 @@
 // marionettekit export-cd, verify-cd and jaw, run as a user runs them: on project files built here from the file
 // layout, with no display (a window system would be required if the program made a window), checking the bytes
 // written. What they refuse, and say so, is tst_play's table.
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "CdRules.h"
