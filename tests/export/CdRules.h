@@ -8,6 +8,7 @@
 
 #include "export/CdAudio.h"
 #include "export/CdExport.h"
+#include "platform/RuntimeError.h"
 #include "sound/TestWav.h"
 #include "support/Files.h"
 #include "support/LayoutBuilder.h"
@@ -126,14 +127,18 @@ struct RecordingProgress : mk::cd::Progress {
     bool cancelled() override { return cancelAfterChecks >= 0 && ++checks > cancelAfterChecks; }
 };
 
-/// The export of Show(lastFrame) with `sound`.
+/// The export of Show(lastFrame) with `sound`; frame `badFrame` holds a position that is no number.
 inline mk::cd::ExportResult exportShow(const QString& sound, const QString& out, qint32 lastFrame,
-                                       RecordingProgress& progress)
+                                       RecordingProgress& progress, qint32 badFrame = -1)
 {
     Show show(lastFrame);
     const auto tracks = show.all();
-    return mk::cd::exportForCd(sound, out, lastFrame, [tracks](qint32 f) { return mk::cd::frameMessage(tracks, f); },
-                               progress);
+    const auto frames = [tracks, badFrame](qint32 f) {
+        if (f == badFrame)
+            throw mk::RuntimeError::typeMismatch(); // a serialPortString that is not a number
+        return mk::cd::frameMessage(tracks, f);
+    };
+    return mk::cd::exportForCd(sound, out, lastFrame, frames, progress);
 }
 
 /// A temporary folder for a test's files; write() gives the path written.

@@ -14,13 +14,6 @@ using Status = ExportResult::Status;
 
 namespace {
 
-/// The 24 bytes an extensible format block adds: size, valid bits, mask, sub-format GUID.
-QByteArray extensible(quint16 subFormat)
-{
-    return le16(22) + le16(16) + le32(3) + le16(qint16(subFormat))
-           + QByteArray("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
-}
-
 struct VerdictRow {
     QByteArray file;
     Verdict verdict;
@@ -49,6 +42,11 @@ private Q_SLOTS:
     void verdicts_data()
     {
         QTest::addColumn<VerdictRow>("r");
+        // The 24 bytes an extensible format block adds: size, valid bits, mask, sub-format GUID.
+        const auto extensible = [](qint16 subFormat) {
+            return le16(22) + le16(16) + le32(3) + le16(subFormat)
+                   + QByteArray("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+        };
         const auto row = [](const char* name, const VerdictRow& r) { QTest::newRow(name) << r; };
         const QByteArray d = data(QByteArray(8, 0));
         row("CD format", {riff(fmt(2, 44100, 16) + d), Verdict::Good, true});
