@@ -48,26 +48,13 @@ inline qint16 sample(const QByteArray& file, qint64 k, bool right)
     return qFromLittleEndian<qint16>(file.constData() + 44 + 4 * k + (right ? 2 : 0));
 }
 
-/// Eight tracks as a freshly started program sets them up, range 1..255 so that recorded positions play back unchanged.
-/// Frame f of track i holds value(i, f); 0 means nothing recorded (the slider stays).
-struct Show : mk::test::EightServoTracks {
-    qint32 lastFrame;
-
+/// The show: frame f of track i holds value(i, f); 0 means nothing recorded (the slider stays).
+struct Show {
     static int value(int i, qint32 f)
     {
         if ((f + i) % 7 == 3)
             return 0;
         return 1 + (f * 37 + i * 11) % 255; // 1..255, 255 included
-    }
-
-    explicit Show(qint32 last) : EightServoTracks(1, 255), lastFrame(last)
-    {
-        for (int i = 0; i < 8; ++i) {
-            tracks[size_t(i)]->setWhichservo(qint16(i));
-            tracks[size_t(i)]->setMaxframe(last);
-            for (qint32 f = 0; f <= last; ++f)
-                mk::test::putAt(*tracks[size_t(i)], f, qint16(value(i, f)));
-        }
     }
 
     /// Frame f's message: 255, i, the position played back (the last recorded one when nothing is; 128 before any).
@@ -103,7 +90,7 @@ inline QByteArray projectFile(const QByteArray& soundName, qint32 lastFrame, int
     return f.bytes();
 }
 
-/// The first sample where the servo stream of `file` departs from Show(lastFrame) on tracks 0..lastServoIndex, if any.
+/// The first sample where the stream of `file` departs from the show (frames 0..lastFrame, tracks 0..lastServoIndex).
 inline QString streamDifference(const QByteArray& file, qint32 lastFrame, int lastServoIndex)
 {
     for (qint32 f = 0; f <= lastFrame; ++f) {
@@ -127,11 +114,18 @@ struct RecordingProgress : mk::cd::Progress {
     bool cancelled() override { return cancelAfterChecks >= 0 && ++checks > cancelAfterChecks; }
 };
 
-/// The export of Show(lastFrame) with `sound`; frame `badFrame` holds a position that is no number.
+/// The export of the show's frames 0..lastFrame with `sound`; frame `badFrame` holds a position that is no number.
+/// The tracks are set up as a freshly started program does, range 1..255 so that positions play back unchanged.
 inline mk::cd::ExportResult exportShow(const QString& sound, const QString& out, qint32 lastFrame,
                                        RecordingProgress& progress, qint32 badFrame = -1)
 {
-    Show show(lastFrame);
+    mk::test::EightServoTracks show(1, 255);
+    for (int i = 0; i < 8; ++i) {
+        show.tracks[size_t(i)]->setWhichservo(qint16(i));
+        show.tracks[size_t(i)]->setMaxframe(lastFrame);
+        for (qint32 f = 0; f <= lastFrame; ++f)
+            mk::test::putAt(*show.tracks[size_t(i)], f, qint16(Show::value(i, f)));
+    }
     const auto tracks = show.all();
     const auto frames = [tracks, badFrame](qint32 f) {
         if (f == badFrame)

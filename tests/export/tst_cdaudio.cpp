@@ -105,9 +105,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("sound");
         QTest::addColumn<QList<int>>("frames"); // left, right, left, right, ...
-        const auto row = [](const char* name, const QByteArray& sound, const QList<int>& frames) {
-            QTest::newRow(name) << sound << frames;
-        };
+        const auto row = [](const char* n, const QByteArray& s, const QList<int>& f) { QTest::newRow(n) << s << f; };
         row("11 025 Hz: four per input frame", canonical(1, 11025, 16, pcm16({0, 1000, -1000})),
             {0, 0, 250, 250, 500, 500, 750, 750, 1000, 1000, 500, 500, 0, 0, -500, -500});
         row("22 050 Hz: halves round to even", canonical(1, 22050, 16, pcm16({1, 2, 3})), {1, 1, 2, 2, 2, 2, 2, 2});
