@@ -10,20 +10,6 @@ namespace {
 
 struct Rig : mk::test::WindowRig {
     Rig() : WindowRig(Shown) {}
-    /// Loads a 22 050 Hz mono sound of `seconds` as Import Sound does and
-    /// records the show of Show::value into every track (F = 30 x seconds).
-    QString loadShow(int seconds)
-    {
-        const QString file = path("show.wav");
-        testwav::write(file, testwav::canonical(1, 22050, 16, le16(700).repeated(22050 * seconds)));
-        sound.lengthMs = 1000 * seconds;
-        w->importSoundFile(file);
-        for (int i = 0; i < 8; ++i) {
-            mk::test::startUp(*w->slider(i), 1, 255);
-            fill(i, 0, w->slider(i)->maxframe(), [i](qint32 f) { return Show::value(i, f); });
-        }
-        return file;
-    }
     void exportTo(const QString& path)
     {
         dialogs.paths << path;
@@ -59,7 +45,15 @@ private Q_SLOTS:
         QCOMPARE(rig.told(), mk::test::shown::noSound);
         QVERIFY(!rig.w->convertAudio()->isVisible());
         rig.dialogs.paths.clear();
-        const QString sound = rig.loadShow(4);
+        // A 4 s, 22 050 Hz mono sound imported (F = 120), the show recorded into every track.
+        const QString sound = rig.path("show.wav");
+        testwav::write(sound, testwav::canonical(1, 22050, 16, le16(700).repeated(4 * 22050)));
+        rig.sound.lengthMs = 4000;
+        rig.w->importSoundFile(sound);
+        for (int i = 0; i < 8; ++i) {
+            mk::test::startUp(*rig.w->slider(i), 1, 255);
+            rig.fill(i, 0, rig.w->slider(i)->maxframe(), [i](qint32 f) { return Show::value(i, f); });
+        }
         rig.w->playClicked();
         rig.trigger("fileExportToCD"); // no path: the dialog is cancelled
         QCOMPARE(rig.dialogs.fileRequests.size(), 1);
