@@ -8,6 +8,7 @@
 
 #include "export/CdAudio.h"
 #include "export/CdExport.h"
+#include "platform/RuntimeError.h"
 #include "sound/TestWav.h"
 #include "support/Files.h"
 #include "support/LayoutBuilder.h"
@@ -26,9 +27,8 @@ inline QByteArray header(quint32 riffField, quint32 dataField)
            + le32(44100) + le32(176400) + le16(4) + le16(16) + QByteArray("data") + le32(dataField);
 }
 
-/// One frame slot of 1470 right-channel samples: per character of the message
-/// 46 samples, start "0", bits 0..7, stop "1", lasting 5 4 5 4 5 5 4 5 4 5
-/// samples ("1" is -32767, "0" +32767); then 0s (366 after a whole show's eight commands).
+/// One frame slot of 1470 right-channel samples: per character 46 samples, start "0", bits 0..7, stop "1", lasting
+/// 5 4 5 4 5 5 4 5 4 5 samples ("1" is -32767, "0" +32767); then 0s (366 after a whole show's eight commands).
 inline std::vector<qint16> slot(const QByteArray& message)
 {
     static const int lengths[10] = {5, 4, 5, 4, 5, 5, 4, 5, 4, 5};
@@ -48,11 +48,8 @@ inline qint16 sample(const QByteArray& file, qint64 k, bool right)
     return qFromLittleEndian<qint16>(file.constData() + 44 + 4 * k + (right ? 2 : 0));
 }
 
-/// Eight tracks as a freshly started program sets them up, with the range 1..255 so that recorded positions play back
-/// unchanged. Frame f of track i holds value(i, f); 0 means nothing recorded (the slider stays).
-struct Show : mk::test::EightServoTracks {
-    qint32 lastFrame;
-
+/// The show: frame f of track i holds value(i, f); 0 means nothing recorded (the slider stays).
+struct Show {
     static int value(int i, qint32 f)
     {
         if ((f + i) % 7 == 3)
@@ -60,20 +57,7 @@ struct Show : mk::test::EightServoTracks {
         return 1 + (f * 37 + i * 11) % 255; // 1..255, 255 included
     }
 
-    explicit Show(qint32 last) : EightServoTracks(1, 255), lastFrame(last)
-    {
-        for (int i = 0; i < 8; ++i) {
-            mk::ServoTrack& t = *tracks[size_t(i)];
-            t.setWhichservo(qint16(i));
-            t.setMaxframe(last);
-            t.setDataStartPoint(0);
-            for (qint32 f = 0; f <= last; ++f)
-                t.setData(qint16(value(i, f)));
-        }
-    }
-
-    /// Frame f's message from the rules: 255, i, the position played back
-    /// (the last recorded one when nothing is recorded; 128 before any).
+    /// Frame f's message: 255, i, the position played back (the last recorded one when nothing is; 128 before any).
     static QByteArray expected(qint32 f)
     {
         QByteArray m;
@@ -90,8 +74,7 @@ struct Show : mk::test::EightServoTracks {
     }
 };
 
-/// A ".pjt" file from the layout: tracks 0..lastServoIndex (active, range
-/// 1..255), the sound name, Show::value for every track and frame.
+/// A ".pjt" file from the layout: tracks 0..lastServoIndex (active, 1..255), the sound, Show::value in every frame.
 inline QByteArray projectFile(const QByteArray& soundName, qint32 lastFrame, int lastServoIndex = 7)
 {
     layout::File f;
@@ -107,14 +90,14 @@ inline QByteArray projectFile(const QByteArray& soundName, qint32 lastFrame, int
     return f.bytes();
 }
 
-/// The first sample where the servo stream of `file` departs from the rules
-/// for Show(lastFrame) on tracks 0..lastServoIndex; empty when none does.
+/// The first sample where the stream of `file` departs from the show (frames 0..lastFrame, tracks 0..lastServoIndex).
 inline QString streamDifference(const QByteArray& file, qint32 lastFrame, int lastServoIndex)
 {
     for (qint32 f = 0; f <= lastFrame; ++f) {
         const auto want = slot(Show::expected(f).left(3 * (lastServoIndex + 1)));
         for (int j = 0; j < 1470; ++j)
-            if (const qint64 k = 44100 + 1470 * f + j; 44 + 4 * k >= file.size() || sample(file, k, true) != want[size_t(j)])
+            if (const qint64 k = 44100 + 1470 * f + j;
+                44 + 4 * k >= file.size() || sample(file, k, true) != want[size_t(j)])
                 return QStringLiteral("frame %1, sample %2").arg(f).arg(j);
     }
     return {};
@@ -131,21 +114,31 @@ struct RecordingProgress : mk::cd::Progress {
     bool cancelled() override { return cancelAfterChecks >= 0 && ++checks > cancelAfterChecks; }
 };
 
-/// The export of Show(lastFrame) with `sound`.
+/// The export of the show's frames 0..lastFrame with `sound`; frame `badFrame` holds a position that is no number.
+/// The tracks are set up as a freshly started program does, range 1..255 so that positions play back unchanged.
 inline mk::cd::ExportResult exportShow(const QString& sound, const QString& out, qint32 lastFrame,
-                                       RecordingProgress& progress)
+                                       RecordingProgress& progress, qint32 badFrame = -1)
 {
-    Show show(lastFrame);
+    mk::test::EightServoTracks show(1, 255);
+    for (int i = 0; i < 8; ++i) {
+        show.tracks[size_t(i)]->setWhichservo(qint16(i));
+        show.tracks[size_t(i)]->setMaxframe(lastFrame);
+        for (qint32 f = 0; f <= lastFrame; ++f)
+            mk::test::putAt(*show.tracks[size_t(i)], f, qint16(Show::value(i, f)));
+    }
     const auto tracks = show.all();
-    return mk::cd::exportForCd(sound, out, lastFrame, [tracks](qint32 f) { return mk::cd::frameMessage(tracks, f); },
-                               progress);
+    const auto frames = [tracks, badFrame](qint32 f) {
+        if (f == badFrame)
+            throw mk::RuntimeError::typeMismatch(); // a serialPortString that is not a number
+        return mk::cd::frameMessage(tracks, f);
+    };
+    return mk::cd::exportForCd(sound, out, lastFrame, frames, progress);
 }
 
-/// A temporary folder for a test's files.
+/// A temporary folder for a test's files; write() gives the path written.
 struct Folder {
     QTemporaryDir dir;
     QString path(const QString& name) const { return dir.filePath(name); }
-    /// Writes `bytes` to `name`; its path.
     QString write(const QString& name, const QByteArray& bytes) const
     {
         testwav::write(path(name), bytes);

@@ -1,5 +1,4 @@
-// The WAV header reader: where the samples lie, how long they are and how the
-// format is described, for well-formed and for damaged files.
+// The WAV header reader: where the samples lie, how long, how the format is described; well-formed and damaged files.
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -160,8 +160,7 @@ private Q_SLOTS:
         r.view.reDraw();
         QVERIFY(inkIn(r.view.waveformImage(), QRect(100, 180, 300, 60), true) > 1000);
         QCOMPARE(inkIn(r.view.waveformImage(), QRect(600, 180, 300, 60), true), 0);
-        // Zoomed in to 4 bytes, the next redraw widens the view to 100, and
-        // the clip's shade is placed in the widened view.
+        // Zoomed in to 4 bytes, the next redraw widens the view to 100 and places the clip's shade in it.
         r.view.setczoom(1);
         QCOMPARE(QList<int>({r.view.cDisplayStart(), r.view.cDisplayEnd()}), QList<int>({1998, 2002}));
         r.view.reDraw();
@@ -276,8 +275,7 @@ private Q_SLOTS:
         QCOMPARE(r.scrubs.count(), 4);
         QCOMPARE(r.view.cCurrentTimeInMilliseconds(), 3500);
 
-        // From the cursor: the output stopped first, the clock ends the play
-        // only once its end time has passed, and never scrubs.
+        // From the cursor: the output stopped first; the clock ends the play only after its end time, and never scrubs.
         r.view.setcCurrentTimeInMilliseconds(1000);
         r.scrubs.clear();
         const qint64 t0 = r.ticks.now();

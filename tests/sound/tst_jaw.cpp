@@ -57,8 +57,7 @@ private Q_SLOTS:
         QCOMPARE(Positions(got.begin(), got.end()), j.expected);
     }
 
-    // The sound itself through the defaults: the jaw opens on the voice band
-    // only, at the burst's frames moved earlier by the 50 ms lead (2 frames).
+    // Through the defaults the jaw opens on the voice band only, at the bursts' frames less the 50 ms lead (2 frames).
     void fromSound_data()
     {
         QTest::addColumn<QList<Tone>>("tones");
@@ -83,9 +82,7 @@ private Q_SLOTS:
         // 7 s at 48 kHz is 42 blocks of 8192 samples: a report every 32 blocks, and the end.
         QList<double> reports;
         const mk::jaw::Levels levels = mk::jaw::analyse(path, 210, {}, [&](double f) { reports << f; return true; });
-        QVERIFY(levels.error.isEmpty());
-        QCOMPARE(reports.size(), 3);
-        QCOMPARE(reports.last(), 1.0);
+        QCOMPARE(std::tuple(levels.error, reports.size(), reports.value(2)), std::tuple(QString(), qsizetype(3), 1.0));
         // A tone well inside the band keeps its level: a sine's RMS.
         for (const Tone& s : tones)
             if (s.hz >= 300 && s.hz <= 3000)
