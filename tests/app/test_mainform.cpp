@@ -26,12 +26,14 @@ class TestMainForm : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // The menu bar, then each menu's items as text:shortcut, - for a separator (the items' names are the ones every
-    // test triggers by).
-    void menus()
+    // test triggers by); About; a track's gear opens "Setup" for that servo and its end positions go out on the port
+    // at once; Ports > Calibrate Joystick shows the calibration dialog loaded hidden at start-up.
+    void menusAndTheirDialogs()
     {
         WindowRig rig;
+        mainForm& w = *rig.w;
         QStringList seen;
-        for (QAction* a : rig.w->menuBar()->actions().mid(0, 3)) {
+        for (QAction* a : w.menuBar()->actions().mid(0, 3)) {
             seen << "|" + a->text();
             for (QAction* item : a->menu()->actions()) {
                 const QString key = item->shortcut().toString();
@@ -45,6 +47,36 @@ private Q_SLOTS:
                                                 "Calibrate Joystick,|Edit,Undo:Ctrl+Z,Redo:Ctrl+Shift+Z,-,Cut:Ctrl+X,"
                                                 "Copy:Ctrl+C,Paste:Ctrl+V,Delete:Del,-,Select All:Ctrl+A,-,Smooth…,"
                                                 "Scale…,Offset…,Shift in Time…,-,Jaw from Sound…"));
+        rig.trigger("aboutMarionetteKit");
+        auto* box = w.findChild<QDialog*>("about");
+        QVERIFY(box->isVisible());
+        box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(!box->isVisible());
+
+        w.show();
+        rig.openPort();
+        QTest::mouseClick(w.slider(3)->findChild<QToolButton*>(QStringLiteral("setup")), Qt::LeftButton);
+        QPointer<SetupServo> dialog = w.setupServo();
+        QVERIFY(dialog->isVisible());
+        // Filling previews the track's ends, maximum first (servo 3's), on the window's port.
+        QCOMPARE(rig.pty.read(6), QByteArray("\xFF\x03\x81\xFF\x03\x7F", 6));
+        // Another gear re-uses the one dialog; closing unloads it.
+        QTest::mouseClick(w.slider(5)->findChild<QToolButton*>(QStringLiteral("setup")), Qt::LeftButton);
+        QVERIFY(w.setupServo() == dialog.data() && dialog->whichservo() == 5);
+        dialog->close();
+        QTRY_VERIFY(dialog.isNull());
+
+        calibrateJoystick* c = w.calibrationDialog();
+        QVERIFY(c && c->numberOfSliders() == 7 && !c->isVisible() && !c->polling());
+        rig.joystick.reading.x = 4321;
+        rig.trigger("calibrateJoy");
+        QCOMPARE(mk::test::fields(c->isVisible(), c->windowTitle()), QStringLiteral("true Calibrate Joystick"));
+        QTRY_COMPARE(c->calibration().gauge(0).value, 4321);
+        QTest::mouseClick(c->findChild<QPushButton*>(QStringLiteral("setMin0")), Qt::LeftButton);
+        QCOMPARE(int(w.slider(7)->track().calibrationLow(0)), 4321); // the window's tracks, to the last
+        // Closing the main window takes the dialog along.
+        w.close();
+        QVERIFY(!c->isVisible());
     }
 
     // Start-up, the port chosen, Play with a held slider and the joystick, a
@@ -300,38 +332,6 @@ private Q_SLOTS:
         QCOMPARE(QFile::exists(file), written);
     }
 
-    // A track's gear opens "Setup" for that servo and its end positions go out on the port at once; Ports > Calibrate
-    // Joystick shows the calibration dialog loaded hidden at start-up.
-    void trackDialogs()
-    {
-        WindowRig rig;
-        mainForm& w = *rig.w;
-        w.show();
-        rig.openPort();
-        QTest::mouseClick(w.slider(3)->findChild<QToolButton*>(QStringLiteral("setup")), Qt::LeftButton);
-        QPointer<SetupServo> dialog = w.setupServo();
-        QVERIFY(dialog->isVisible());
-        // Filling previews the track's ends, maximum first (servo 3's), on the window's port.
-        QCOMPARE(rig.pty.read(6), QByteArray("\xFF\x03\x81\xFF\x03\x7F", 6));
-        // Another gear re-uses the one dialog; closing unloads it.
-        QTest::mouseClick(w.slider(5)->findChild<QToolButton*>(QStringLiteral("setup")), Qt::LeftButton);
-        QVERIFY(w.setupServo() == dialog.data() && dialog->whichservo() == 5);
-        dialog->close();
-        QTRY_VERIFY(dialog.isNull());
-
-        calibrateJoystick* c = w.calibrationDialog();
-        QVERIFY(c && c->numberOfSliders() == 7 && !c->isVisible() && !c->polling());
-        rig.joystick.reading.x = 4321;
-        rig.trigger("calibrateJoy");
-        QCOMPARE(mk::test::fields(c->isVisible(), c->windowTitle()), QStringLiteral("true Calibrate Joystick"));
-        QTRY_COMPARE(c->calibration().gauge(0).value, 4321);
-        QTest::mouseClick(c->findChild<QPushButton*>(QStringLiteral("setMin0")), Qt::LeftButton);
-        QCOMPARE(int(w.slider(7)->track().calibrationLow(0)), 4321); // the window's tracks, to the last
-        // Closing the main window takes the dialog along.
-        w.close();
-        QVERIFY(!c->isVisible());
-    }
-
     void splashShowsMainWindowWhenTimerFires()
     {
         QPointer<QWidget> main;
@@ -343,16 +343,6 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return !splash; }, 2000));
         QVERIFY(main && main->isVisible());
         delete main;
-    }
-
-    void aboutBoxCloses()
-    {
-        WindowRig rig;
-        rig.trigger("aboutMarionetteKit");
-        auto* box = rig.w->findChild<QDialog*>("about");
-        QVERIFY(box->isVisible());
-        box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-        QVERIFY(!box->isVisible());
     }
 
     void commandLine_data()

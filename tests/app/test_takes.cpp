@@ -1,4 +1,8 @@
 // What was recorded, seen and taken back, as whole journeys through the real main window offscreen.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMimeData>
+#include <QScrollBar>
 #include <QUndoStack>
 #include <map>
 
