@@ -197,8 +197,9 @@ private Q_SLOTS:
     }
 
     // How a settings file opens is the codec's test (tst_projectfile); here the window's fallback to it when nothing is
-    // recorded, and the saves of a project of fewer than eight tracks.
-    void settingsOnlyAndOneTrack()
+    // recorded, the saves of a project of fewer than eight tracks, and a sound path longer than the file holds: told
+    // on Save As and on Save Settings Only, and saved cut short.
+    void settingsOnlyOneTrackAndALongSoundPath()
     {
         Rig rig;
         rig.record(0); // as at start-up: Save As falls back to the settings
@@ -209,6 +210,20 @@ private Q_SLOTS:
         f.positions.clear();
         QCOMPARE(rig.file("setup.pjt"), f.bytes());
         QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), rig.path("setup.pjt") + "|" + kUntitled);
+
+        QString folder = rig.dir.path();
+        while (folder.size() < 260)
+            folder += "/a-rather-long-folder-name-for-sounds";
+        QDir().mkpath(folder);
+        const QString sound = rig.wav(folder + "/scream.wav");
+        rig.w->importSoundFile(sound);
+        QCOMPARE(rig.w->graphWindow()->cFileName(), sound);
+        rig.dialogs.paths << rig.path("long.pjt") << rig.path("settings.pjt");
+        rig.trigger("fileSaveAs");
+        rig.trigger("fileSaveSettings");
+        QCOMPARE(rig.told(), mk::test::shown::longSoundPath + '\n' + mk::test::shown::longSoundPath);
+        for (const char* name : {"long.pjt", "settings.pjt"})
+            QCOMPARE(rig.file(name).mid(604 - 255, 255), sound.toUtf8().left(255));
 
         // Track 1 lies outside a one-track project: its length is no measure.
         f = layout::File{.frames = 300, .servos = QList<layout::Servo>(1), .positions = {QList<int>(301)}};
@@ -323,25 +338,6 @@ private Q_SLOTS:
         QVERIFY2(seen.contains("Saving Project|Saving Servo 0's Data|.00%"), qPrintable(seen.join("\n")));
         QVERIFY2(seen.contains("Saving Project|Saving Servo 7's Data|.00%"), qPrintable(seen.join("\n")));
         QVERIFY(rig.w->menuBar()->isEnabled() && !rig.w->isBusy());
-    }
-
-    // A sound path longer than the file holds: told on Save As and on Save Settings Only, and saved cut short.
-    void longSoundPath()
-    {
-        Rig rig;
-        QString folder = rig.dir.path();
-        while (folder.size() < 260)
-            folder += "/a-rather-long-folder-name-for-sounds";
-        QDir().mkpath(folder);
-        const QString sound = rig.wav(folder + "/scream.wav");
-        rig.w->importSoundFile(sound);
-        QCOMPARE(rig.w->graphWindow()->cFileName(), sound);
-        rig.dialogs.paths << rig.path("long.pjt") << rig.path("settings.pjt");
-        rig.trigger("fileSaveAs");
-        rig.trigger("fileSaveSettings");
-        QCOMPARE(rig.told(), mk::test::shown::longSoundPath + '\n' + mk::test::shown::longSoundPath);
-        for (const char* name : {"long.pjt", "settings.pjt"})
-            QCOMPARE(rig.file(name).mid(604 - 255, 255), sound.toUtf8().left(255));
     }
 
     // The program itself: a project built from the layout opens at start-up (a

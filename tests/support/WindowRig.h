@@ -47,14 +47,12 @@ struct WindowRig {
     mk::ScriptedDialogs dialogs;
     RecordingSound sound;
     QTemporaryDir dir;
-    std::unique_ptr<mainForm> w;
+    std::unique_ptr<mainForm> w; // last: the window closes its port before the terminal goes
 
     explicit WindowRig(int how = 0, mk::TickSource* clock = nullptr) : m_how(how), m_clock(clock ? clock : &ticks)
     {
         restart();
     }
-    ~WindowRig() { w.reset(); } // the window closes its port before the terminal goes
-    /// A window as the program starts it (again).
     void restart()
     {
         w.reset();
@@ -81,7 +79,6 @@ struct WindowRig {
         w->ports().selectPort(1);
         QVERIFY(w->MSComm()->PortOpen());
     }
-    /// Moves the clock on by `ms` and lets it tick once.
     void tick(int ms = 34)
     {
         ticks.advance(ms);
