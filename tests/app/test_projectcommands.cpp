@@ -82,40 +82,31 @@ private Q_SLOTS:
     {
         QFETCH(QString, shown);
         const QString row = QTest::currentDataTag();
+        const bool open = row.startsWith("open");
         Rig rig;
-        QString file = rig.path("bad.pjt");
-        layout::File f{.frames = 2, .positions = {}};
+        rig.record(open ? 10 : row.startsWith("save into") ? 50 : 0); // 0: Save As falls back to the settings
+        const QString file = rig.path(open ? "bad.pjt" : row.contains("locked") ? "locked/show.pjt" : "gone/show.pjt");
+        layout::File f{.frames = 2, .servos = QList<layout::Servo>(row.endsWith("9 servos") ? 9 : 8), .positions = {}};
         f.servos[0].name = "Changed";
-        if (row.startsWith("open"))
-            rig.record(10);
-        if (row.endsWith("9 servos"))
-            f.servos = QList<layout::Servo>(9);
         if (row.endsWith("a pipe"))
             QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
-        else if (row.startsWith("open"))
+        else if (open)
             rig.write("bad.pjt", row.endsWith("no word")      ? QByteArray("hello")
                                  : row.endsWith("sound name") ? f.bytes().left(400)
                                                               : f.bytes());
-        rig.dialogs.paths << file;
-        if (row.startsWith("open")) {
-            rig.trigger("openProject");
-        } else {
-            if (row.contains("locked")) { // a folder the program cannot write into
-                if (geteuid() == 0)
-                    QSKIP("root writes into any folder");
-                QDir(rig.dir.path()).mkdir("locked");
-                QFile::setPermissions(rig.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
-            }
-            rig.dialogs.paths = {rig.path(row.contains("locked") ? "locked/show.pjt" : "missing/show.pjt")};
-            if (row.startsWith("save into"))
-                rig.record(50);
-            rig.trigger("fileSaveAs");
+        if (row.contains("locked")) { // a folder the program cannot write into
+            if (geteuid() == 0)
+                QSKIP("root writes into any folder");
+            QDir(rig.dir.path()).mkdir("locked");
+            QFile::setPermissions(rig.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
         }
+        rig.dialogs.paths << file;
+        rig.trigger(open ? "openProject" : "fileSaveAs");
         // A refused file or a failed save changes nothing: title and current
         // file stay, so Save Project still goes to the file last saved.
         QCOMPARE(rig.w->projectFile() + "|" + rig.w->windowTitle(), kNotSaved + "|" + kUntitled);
         QVERIFY(!rig.w->findChild<convertAudio*>() && !rig.w->isBusy());
-        if (row.startsWith("open")) {
+        if (open) {
             NewSlider* s = rig.w->slider(0);
             QCOMPARE(mk::test::fields(s->servoName(), rig.w->slider(2)->minValue(), s->maxframe(), s->track().at(4)),
                      QStringLiteral("Servo Name").leftJustified(32) + " 60 10 13"); // 13: 1 + (4 * 3) % 255
@@ -187,7 +178,6 @@ private Q_SLOTS:
                                   w->graphWindow()->cFileName(), w->hasSound(), w->countdownTimer()->duration(),
                                   w->countdownTimer()->enabled()),
                  "1 " + kNotSaved + " " + kUntitled + " noSound false 10 true");
-        QCOMPARE(w->findChildren<NewSlider*>().size(), 8);
         for (NewSlider* s : w->findChildren<NewSlider*>()) // frames, length, active, reversed, joystick, its channel,
             QCOMPARE(mk::test::fields(s->maxframe(), s->datalength(), s->playbackEnabled(), s->isReversed(),
                                       s->usesJoystick(), s->whichJoystickChannel(), '|' + s->servoName() + '|',
@@ -317,7 +307,6 @@ private Q_SLOTS:
         QStringList seen;
         bool blocked = true;
         QTimer probe;
-        probe.setInterval(0);
         QObject::connect(&probe, &QTimer::timeout, [&] {
             if (!rig.w->isBusy())
                 return;
@@ -329,12 +318,11 @@ private Q_SLOTS:
             blocked = blocked && rig.dialogs.fileRequests.size() == requests && !rig.w->SMPTEtimer()->isItRunning()
                 && !rig.w->menuBar()->isEnabled();
         });
-        probe.start();
+        probe.start(0);
         rig.dialogs.paths << rig.path("busy.pjt");
         rig.trigger("fileSaveAs");
         probe.stop();
         QVERIFY(blocked);
-        QVERIFY(seen.size() >= 8);
         QVERIFY2(seen.contains("Saving Project|Saving Servo 0's Data|.00%"), qPrintable(seen.join("\n")));
         QVERIFY2(seen.contains("Saving Project|Saving Servo 7's Data|.00%"), qPrintable(seen.join("\n")));
         QVERIFY(rig.w->menuBar()->isEnabled() && !rig.w->isBusy());

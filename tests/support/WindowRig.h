@@ -144,8 +144,7 @@ struct WindowRig {
             w->SMPTEtimer()->tick();
             if (w->SMPTEtimer()->frameNumber() != f)
                 qFatal("the clock shows frame %d, not %d", w->SMPTEtimer()->frameNumber(), f);
-            // Read as the frames go, as a controller would: the port drops
-            // messages that a line not draining would pile up.
+            // Read as the frames go, as a controller would: the port drops what a line not draining piles up.
             if (open)
                 wire += pty.read(24);
         }
