@@ -4,7 +4,6 @@
 
 #include "sound/SndWrite.h"
 #include "support/WindowRig.h"
-#include "tracks/ServoTrack.h"
 
 using Rig = mk::test::WindowRig;
 

@@ -11,7 +11,6 @@
 #include "app/LaneHeaders.h"
 #include "app/MotionLanes.h"
 #include "app/TakeHistory.h"
-#include "project/ProjectFile.h"
 #include "sound/SndWrite.h"
 #include "support/Files.h"
 #include "support/WindowRig.h"
