@@ -30,7 +30,7 @@ private Q_SLOTS:
     // at once; Ports > Calibrate Joystick shows the calibration dialog loaded hidden at start-up.
     void menusAndTheirDialogs()
     {
-        WindowRig rig;
+        WindowRig rig(WindowRig::Shown);
         mainForm& w = *rig.w;
         QStringList seen;
         for (QAction* a : w.menuBar()->actions().mid(0, 3)) {
@@ -53,7 +53,6 @@ private Q_SLOTS:
         box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(!box->isVisible());
 
-        w.show();
         rig.openPort();
         QTest::mouseClick(w.slider(3)->findChild<QToolButton*>(QStringLiteral("setup")), Qt::LeftButton);
         QPointer<SetupServo> dialog = w.setupServo();
@@ -83,7 +82,7 @@ private Q_SLOTS:
     // position the wire cannot carry, Rewind, and the port unplugged mid-show.
     void showOnTheWire()
     {
-        WindowRig rig(WindowRig::KeepMessages); // whether the start-up probe spoke is checked
+        WindowRig rig(WindowRig::KeepMessages | WindowRig::Shown); // whether the start-up probe spoke is checked
         const QByteArray centre = WindowRig::centreFrame();
         // A free port is offered but neither opened nor checked; the others are greyed out, with no message for a
         // single port.
@@ -138,7 +137,6 @@ private Q_SLOTS:
         rig.joystick.reading.z = 32767; // the top of its calibration: the servo's maximum
         rig.joystick.reading.buttons = 1;
         auto* s = rig.w->slider(2)->findChild<QSlider*>("slider");
-        rig.w->show();
         QTest::mousePress(s, Qt::LeftButton, {}, s->rect().center());
         s->setValue(s->maximum());
         const QByteArray held = QByteArray::fromHex("FF0080FF0180FF0281FF0380FF0480FF0581FF0680FF0780"); // 2, 5 at 129
@@ -209,8 +207,7 @@ private Q_SLOTS:
     {
         QFETCH(Space, row);
         const auto& [focus, mods, transport, text] = row;
-        WindowRig rig;
-        rig.w->show();
+        WindowRig rig(WindowRig::Shown);
         QWidget* target = focus.isEmpty()  ? rig.w.get()
             : focus == "Text1" ? rig.w->countdownTimer()->findChild<QWidget*>(focus)
                                : rig.w->slider(0)->findChild<QWidget*>(focus);
@@ -236,9 +233,8 @@ private Q_SLOTS:
     // messages keep reaching the line, and a held slider goes on recording every frame.
     void showKeepsTimeWhileTheWindowIsBlocked()
     {
-        WindowRig rig(0, &mk::systemTicks());
+        WindowRig rig(WindowRig::Shown, &mk::systemTicks());
         mainForm& w = *rig.w;
-        w.show();
         rig.openPort();
         std::atomic<qint64> received{0};
         std::atomic<bool> reading{true};
@@ -293,9 +289,8 @@ private Q_SLOTS:
     {
         QFETCH(Quit, row);
         const auto& [before, how, answer, asked, closes, written] = row;
-        WindowRig rig;
+        WindowRig rig(WindowRig::Shown);
         const QString file = rig.path("box.pjt");
-        rig.w->show();
         for (const QString& step : before.split(' ', Qt::SkipEmptyParts)) {
             if (step == "changed") {
                 rig.w->countdownTimer()->setDuration(4);
