@@ -45,11 +45,10 @@ struct Rig : mk::test::WindowRig {
     }
     QByteArray file(const QString& name) const { return mk::test::readFile(path(name)); }
     void write(const QString& name, const QByteArray& bytes) const { QVERIFY(testwav::write(path(name), bytes)); }
-    /// Plays frame 0 and `frames` more from the start with the port open; the wire's bytes from Play on.
+    /// Opens the port and plays frame 0 and `frames` more from the start; the wire's bytes from Play on.
     QByteArray play(int frames)
     {
-        if (!w->MSComm()->PortOpen())
-            openPort();
+        openPort();
         w->rewindClicked();
         return pass(-1, 0, frames);
     }

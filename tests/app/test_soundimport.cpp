@@ -15,10 +15,9 @@ Q_DECLARE_METATYPE(Cut)
 class TestSoundImport : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // A sound the view cannot read as it is: converted beside it with the user told once where it went, reused the next
-    // time, and a Cancel halfway leaves the loaded sound and no half-written file; so does a cancelled Import. What the
-    // view says about a bad file is tst_graphWindow's business; here the recording must survive the failed load (a
-    // sound the view cannot measure ends the same way).
+    // A sound the view cannot read as it is: converted beside it, the user told once where, reused the next time; a
+    // Cancel halfway or a cancelled Import leaves the loaded sound (and no half-written file). What the view says about
+    // a bad file is tst_graphWindow's business; here the recording survives the failed load (or an unmeasured sound).
     void otherSoundsConvertedBadOnesRefused()
     {
         Rig rig;
