@@ -1,4 +1,8 @@
 // What was recorded, seen and taken back, as whole journeys through the real main window offscreen.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMimeData>
+#include <QScrollBar>
 #include <QUndoStack>
 #include <map>
 
@@ -7,7 +11,6 @@
 #include "app/LaneHeaders.h"
 #include "app/MotionLanes.h"
 #include "app/TakeHistory.h"
-#include "project/ProjectFile.h"
 #include "sound/SndWrite.h"
 #include "support/Files.h"
 #include "support/WindowRig.h"

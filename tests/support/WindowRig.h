@@ -4,32 +4,21 @@
 // absent, and a temporary folder for the files it writes.
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QDropEvent>
-#include <QFileInfo>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSettings>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QtTest/qtestspontaneevent.h>
 #include <cmath>
 #include <memory>
@@ -58,14 +47,12 @@ struct WindowRig {
     mk::ScriptedDialogs dialogs;
     RecordingSound sound;
     QTemporaryDir dir;
-    std::unique_ptr<mainForm> w;
+    std::unique_ptr<mainForm> w; // last: the window closes its port before the terminal goes
 
     explicit WindowRig(int how = 0, mk::TickSource* clock = nullptr) : m_how(how), m_clock(clock ? clock : &ticks)
     {
         restart();
     }
-    ~WindowRig() { w.reset(); } // the window closes its port before the terminal goes
-    /// A window as the program starts it (again).
     void restart()
     {
         w.reset();
@@ -92,7 +79,6 @@ struct WindowRig {
         w->ports().selectPort(1);
         QVERIFY(w->MSComm()->PortOpen());
     }
-    /// Moves the clock on by `ms` and lets it tick once.
     void tick(int ms = 34)
     {
         ticks.advance(ms);
@@ -158,8 +144,7 @@ struct WindowRig {
             w->SMPTEtimer()->tick();
             if (w->SMPTEtimer()->frameNumber() != f)
                 qFatal("the clock shows frame %d, not %d", w->SMPTEtimer()->frameNumber(), f);
-            // Read as the frames go, as a controller would: the port drops
-            // messages that a line not draining would pile up.
+            // Read as the frames go, as a controller would: the port drops what a line not draining piles up.
             if (open)
                 wire += pty.read(24);
         }
