@@ -65,8 +65,8 @@ private Q_SLOTS:
         QTest::newRow("silence") << QList<Tone>{} << QList<Tone>{};
         QTest::newRow("bursts") << QList<Tone>{{30, 45, 1000}, {90, 100, 300}}
                                 << QList<Tone>{{30, 45, 0}, {90, 100, 0}};
-        QTest::newRow("hum and hiss at the voice's level") << QList<Tone>{{30, 60, 50}, {90, 120, 10000}, {150, 165, 800}}
-                                                       << QList<Tone>{{150, 165, 0}};
+        QTest::newRow("hum and hiss at the voice's level")
+            << QList<Tone>{{30, 60, 50}, {90, 120, 10000}, {150, 165, 800}} << QList<Tone>{{150, 165, 0}};
     }
     void fromSound()
     {
