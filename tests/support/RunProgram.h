@@ -22,8 +22,8 @@ inline ProgramRun runProgram(const QString& program, const QStringList& args,
         p.waitForFinished();
         return {};
     }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
+    const int code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return {code, QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
 /// As runProgram, where no window system is to be had: a command that made a window would fail.
