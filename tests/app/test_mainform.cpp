@@ -298,7 +298,7 @@ private Q_SLOTS:
                 rig.fill(1, 3, 3, [](int) { return 99; });
             } else if (step == "saved") {
                 rig.dialogs.paths << file;
-                rig.trigger(rig.w->projectFile() == file ? "fileSave" : "fileSaveAs");
+                rig.trigger("fileSaveAs");
             } else if (step == "new") {
                 rig.dialogs.answers << mk::MessageAnswer::Yes;
                 rig.trigger("newProject");

@@ -135,8 +135,9 @@ private Q_SLOTS:
         const QString name = typed.endsWith(".pjt") ? typed : typed + ".pjt";
         Rig rig;
         rig.record(frames);
-        const QByteArray played = rig.play(qMin(frames, 12));
-        QCOMPARE(played.size(), (qMin(frames, 12) + 1) * 24);
+        const int playedFrames = qMin(frames, 12);
+        const QByteArray played = rig.play(playedFrames);
+        QCOMPARE(played.size(), (playedFrames + 1) * 24);
         rig.dialogs.paths << rig.path(typed);
         rig.trigger("fileSaveAs");
         const auto& req = rig.dialogs.fileRequests.at(0);
@@ -162,7 +163,7 @@ private Q_SLOTS:
         Rig other;
         other.dialogs.paths << rig.path(name);
         other.trigger("openProject");
-        QCOMPARE(other.play(qMin(frames, 12)), played);
+        QCOMPARE(other.play(playedFrames), played);
         // New Project, asked first, brings back the start-up set-up, also to a servo whose minimum 140 refused the
         // first maximum; no servo moves.
         other.w->slider(1)->setMaxValue(250);
@@ -177,11 +178,14 @@ private Q_SLOTS:
                                   w->graphWindow()->cFileName(), w->hasSound(), w->countdownTimer()->duration(),
                                   w->countdownTimer()->enabled()),
                  "1 " + kNotSaved + " " + kUntitled + " noSound false 10 true");
-        for (NewSlider* s : w->findChildren<NewSlider*>()) // frames, length, active, reversed, joystick, its channel,
+        // Each track: frames, length, active, reversed, joystick, its channel, |name|, position, minimum, maximum.
+        for (int i = 0; i < 8; ++i) {
+            NewSlider* s = w->slider(i);
             QCOMPARE(mk::test::fields(s->maxframe(), s->datalength(), s->playbackEnabled(), s->isReversed(),
                                       s->usesJoystick(), s->whichJoystickChannel(), '|' + s->servoName() + '|',
-                                      s->position(), s->minValue(), s->maxValue()), // name, position, minimum, maximum
+                                      s->position(), s->minValue(), s->maxValue()),
                      "1 1 true false false 0 |" + QStringLiteral("Servo Name").leftJustified(32) + "| 128 127 129");
+        }
         QCOMPARE(other.pty.read(1, 100), QByteArray());
     }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <thread>
+#include <tuple>
 
 #include "engine/EngineClock.h"
 #include "engine/PortWriter.h"

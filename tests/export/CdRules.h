@@ -121,10 +121,11 @@ inline mk::cd::ExportResult exportShow(const QString& sound, const QString& out,
 {
     mk::test::EightServoTracks show(1, 255);
     for (int i = 0; i < 8; ++i) {
-        show.tracks[size_t(i)]->setWhichservo(qint16(i));
-        show.tracks[size_t(i)]->setMaxframe(lastFrame);
+        mk::ServoTrack& t = *show.tracks[size_t(i)];
+        t.setWhichservo(qint16(i));
+        t.setMaxframe(lastFrame);
         for (qint32 f = 0; f <= lastFrame; ++f)
-            mk::test::putAt(*show.tracks[size_t(i)], f, qint16(Show::value(i, f)));
+            mk::test::putAt(t, f, qint16(Show::value(i, f)));
     }
     const auto tracks = show.all();
     const auto frames = [tracks, badFrame](qint32 f) {

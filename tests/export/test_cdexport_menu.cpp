@@ -2,7 +2,6 @@
 #include "CdRules.h"
 #include "support/WindowRig.h"
 #include "tracks/SetupServo.h"
-#include "tracks/calibrateJoystick.h"
 
 using namespace cdrules;
 

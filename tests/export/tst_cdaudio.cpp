@@ -95,8 +95,7 @@ private Q_SLOTS:
         QCOMPARE(readFile(out), header(length, length - 45) + QByteArray(176400 - 4, 0) + c.samples);
         QCOMPARE(progress.stages, QStringList({"Adding 1 second leader", "Copying the sound data to the new file."}));
         // 21 leader steps (every 4096 values of 88 200), then one per piece.
-        QCOMPARE(mk::cd::percentText(progress.percents.first()) + mk::cd::percentText(0) + mk::cd::percentText(0.5),
-                 QStringLiteral("4.64%.00%.50%")); // no leading 0
+        QCOMPARE(mk::cd::percentText(progress.percents.first()), QStringLiteral("4.64%"));
         QCOMPARE(progress.percents.mid(21), c.percents);
     }
 
@@ -153,6 +152,7 @@ private Q_SLOTS:
         for (double p : progress.percents)
             shown << mk::cd::percentText(p);
         QCOMPARE(shown, QStringList({"25.04%", "50.02%", "75.01%", "100.00%"}));
+        QCOMPARE(mk::cd::percentText(0) + mk::cd::percentText(0.5), QStringLiteral(".00%.50%")); // no leading 0
 
         RecordingProgress cancelling;
         cancelling.cancelAfterChecks = 10;
@@ -201,7 +201,7 @@ private Q_SLOTS:
                  std::tuple(int(r.status), r.title, int(mk::MessageIcon::Exclamation)));
         QVERIFY2(e.message->text.startsWith(r.text), qPrintable(e.message->text));
         QCOMPARE(QFile::exists(out), own);
-        QCOMPARE(r.sound.isEmpty() ? QByteArray() : readFile(sound), r.sound);
+        QCOMPARE(readFile(sound), r.sound);
     }
 };
 

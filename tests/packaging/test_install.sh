@@ -27,8 +27,8 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$p/share/applications/$appid.desktop" || fail "desktop entry"
 else echo "desktop-file-validate not installed: desktop entry not validated"; fi
 if command -v appstreamcli >/dev/null; then
-    appstreamcli validate --no-net --strict "$p/share/metainfo/$appid.metainfo.xml" >/dev/null ||
-        fail "metainfo: $(appstreamcli validate --no-net --strict "$p/share/metainfo/$appid.metainfo.xml")"
+    out=$(appstreamcli validate --no-net --strict "$p/share/metainfo/$appid.metainfo.xml" 2>&1) ||
+        fail "metainfo: $out"
 else echo "appstreamcli not installed: metainfo not validated"; fi
 
 # Rows: a configuration, the exit status, and the command line (or message) expected.
@@ -45,7 +45,7 @@ row() {
     printf '%b' "$1" >"$root/show.conf"
     run "$root/show.conf" "$2" "$3"
 }
-row "$(cat "$root$confdir/example.conf")" 0 \
+run "$root$confdir/example.conf" 0 \
     "play|/var/lib/marionettekit/show.pjt|--port|/dev/ttyUSB0|--loop|--wait|10|--idle|/var/lib/marionettekit/idle.pjt|"
 row '[show]\n  project = "/srv/my show.pjt"  \ntrigger=gpio:gpiochip0:17\nretrigger = yes\nidle=\n' 0 \
     "play|/srv/my show.pjt|--trigger|gpio:gpiochip0:17|--retrigger|"

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <vector>

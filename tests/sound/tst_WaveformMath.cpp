@@ -2,9 +2,7 @@
 // conversions between positions, view x and milliseconds (half-to-even rounding, zero divisors).
 #include <QTest>
 
-#include <functional>
 #include <limits>
-#include <map>
 
 #include "sound/ViewSpan.h"
 #include "sound/WaveformMath.h"

@@ -47,7 +47,7 @@ struct WindowRig {
     mk::ScriptedDialogs dialogs;
     RecordingSound sound;
     QTemporaryDir dir;
-    std::unique_ptr<mainForm> w; // last: the window closes its port before the terminal goes
+    std::unique_ptr<mainForm> w; // after pty and the services: the window, closing its port, goes first
 
     explicit WindowRig(int how = 0, mk::TickSource* clock = nullptr) : m_how(how), m_clock(clock ? clock : &ticks)
     {

@@ -3,6 +3,9 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <functional>
+#include <map>
+
 #include "tracks/MotionEnvelope.h"
 #include "tracks/TrackEdits.h"
 

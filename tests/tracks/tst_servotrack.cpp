@@ -233,12 +233,28 @@ private Q_SLOTS:
 
         std::function<void()> action = [&] { t.setCurrentFrame(12); };
         switch (kind) {
-        case 1: fx.calibrate({500, 500}); t.setUsesJoystick(true); break;
-        case 2: fx.calibrate({-30000, 30000}); t.setUsesJoystick(true); break;
-        case 3: t.setMinValue(-30000); t.setMaxValue(30000); t.setUsesJoystick(true); break;
-        case 4: action = [&] { t.setCurrentFrame(std::numeric_limits<qint32>::max()); }; break;
-        case 5: action = [&] { t.setMaxframe(std::numeric_limits<qint32>::max()); }; break;
-        case 6: action = [&] { t.setDatalength(-1); }; break;
+        case 1:
+            fx.calibrate({500, 500});
+            t.setUsesJoystick(true);
+            break;
+        case 2:
+            fx.calibrate({-30000, 30000});
+            t.setUsesJoystick(true);
+            break;
+        case 3:
+            t.setMinValue(-30000);
+            t.setMaxValue(30000);
+            t.setUsesJoystick(true);
+            break;
+        case 4:
+            action = [&] { t.setCurrentFrame(std::numeric_limits<qint32>::max()); };
+            break;
+        case 5:
+            action = [&] { t.setMaxframe(std::numeric_limits<qint32>::max()); };
+            break;
+        case 6:
+            action = [&] { t.setDatalength(-1); };
+            break;
         }
         t.setPosition(160);
         t.serialPortString();

@@ -16,6 +16,12 @@ namespace takes = mk::takes;
 
 namespace {
 
+// Rows the test body checks further, named once so a renamed row cannot skip its checks unnoticed.
+constexpr const char* kFrames = "frames of a take";
+constexpr const char* kLengthApart = "length apart from maxframe";
+constexpr const char* kOpened = "a longer show opened";
+constexpr const char* kNothing = "nothing";
+
 using State = std::pair<std::vector<qint16>, qint32>; // every frame (the length with them), maxframe
 
 State stateOf(const ServoTrack& t) { return {t.recording(), t.maxframe()}; }
@@ -62,7 +68,7 @@ private Q_SLOTS:
     void roundTrip_data()
     {
         QTest::addColumn<Change>("change");
-        QTest::newRow("frames of a take") << Change([](ServoTrack& t) { // two stretches and a single frame
+        QTest::newRow(kFrames) << Change([](ServoTrack& t) { // two stretches and a single frame
             for (qint32 f = 100; f < 160; ++f)
                 putAt(t, f, qint16(f % 200 + 20));
             putAt(t, 400, 33);
@@ -74,12 +80,12 @@ private Q_SLOTS:
         });
         QTest::newRow("cut") << Change([](ServoTrack& t) { t.setMaxframe(300); }); // a shorter sound
         QTest::newRow("cut where nothing was recorded") << Change([](ServoTrack& t) { t.setMaxframe(595); });
-        QTest::newRow("length apart from maxframe") << Change([](ServoTrack& t) { // as loading writes it
+        QTest::newRow(kLengthApart) << Change([](ServoTrack& t) { // as loading writes it
             t.setMaxframe(500);
             t.setDatalength(700);
             putAt(t, 650, 9);
         });
-        QTest::newRow("a longer show opened") << Change([](ServoTrack& t) { // recorded throughout
+        QTest::newRow(kOpened) << Change([](ServoTrack& t) { // recorded throughout
             t.setMaxframe(18000);
             for (qint32 f = 600; f <= 18000; ++f)
                 putAt(t, f, qint16(1 + f % 250));
@@ -89,7 +95,7 @@ private Q_SLOTS:
         QTest::newRow("pasted past the end") << edited([](auto& d) { // longer than what is left of the track
             mk::edits::paste(d, 560, mk::edits::copy(d, {100, 199}), {20, 240});
         });
-        QTest::newRow("nothing") << Change([](ServoTrack&) {});
+        QTest::newRow(kNothing) << Change([](ServoTrack&) {});
     }
     void roundTrip()
     {
@@ -101,7 +107,7 @@ private Q_SLOTS:
         for (qint32 f = 0; f < 600; ++f)
             putAt(t, f, f % 3 == 0 || f >= 590 ? qint16(0) : qint16(100 + f % 50));
         // The starting point may itself have its length apart from maxframe.
-        if (row == "length apart from maxframe")
+        if (row == kLengthApart)
             t.setDatalength(650);
         const State before = stateOf(t);
         change(t);
@@ -109,17 +115,17 @@ private Q_SLOTS:
 
         takes::TrackChange c;
         const qint64 heapBefore = heapInUse();
-        QCOMPARE(takes::diff(3, {before.first, before.second}, after.first, after.second, c), row != "nothing");
+        QCOMPARE(takes::diff(3, {before.first, before.second}, after.first, after.second, c), row != kNothing);
         const qint64 held = heapInUse() - heapBefore;
         QCOMPARE(c.track, 3);
         if (heapFiguresWork())
             QVERIFY2(c.bytes() >= qint64(sizeof(c)) + held, qPrintable(QString::number(held)));
-        if (row == "frames of a take") {
+        if (row == kFrames) {
             // Only the frames that differ are kept: 60 + 1 + 1, in three runs.
             QCOMPARE(int(c.runs.size()), 3);
             QVERIFY(c.bytes() < 1000);
         }
-        if (row == "a longer show opened") // the new frames once, not the zeros they replace
+        if (row == kOpened) // the new frames once, not the zeros they replace
             QVERIFY(c.bytes() < 2 * 17401 + 1000);
 
         for (int round = 0; round < 2; ++round) {
